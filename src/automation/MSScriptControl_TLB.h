@@ -1,0 +1,80 @@
+#pragma once
+// The script engine host. SpiderMonkey stays inside MSScriptControl_TLB*.cpp: nothing
+// else includes an engine header. One TScriptControl per run: a fresh global scope
+// that host objects are added to and statements run in.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "Project1_TLB.h"
+
+// The last error of a control: Line is 1-based within the executed text, Column
+// 0-based, whatever kind of error it was (syntax, run time, a thrown value).
+struct TScriptError {
+  int Number = 0;
+  int Line = 0;
+  int Column = 0;
+  std::string Description;
+  // The source text line the error lies on, when the engine knows it.
+  std::string Text;
+  // The name the failing text was executed under (ExecuteStatement's `sourceName`):
+  // for an error inside a function, the text that defined that function.
+  std::string SourceName;
+  void Clear() { *this = TScriptError(); }
+};
+
+class TScriptControl final {
+ public:
+  TScriptControl();
+  // Releases every object added to the control and ends its engine scope.
+  ~TScriptControl();
+  TScriptControl(const TScriptControl&) = delete;
+  TScriptControl& operator=(const TScriptControl&) = delete;
+
+  void SetAllowUI(bool allow) { allowUI_ = allow; }
+  bool AllowUI() const { return allowUI_; }
+  // "JScript", "JavaScript" or "ECMAScript" in any letter case; any other name throws.
+  void SetLanguage(const std::string& name);
+  const std::string& Language() const { return language_; }
+  // -1: no time limit (the only value the workbench uses).
+  void SetTimeout(int32_t ms) { timeout_ = ms; }
+  int32_t Timeout() const { return timeout_; }
+
+  // Called inside the failing ExecuteStatement, before it throws.
+  std::function<void(TScriptControl* sender)> OnError;
+
+  // Makes `object` a global named `name`; with addMembers its members are global
+  // names too (on a clash the object added first wins).
+  void AddObject(const std::string& name, const IDispatchPtr& object, bool addMembers);
+
+  // Runs `text` synchronously in the control's global scope. On failure Error() holds
+  // the error, OnError has fired, and an Exception with its description is thrown.
+  // May be re-entered from a host member (an event statement inside a statement).
+  void ExecuteStatement(const std::string& text, const std::string& sourceName = "");
+
+  const TScriptError& Error() const { return error_; }
+
+  // Releases that the garbage collector queued, run at a safe point. ExecuteStatement
+  // does this itself when its outermost call returns; the window calls it when
+  // control is back in the event loop.
+  void ReleasePending();
+  // Nesting depth of ExecuteStatement calls now running.
+  int Depth() const { return depth_; }
+
+  // Runs a full garbage collection (tests and stress runs).
+  void CollectGarbage();
+
+  struct Impl;
+
+ private:
+  bool allowUI_ = true;
+  std::string language_;
+  int32_t timeout_ = 10000;
+  TScriptError error_;
+  int depth_ = 0;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Ends the process-wide engine. Called once at program end after every control is gone.
+void ShutdownScriptEngine();

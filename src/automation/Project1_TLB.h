@@ -1,0 +1,363 @@
+#pragma once
+// The object-call layer: variants with automation conversion rules, reference-counted
+// objects dispatched by name and dispatch identifier through a static type library,
+// the safe-call rule, class objects and creation by class identifier, and the start
+// mode taken from the command line. No Qt, no engine: everything above builds on it.
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+using HRESULT = int32_t;
+using DISPID = int32_t;
+
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002);
+constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFF);
+constexpr HRESULT DISP_E_UNKNOWNINTERFACE = static_cast<HRESULT>(0x80020001);
+constexpr HRESULT DISP_E_MEMBERNOTFOUND = static_cast<HRESULT>(0x80020003);
+constexpr HRESULT DISP_E_PARAMNOTFOUND = static_cast<HRESULT>(0x80020004);
+constexpr HRESULT DISP_E_TYPEMISMATCH = static_cast<HRESULT>(0x80020005);
+constexpr HRESULT DISP_E_UNKNOWNNAME = static_cast<HRESULT>(0x80020006);
+constexpr HRESULT DISP_E_EXCEPTION = static_cast<HRESULT>(0x80020009);
+constexpr HRESULT DISP_E_OVERFLOW = static_cast<HRESULT>(0x8002000A);
+constexpr HRESULT DISP_E_BADINDEX = static_cast<HRESULT>(0x8002000B);
+constexpr HRESULT DISP_E_BADPARAMCOUNT = static_cast<HRESULT>(0x8002000E);
+constexpr HRESULT DISP_E_PARAMNOTOPTIONAL = static_cast<HRESULT>(0x8002000F);
+constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154);
+
+constexpr bool Failed(HRESULT hr) { return hr < 0; }
+constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
+
+// The system's own text for a status, as the runtime words it ("Type mismatch.").
+std::string StatusMessage(HRESULT hr);
+
+// Invoke flags.
+constexpr uint16_t DISPATCH_METHOD = 0x1;
+constexpr uint16_t DISPATCH_PROPERTYGET = 0x2;
+constexpr uint16_t DISPATCH_PROPERTYPUT = 0x4;
+constexpr uint16_t DISPATCH_PROPERTYPUTREF = 0x8;
+
+// ---------------------------------------------------------------------------------
+// Exceptions. Every failure is a C++ exception with a message; the safe-call guard
+// turns it into a status and error information.
+
+// The general error kind: a message, nothing else.
+class Exception : public std::runtime_error {
+ public:
+  explicit Exception(const std::string& message) : std::runtime_error(message) {}
+};
+
+// An OLE error carrying a status; a negative status passes through the safe-call rule.
+class EOleSysError : public Exception {
+ public:
+  EOleSysError(const std::string& message, HRESULT code) : Exception(message), ErrorCode(code) {}
+  HRESULT ErrorCode;
+};
+
+// The interface-cast error of a query for an interface that an object lacks.
+class EIntfCastError : public Exception {
+ public:
+  EIntfCastError() : Exception("Interface not supported") {}
+};
+
+// ---------------------------------------------------------------------------------
+// Reference counting.
+
+template <class T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(std::nullptr_t) {}
+  // Takes a new reference on p.
+  explicit ComPtr(T* p) : p_(p) {
+    if (p_) p_->AddRef();
+  }
+  ComPtr(const ComPtr& o) : ComPtr(o.p_) {}
+  ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  template <class U>
+  ComPtr(const ComPtr<U>& o) : ComPtr(static_cast<T*>(o.get())) {}
+  ~ComPtr() { reset(); }
+  ComPtr& operator=(ComPtr o) noexcept {
+    std::swap(p_, o.p_);
+    return *this;
+  }
+  void reset() {
+    if (T* p = std::exchange(p_, nullptr)) p->Release();
+  }
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  T& operator*() const { return *p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  bool operator==(const ComPtr& o) const { return p_ == o.p_; }
+  bool operator!=(const ComPtr& o) const { return p_ != o.p_; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+class TAutoObject;
+using IDispatchPtr = ComPtr<TAutoObject>;
+
+// ---------------------------------------------------------------------------------
+// Variants. Strings are UTF-8 inside the program; the engine converts at its boundary.
+
+enum class VarType : uint16_t {
+  Empty = 0,
+  Null = 1,
+  I4 = 3,
+  R8 = 5,
+  BStr = 8,
+  Dispatch = 9,
+  Bool = 11,
+  Variant = 12,  // a parameter of type VARIANT: taken as it comes
+  UI4 = 19,
+  Int = 22,
+  Void = 24,  // a member without result
+};
+
+const char* VarTypeName(VarType t);
+
+class Variant {
+ public:
+  Variant() = default;
+  static Variant Null();
+  Variant(int32_t v) : type_(VarType::I4), i_(v) {}
+  static Variant FromUI4(uint32_t v);
+  static Variant FromInt(int32_t v);
+  Variant(double v) : type_(VarType::R8), d_(v) {}
+  Variant(bool v) : type_(VarType::Bool), b_(v) {}
+  Variant(std::string v) : type_(VarType::BStr), s_(std::move(v)) {}
+  Variant(const char* v) : Variant(std::string(v)) {}
+  Variant(IDispatchPtr v);
+
+  VarType type() const { return type_; }
+  bool IsEmpty() const { return type_ == VarType::Empty; }
+  bool IsNull() const { return type_ == VarType::Null; }
+
+  // Raw access; valid only for the matching type.
+  int32_t AsI4() const { return i_; }
+  uint32_t AsUI4() const { return static_cast<uint32_t>(i_); }
+  double AsR8() const { return d_; }
+  bool AsBool() const { return b_; }
+  const std::string& AsString() const { return s_; }
+  const IDispatchPtr& AsDispatch() const { return disp_; }
+
+  // Automation conversion (VariantChangeType rules). Returns S_OK, DISP_E_TYPEMISMATCH
+  // or DISP_E_OVERFLOW; `out` is untouched on failure.
+  HRESULT ChangeType(VarType to, Variant& out) const;
+  // The same, throwing EOleSysError with the status's own message on failure.
+  Variant ConvertTo(VarType to) const;
+  int32_t ToInt32() const { return ConvertTo(VarType::I4).AsI4(); }
+  uint32_t ToUInt32() const { return ConvertTo(VarType::UI4).AsUI4(); }
+  double ToDouble() const { return ConvertTo(VarType::R8).AsR8(); }
+  bool ToBool() const { return ConvertTo(VarType::Bool).AsBool(); }
+  std::string ToString() const { return ConvertTo(VarType::BStr).AsString(); }
+
+  bool operator==(const Variant& o) const;
+
+ private:
+  VarType type_ = VarType::Empty;
+  int32_t i_ = 0;
+  double d_ = 0;
+  bool b_ = false;
+  std::string s_;
+  IDispatchPtr disp_;
+};
+
+// ---------------------------------------------------------------------------------
+// The static type library.
+
+enum class MemberKind { Method, PropertyGet, PropertyPut };
+
+struct TParamInfo {
+  const char* Name;  // "" for the unnamed value of a property put
+  VarType Type;
+  bool Optional = false;
+  const char* Default = nullptr;  // recorded default of an optional parameter
+};
+
+struct TMemberInfo {
+  int Slot;  // position in the interface after the seven IDispatch slots, from 1
+  DISPID DispId;
+  const char* Name;
+  MemberKind Kind;
+  std::vector<TParamInfo> Params;
+  VarType Result;  // VarType::Void: none
+  const char* ResultName = "res";
+};
+
+struct TInterfaceInfo {
+  const char* Name;
+  const char* IID;
+  const char* HelpString;
+  std::vector<TMemberInfo> Members;  // slot order
+  // Member by dispatch identifier and kind; a get also matches a method. Null if none.
+  const TMemberInfo* Find(DISPID id, MemberKind kind) const;
+  // Dispatch identifier by name, case ignored; DISPID -1 if none.
+  DISPID IdOfName(std::string_view name) const;
+};
+
+struct TCoClassInfo {
+  const char* Name;
+  const char* CLSID;
+  const char* HelpString;  // also the class's description
+  const TInterfaceInfo* DefaultInterface;
+  const char* ImplementationClass;
+  const char* ProgID;
+};
+
+struct TTypeLibInfo {
+  const char* Name;
+  const char* HelpString;
+  const char* LIBID;
+  int MajorVersion, MinorVersion;
+  int Locale;
+  std::vector<const TInterfaceInfo*> Interfaces;
+  std::vector<const TCoClassInfo*> CoClasses;
+  std::vector<const char*> TypeOrder;  // type names in library order
+};
+
+extern const TInterfaceInfo ISupScriptInfo;
+extern const TInterfaceInfo IJObjectInfo;
+extern const TInterfaceInfo IInetInfo;
+extern const TCoClassInfo SupScriptClass;
+extern const TCoClassInfo JObjectClass;
+extern const TCoClassInfo InetClass;
+extern const TTypeLibInfo Project1Library;
+
+extern const char* const IID_IUnknown;
+extern const char* const IID_IDispatch;
+
+// ---------------------------------------------------------------------------------
+// Automation objects.
+
+struct TExcepInfo {
+  std::string Source;
+  std::string Description;
+  uint32_t HelpContext = 0;
+  HRESULT SCode = S_OK;
+};
+
+struct TInvokeResult {
+  HRESULT Status = S_OK;
+  Variant Value;
+  TExcepInfo Excep;      // filled when Status is DISP_E_EXCEPTION
+  unsigned ArgErr = 0;   // the failing argument (0-based) for a conversion failure
+};
+
+// Reference counted, dispatched through its class's default interface, counted in the
+// live-object count. Created only through its class object (see TAutoObjectFactory).
+class TAutoObject {
+ public:
+  TAutoObject(const TAutoObject&) = delete;
+  TAutoObject& operator=(const TAutoObject&) = delete;
+
+  uint32_t AddRef();
+  uint32_t Release();
+  uint32_t RefCount() const { return refs_; }
+
+  const TCoClassInfo& ClassInfo() const { return cls_; }
+  const TInterfaceInfo& Interface() const { return *cls_.DefaultInterface; }
+  // IUnknown, IDispatch and the default interface.
+  bool Supports(std::string_view iid) const;
+  // A unique 32-bit serial per live object, the counterpart of an object address.
+  uint32_t Serial() const { return serial_; }
+
+  // IDispatch.
+  uint32_t GetTypeInfoCount() const { return 1; }
+  HRESULT GetTypeInfo(unsigned index, const TInterfaceInfo*& info) const;
+  HRESULT GetIDsOfNames(std::string_view name, DISPID& id) const;
+  // The standard invoke: member by identifier and kind, argument count, conversion to
+  // the declared types, recorded defaults, then the member body under the safe-call
+  // rule. `args` are in declaration order (not reversed as on the wire).
+  TInvokeResult Invoke(DISPID id, uint16_t flags, const std::vector<Variant>& args);
+  // Convenience for C++ callers: by name, throws EOleSysError (message = description
+  // for a member failure, the status's own text otherwise).
+  Variant Call(std::string_view name, const std::vector<Variant>& args = {},
+               uint16_t flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET);
+
+  // Destroys the object now, whatever its reference count (program-end teardown).
+  static void DestroyObject(TAutoObject* obj);
+
+ protected:
+  explicit TAutoObject(const TCoClassInfo& cls);
+  virtual ~TAutoObject();
+
+  virtual void AfterConstruction() {}
+  virtual void BeforeDestruction() {}
+  // The member body. `args` are converted to the declared types, defaults filled in.
+  // A member with a result sets `result`, which arrives empty. Throws on failure.
+  virtual void CallMember(const TMemberInfo& member, const std::vector<Variant>& args,
+                          Variant& result) = 0;
+
+ private:
+  friend class TAutoObjectFactory;
+  const TCoClassInfo& cls_;
+  uint32_t refs_ = 0;
+  uint32_t serial_;
+  bool destroying_ = false;
+};
+
+// The live object behind a serial, or null.
+TAutoObject* ObjectBySerial(uint32_t serial);
+
+// The default interface of `obj` as a counted reference, or EIntfCastError.
+IDispatchPtr QueryInterface(TAutoObject* obj, std::string_view iid);
+
+// Live objects of the three classes, whoever made them.
+int ObjectCount();
+// Called after each change of the count, with the new count.
+void SetObjectCountHandler(std::function<void(int)> handler);
+
+// ---------------------------------------------------------------------------------
+// Class objects and creation.
+
+enum class TInstancing { ciMultiInstance };
+enum class TThreadingModel { tmApartment };
+
+class TAutoObjectFactory {
+ public:
+  using Constructor = TAutoObject* (*)();
+  TAutoObjectFactory(const TCoClassInfo& cls, Constructor make);
+  const TCoClassInfo& ClassInfo() const { return cls_; }
+  const char* ClassName() const { return cls_.Name; }
+  const char* Description() const { return cls_.HelpString; }
+  const char* ErrorIID() const { return cls_.DefaultInterface->IID; }
+  TInstancing Instancing() const { return TInstancing::ciMultiInstance; }
+  TThreadingModel ThreadingModel() const { return TThreadingModel::tmApartment; }
+  // A new object with AfterConstruction run, as a counted reference.
+  IDispatchPtr CreateInstance() const;
+
+ private:
+  const TCoClassInfo& cls_;
+  Constructor make_;
+};
+
+// Creates the class object of a coclass; the units call this at start-up, in the order
+// JObject, SupScript, Inet. A second registration of the same class is ignored.
+void RegisterClassObject(const TCoClassInfo& cls, TAutoObjectFactory::Constructor make);
+// The class objects in creation order.
+std::vector<const TAutoObjectFactory*> ClassObjects();
+// Creation by class identifier (braced, case ignored) or program identifier.
+HRESULT CoCreateInstance(std::string_view clsidOrProgId, IDispatchPtr& out);
+
+struct CoSupScript {
+  static IDispatchPtr Create();
+};
+struct CoJObject {
+  static IDispatchPtr Create();
+};
+struct CoInet {
+  static IDispatchPtr Create();
+};
+
+// ---------------------------------------------------------------------------------
+// Start mode from the command-line switches ("/" or "-", case ignored).
+
+enum class TStartMode { smStandalone, smAutomation, smRegServer, smUnregServer };
+TStartMode StartModeFromArgs(const std::vector<std::string>& args);

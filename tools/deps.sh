@@ -1,0 +1,16 @@
+# Sourced by run.sh and test.sh: installs the Debian packages that Orvel builds and tests with.
+ORVEL_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libmozjs-102-dev
+  libcurl4-openssl-dev libgtest-dev dbus xvfb xauth python3)
+
+orvel_install_deps() {
+  local missing=()
+  for p in "${ORVEL_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}

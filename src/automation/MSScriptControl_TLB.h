@@ -78,3 +78,7 @@ class TScriptControl final {
 
 // Ends the process-wide engine. Called once at program end after every control is gone.
 void ShutdownScriptEngine();
+
+// The control of the active run, or none: set and cleared by the run cycle, used by
+// event binding to run bound script text.
+extern TScriptControl* ScriptCtrl;

@@ -1,0 +1,86 @@
+#pragma once
+// The HTTP layer under `inet`: URL splitting, GET in a worker thread with a time limit
+// into a stream, and one HEAD query on the calling thread. All strings are UTF-8.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+constexpr const char* InetAgent = "Vexolin 1.9";
+
+// Where a GET body goes. Write throws Exception("Stream write error") on failure.
+class TStream {
+ public:
+  virtual ~TStream() = default;
+  virtual void Write(const char* data, size_t size) = 0;
+};
+
+class TMemoryStream final : public TStream {
+ public:
+  void Write(const char* data, size_t size) override;
+  const std::string& Data() const { return FData; }
+
+ private:
+  std::string FData;
+};
+
+// A file created empty for writing; closed by Close or the destructor.
+class TFileStream final : public TStream {
+ public:
+  // Throws "Cannot create file \"<name>\". <system reason>".
+  explicit TFileStream(const std::string& fileName);
+  ~TFileStream() override;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+  void Write(const char* data, size_t size) override;
+  void Close();
+
+ private:
+  int FHandle = -1;
+};
+
+// Host and path of an "http://" URL; throws "url without host: " + url. A port written
+// in the host part stays there ("h:8080"); the connection takes it from there.
+void SplitUrl(const std::string& url, std::string& host, std::string& path);
+
+// Byte limit: -1 reads the whole body, 0 none, N stops after the 1024-byte chunk that
+// brings the total to N or more.
+constexpr int32_t NoByteLimit = -1;
+
+// How long a timed-out worker may take to wind down after it was told to stop before
+// the caller gives up on it ("не завершается процесс").
+extern std::chrono::milliseconds WorkerStopGrace;
+
+// GET into `stream` on a worker thread, waiting at most `timeLimit`. Returns the status
+// code (-1 if none arrived); `error` is empty exactly when the fetch succeeded. Raises
+// only "не завершается процесс". Once it returns, nothing of the fetch touches `stream`.
+int32_t FetchToStream(const std::string& url, TStream& stream, int32_t limit,
+                      std::chrono::milliseconds timeLimit, std::string& error);
+// GET into a file created anew (its folders too); the fetch's error comes back in
+// `error`. Raises "Unable to create directory", the file-creation error, and what
+// FetchToStream raises.
+int32_t FetchToFile(const std::string& url, const std::string& fileName, int32_t limit,
+                    std::chrono::milliseconds timeLimit, std::string& error);
+// GET of the whole body as bytes; the fetch's error text is raised.
+std::string FetchToText(const std::string& url, int32_t limit,
+                        std::chrono::milliseconds timeLimit);
+
+// Information levels of QueryHttpInfo (the numbering scripts already use).
+constexpr uint32_t HTTP_QUERY_STATUS_CODE = 19;
+constexpr uint32_t HTTP_QUERY_RAW_HEADERS_CRLF = 22;
+
+// HEAD request on the calling thread with a session of its own, then one item of the
+// response by information level; empty when the response has no such item. The status
+// is not examined. Raises "url without host: ", "Error: InternetOpen %d",
+// "Error: InternetConnection %d", "Error: HttpOpenRequest %d", "Error: HttpSendRequest %d".
+std::string QueryHttpInfo(const std::string& url, uint32_t level);
+
+// A HEAD that stalls ends after this long without data (the HTTP client's own limit).
+extern std::chrono::milliseconds HeadStallLimit;
+
+// Start-up, before any thread: the HTTP client library's global state.
+void InitInetTools();
+// Program end: the kept connection, then the session, then the library's global state.
+void EndInetTools();

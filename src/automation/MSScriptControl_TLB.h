@@ -76,6 +76,11 @@ class TScriptControl final {
   std::unique_ptr<Impl> impl_;
 };
 
+// Starts the process-wide engine. Call once before the QApplication exists: the engine
+// must set up its Unicode support before anything else uses it. A control calls it
+// itself if nobody did (tests, benchmarks). Throws Exception when the engine cannot start.
+void InitScriptEngine();
+
 // Ends the process-wide engine. Called once at program end after every control is gone.
 void ShutdownScriptEngine();
 

@@ -16,6 +16,9 @@ using HRESULT = int32_t;
 using DISPID = int32_t;
 
 constexpr HRESULT S_OK = 0;
+constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001);
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
+constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
 constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002);
 constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFF);
 constexpr HRESULT DISP_E_UNKNOWNINTERFACE = static_cast<HRESULT>(0x80020001);
@@ -344,7 +347,10 @@ void RegisterClassObject(const TCoClassInfo& cls, TAutoObjectFactory::Constructo
 // The class objects in creation order.
 std::vector<const TAutoObjectFactory*> ClassObjects();
 // Creation by class identifier (braced, case ignored) or program identifier.
-HRESULT CoCreateInstance(std::string_view clsidOrProgId, IDispatchPtr& out);
+// On failure `error`, when given, receives a message a person can act on: the
+// constructor's own message where creation itself failed.
+HRESULT CoCreateInstance(std::string_view clsidOrProgId, IDispatchPtr& out,
+                         std::string* error = nullptr);
 
 struct CoSupScript {
   static IDispatchPtr Create();

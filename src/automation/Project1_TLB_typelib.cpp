@@ -1,0 +1,129 @@
+// The static type library Project1: three dual interfaces and their coclasses.
+
+#include "Project1_TLB.h"
+
+namespace {
+
+constexpr MemberKind M = MemberKind::Method;
+constexpr MemberKind G = MemberKind::PropertyGet;
+constexpr MemberKind P = MemberKind::PropertyPut;
+constexpr VarType Str = VarType::BStr;
+constexpr VarType Var = VarType::Variant;
+constexpr VarType None = VarType::Void;
+
+bool NameEquals(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* const IID_IUnknown = "{00000000-0000-0000-C000-000000000046}";
+const char* const IID_IDispatch = "{00020400-0000-0000-C000-000000000046}";
+
+const TMemberInfo* TInterfaceInfo::Find(DISPID id, MemberKind kind) const {
+  for (const TMemberInfo& m : Members) {
+    if (m.DispId != id) continue;
+    if (m.Kind == kind || (kind == MemberKind::PropertyGet && m.Kind == MemberKind::Method))
+      return &m;
+  }
+  return nullptr;
+}
+
+DISPID TInterfaceInfo::IdOfName(std::string_view name) const {
+  for (const TMemberInfo& m : Members)
+    if (NameEquals(m.Name, name)) return m.DispId;
+  return -1;
+}
+
+const TInterfaceInfo ISupScriptInfo{
+    "ISupScript",
+    "{3951D1AA-DEA3-4BF3-95FA-B04B58E4FBFD}",
+    "Dispatch interface for SupScript Object",
+    {
+        {1, 201, "out", M, {{"msg", Str}}, None},
+        {2, 203, "sleep", M, {{"millisec", VarType::I4}}, None},
+        {3, 204, "listClassName", M, {}, Str},
+        {4, 202, "listObj", M, {}, Str},
+        {5, 212, "getObj", M, {{"NameObj", Str}}, Var},
+        {6, 205, "path", M, {}, Str},
+        {7, 206, "self", M, {}, VarType::UI4},
+        {8, 207, "md5", M, {{"str", Str}}, Str},
+        {9, 208, "md5_file", M, {{"filename", Str}}, Str},
+        {10, 209, "status", M, {{"str", Str}}, None},
+        {11, 210, "fileLog", G, {}, Str, "Value"},
+        {12, 210, "fileLog", P, {{"", Str}}, None},
+        {13, 211, "log", M, {{"file", Str}, {"msg", Str}}, None},
+    },
+};
+
+const TInterfaceInfo IJObjectInfo{
+    "IJObject",
+    "{2047D553-6E2A-4314-BDFD-4047CDBACA58}",
+    "Dispatch interface for Control Object",
+    {
+        {1, 204, "listProp", M, {}, Str},
+        {2, 203, "propGet", M, {{"PropName", Str}}, Var},
+        {3, 205, "propSet", M, {{"PropName", Str}, {"PropVal", Var}}, None},
+        {4, 206, "propType", M, {{"PropName", Str}}, Str},
+        {5, 207, "propAllValues", M, {{"PropName", Str}}, Str},
+        {6, 208, "propParent", G, {}, Var, "Value"},
+        {7, 208, "propParent", P, {{"", Var}}, None},
+        {8, 202, "self", M, {}, VarType::UI4},
+        {9, 209, "classN", M, {}, Str},
+        {10, 210, "fr", M, {}, None},
+        {11, 211, "nw", M,
+         {{"className", Str}, {"NameObj", Str, true, ""}, {"Caption", Str, true, ""}}, Var},
+        {12, 201, "listChildren", M, {}, Str},
+        {13, 212, "cnt", M, {}, VarType::I4},
+        {14, 217, "get", M, {{"idx", VarType::I4}}, Str},
+        {15, 214, "set", M, {{"idx", VarType::I4}, {"item", Str}}, None},
+        {16, 215, "add", M, {{"item", Str}}, None},
+        {17, 216, "clear", M, {}, None},
+        {18, 218, "setBounds", M,
+         {{"left", VarType::I4}, {"top", VarType::I4}, {"width", VarType::I4},
+          {"height", VarType::I4}},
+         None},
+        {19, 213, "insert", M, {{"idx", VarType::I4}, {"item", Str}}, None},
+    },
+};
+
+const TInterfaceInfo IInetInfo{
+    "IInet",
+    "{8C1B8A03-C170-447B-A838-60A62C9AF6B2}",
+    "Dispatch interface for Inet Object",
+    {
+        {1, 201, "toString", M, {{"url", Str}}, Str},
+        {2, 202, "headers", M, {{"url", Str}}, Str},
+        {3, 203, "queryInfo", M, {{"url", Str}, {"type_info", VarType::UI4}}, Str},
+        {4, 204, "toFile", M, {{"url", Str}, {"filename", Str}}, VarType::Int},
+        {5, 205, "header", M, {{"url", Str}, {"param", Str}}, Str},
+    },
+};
+
+const TCoClassInfo SupScriptClass{"SupScript", "{2830F79B-7AC2-4118-842B-47B5C13F0C1A}",
+                                  "SupScript Object", &ISupScriptInfo, "TSupScript",
+                                  "Project1.SupScript"};
+const TCoClassInfo JObjectClass{"JObject", "{8F85F3F9-B21F-46AC-B3E4-E3EA99EA3CD7}",
+                                "JObject Object", &IJObjectInfo, "TJObject",
+                                "Project1.JObject"};
+const TCoClassInfo InetClass{"Inet", "{A98BD558-D151-4CCA-8AA5-9C45BF0FC5D6}", "Inet Object",
+                             &IInetInfo, "TInet", "Project1.Inet"};
+
+const TTypeLibInfo Project1Library{
+    "Project1",
+    "Project1 Library",
+    "{6F7D48DF-7512-4DB3-A6FB-ABA22611F328}",
+    1,
+    0,
+    0,
+    {&ISupScriptInfo, &IJObjectInfo, &IInetInfo},
+    {&SupScriptClass, &JObjectClass, &InetClass},
+    {"ISupScript", "SupScript", "IJObject", "JObject", "IInet", "Inet"},
+};

@@ -1,0 +1,1 @@
+#include "inc/two_lines.js

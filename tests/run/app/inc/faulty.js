@@ -1,0 +1,3 @@
+function faulty() {
+  throw new Error("faulty " + three);
+}

@@ -1,0 +1,2 @@
+var two = 2;
+var three = two + 1;

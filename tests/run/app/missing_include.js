@@ -1,0 +1,2 @@
+sys.out("never runs");
+#include "inc/not_there.js"

@@ -17,6 +17,7 @@
 
 class QKeyEvent;
 class QMouseEvent;
+class QShowEvent;
 
 class TMyEdit;
 
@@ -28,10 +29,13 @@ struct TCaretPos {
 
 using TCaretMoveEvent = std::function<void(TMyEdit* Sender)>;
 
-// A file could not be read or written; what() names the path and the reason.
+// A file could not be read or written. what() is Path + ": " + Reason.
 class EEditorFileError : public std::runtime_error {
  public:
-  explicit EEditorFileError(const std::string& message) : std::runtime_error(message) {}
+  EEditorFileError(const std::string& path, const std::string& reason)
+      : std::runtime_error(path + ": " + reason), Path(path), Reason(reason) {}
+  std::string Path;
+  std::string Reason;  // e.g. "No such file or directory"
 };
 
 class TMyEdit final : public QPlainTextEdit {
@@ -104,6 +108,7 @@ class TMyEdit final : public QPlainTextEdit {
   void mousePressEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void changeEvent(QEvent* e) override;
+  void showEvent(QShowEvent* e) override;
 
  private:
   void SetUp();
@@ -114,6 +119,8 @@ class TMyEdit final : public QPlainTextEdit {
   void SmartHome();
   void DeleteWordBefore();
   void DeleteWordAfter();
+  void PlaceCaret(int line, int column);  // empty selection, scrolled into view
+  void UpdateTabStops();
 
   bool FLatin1 = false;  // the loaded file was not UTF-8: save it back as 8-bit
 };

@@ -1,0 +1,409 @@
+#include "u_myedit.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+
+namespace {
+
+bool IsBlank(QChar c) { return c == QLatin1Char('\t') || c == QLatin1Char(' '); }
+
+int LeadingBlanks(const QString& line) {
+  int n = 0;
+  while (n < line.size() && IsBlank(line.at(n))) ++n;
+  return n;
+}
+
+// Every CR LF, lone CR and lone LF becomes one line break of the document.
+QString ToDocumentBreaks(QString text) {
+  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return text;
+}
+
+bool IsEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+
+// The keypad flag says where a key sits, not that a modifier is held.
+Qt::KeyboardModifiers HeldModifiers(const QKeyEvent* e) {
+  return e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier |
+                           Qt::MetaModifier);
+}
+
+bool IsOwnCommand(const QKeyEvent* e) {
+  const Qt::KeyboardModifiers mods = HeldModifiers(e);
+  const int key = e->key();
+  if (mods == Qt::NoModifier) return IsEnterKey(key) || key == Qt::Key_Home;
+  if (mods == Qt::ControlModifier)
+    return key == Qt::Key_Y || key == Qt::Key_A || key == Qt::Key_Backspace ||
+           key == Qt::Key_Delete;
+  return false;
+}
+
+}  // namespace
+
+TMyEdit::TMyEdit(QWidget* parent) : QPlainTextEdit(parent) {
+  if (parent) SetUp();
+}
+
+TMyEdit::~TMyEdit() = default;
+
+void TMyEdit::SetParent(QWidget* parent) {
+  // The set-up itself runs from the ParentChange event, so reparenting through a
+  // layout behaves the same as calling this.
+  setParent(parent);
+}
+
+void TMyEdit::SetUp() {
+  setObjectName(QStringLiteral("MyEdit"));
+  QFont f(QStringLiteral("Courier"), 10);
+  f.setStyleHint(QFont::TypeWriter);
+  f.setFixedPitch(true);
+  setFont(f);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  document()->setModified(false);
+  setTabChangesFocus(false);
+  setLineWrapMode(QPlainTextEdit::NoWrap);
+  QPalette p = palette();
+  p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+  p.setColor(QPalette::Inactive, QPalette::HighlightedText,
+             p.color(QPalette::Active, QPalette::HighlightedText));
+  setPalette(p);
+  UpdateTabStops();
+}
+
+void TMyEdit::UpdateTabStops() {
+  // A horizontal dialog unit is a quarter of the font's average character width,
+  // measured over the letters as the native dialogs do; a stop every 15 units.
+  const QFontMetricsF fm(font());
+  const qreal average =
+      fm.horizontalAdvance(
+          QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+      52.0;
+  setTabStopDistance(15.0 * average / 4.0);
+}
+
+std::string TMyEdit::Text() const {
+  QString all;
+  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+    if (b != document()->begin()) all += QLatin1String("\r\n");
+    all += b.text();  // raw text: no-break spaces stay as they are
+  }
+  return all.toStdString();
+}
+
+void TMyEdit::SetText(const std::string& text) {
+  setPlainText(ToDocumentBreaks(QString::fromStdString(text)));
+  document()->setModified(false);
+}
+
+void TMyEdit::LoadFromFile(const std::string& path) {
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::ReadOnly)) throw EEditorFileError(path, file.errorString().toStdString());
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError)
+    throw EEditorFileError(path, file.errorString().toStdString());
+  file.close();
+
+  // A byte-order mark is kept as text so that saving writes it back.
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+  QString text = utf8.decode(bytes);
+  const bool latin1 = utf8.hasError();
+  if (latin1) text = QString::fromLatin1(bytes);
+
+  FLatin1 = latin1;
+  setPlainText(ToDocumentBreaks(std::move(text)));
+  document()->setModified(false);
+}
+
+void TMyEdit::SaveToFile(const std::string& path) const {
+  if (path.empty()) throw EEditorFileError(path, "no file name");
+  const QString name = QString::fromStdString(path);
+  const QFileInfo info(name);
+  // Renaming over a file would replace even one the user has made read-only.
+  if (info.exists() && !info.isDir() && !info.isWritable())
+    throw EEditorFileError(path, "the file is read-only");
+
+  QString text;
+  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+    if (b != document()->begin()) text += QLatin1String("\r\n");
+    text += b.text();
+  }
+  QByteArray bytes;
+  if (FLatin1) {
+    QStringEncoder latin1(QStringEncoder::Latin1);
+    bytes = latin1.encode(text);
+    if (latin1.hasError())
+      throw EEditorFileError(
+          path, "the text holds characters that the file's 8-bit encoding cannot store");
+  } else {
+    bytes = text.toUtf8();
+  }
+
+  QSaveFile file(name);
+  if (!file.open(QIODevice::WriteOnly))
+    throw EEditorFileError(path, file.errorString().toStdString());
+  if (file.write(bytes) != bytes.size()) {
+    const std::string reason = file.errorString().toStdString();
+    file.cancelWriting();
+    throw EEditorFileError(path, reason);
+  }
+  if (!file.commit()) throw EEditorFileError(path, file.errorString().toStdString());
+}
+
+bool TMyEdit::Modified() const { return document()->isModified(); }
+
+void TMyEdit::SetModified(bool modified) { document()->setModified(modified); }
+
+namespace {
+
+// Offsets count a line break as two characters, document positions as one.
+int OffsetOfPosition(const QTextDocument* doc, int position) {
+  return position + doc->findBlock(position).blockNumber();
+}
+
+int PositionOfOffset(const QTextDocument* doc, int offset) {
+  if (offset <= 0) return 0;
+  // The last line whose start offset is at most offset.
+  int lo = 0, hi = doc->blockCount() - 1;
+  while (lo < hi) {
+    const int mid = (lo + hi + 1) / 2;
+    const QTextBlock b = doc->findBlockByNumber(mid);
+    if (b.position() + mid <= offset)
+      lo = mid;
+    else
+      hi = mid - 1;
+  }
+  const QTextBlock b = doc->findBlockByNumber(lo);
+  const int column = std::min(offset - (b.position() + lo), b.length() - 1);
+  return b.position() + column;
+}
+
+}  // namespace
+
+int TMyEdit::SelStart() const {
+  return OffsetOfPosition(document(), textCursor().selectionStart());
+}
+
+int TMyEdit::SelLength() const {
+  const QTextCursor c = textCursor();
+  return OffsetOfPosition(document(), c.selectionEnd()) -
+         OffsetOfPosition(document(), c.selectionStart());
+}
+
+void TMyEdit::SetSelStart(int offset) { SetSelection(offset, 0); }
+
+void TMyEdit::SetSelection(int start, int length) {
+  // Like the native selection call this does not scroll: the window restores the
+  // first visible line separately.
+  const int v = verticalScrollBar()->value();
+  const int h = horizontalScrollBar()->value();
+  QTextCursor c(document());
+  c.setPosition(PositionOfOffset(document(), start));
+  if (length > 0) c.setPosition(PositionOfOffset(document(), start + length), QTextCursor::KeepAnchor);
+  setTextCursor(c);
+  verticalScrollBar()->setValue(v);
+  horizontalScrollBar()->setValue(h);
+}
+
+TCaretPos TMyEdit::CaretPos() const {
+  const int position = textCursor().selectionEnd();
+  const QTextBlock b = document()->findBlock(position);
+  return TCaretPos{position - b.position(), b.blockNumber()};
+}
+
+void TMyEdit::SetCaretPos(TCaretPos pos) { PlaceCaret(pos.Y, pos.X); }
+
+void TMyEdit::PlaceCaret(int line, int column) {
+  const QTextBlock b =
+      document()->findBlockByNumber(std::clamp(line, 0, document()->blockCount() - 1));
+  QTextCursor c(document());
+  c.setPosition(b.position() + std::clamp(column, 0, b.length() - 1));
+  setTextCursor(c);
+  ensureCursorVisible();
+}
+
+int TMyEdit::LineCount() const { return document()->blockCount(); }
+
+std::string TMyEdit::Line(int index) const {
+  if (index < 0 || index >= document()->blockCount()) return std::string();
+  return document()->findBlockByNumber(index).text().toStdString();
+}
+
+int TMyEdit::FirstVisibleLine() const {
+  // Without wrapping the vertical scroll position counts lines.
+  return verticalScrollBar()->value();
+}
+
+void TMyEdit::SetFirstVisibleLine(int line) { verticalScrollBar()->setValue(std::max(line, 0)); }
+
+void TMyEdit::LineScroll(int lines) {
+  verticalScrollBar()->setValue(verticalScrollBar()->value() + lines);
+}
+
+void TMyEdit::CheckCaretMove() {
+  const TCaretPos p = CaretPos();
+  if (p.X == LastCaretX && p.Y == LastCaretY) return;
+  LastCaretX = p.X;
+  LastCaretY = p.Y;
+  if (OnCaretMove) OnCaretMove(this);
+}
+
+int TMyEdit::WordStartBefore(const QString& line, int x) {
+  x = std::clamp(x, 0, static_cast<int>(line.size()));
+  while (x > 0 && IsBlank(line.at(x - 1))) --x;
+  while (x > 0 && !IsBlank(line.at(x - 1))) --x;
+  return x;
+}
+
+int TMyEdit::WordEndAfter(const QString& line, int x) {
+  const int n = static_cast<int>(line.size());
+  x = std::clamp(x, 0, n);
+  while (x < n && IsBlank(line.at(x))) ++x;
+  while (x < n && !IsBlank(line.at(x))) ++x;
+  return x;
+}
+
+bool TMyEdit::event(QEvent* e) {
+  // Our commands win over any window shortcut bound to the same keys.
+  if (e->type() == QEvent::ShortcutOverride && IsOwnCommand(static_cast<QKeyEvent*>(e))) {
+    e->accept();
+    return true;
+  }
+  return QPlainTextEdit::event(e);
+}
+
+void TMyEdit::keyPressEvent(QKeyEvent* e) {
+  if (KeyDown(e) || KeyPress(e))
+    e->accept();
+  else
+    QPlainTextEdit::keyPressEvent(e);
+  CheckCaretMove();
+}
+
+bool TMyEdit::KeyDown(QKeyEvent* e) {
+  if (!IsOwnCommand(e)) return false;
+  switch (e->key()) {
+    case Qt::Key_Y: DeleteCaretLine(); break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: InsertLineBreakWithIndent(); break;
+    case Qt::Key_Home: SmartHome(); break;
+    case Qt::Key_A: selectAll(); break;
+    case Qt::Key_Backspace: DeleteWordBefore(); break;
+    case Qt::Key_Delete: DeleteWordAfter(); break;
+    default: return false;
+  }
+  return true;
+}
+
+bool TMyEdit::KeyPress(QKeyEvent* e) {
+  // Carriage returns (Enter with a modifier) and the DEL character that
+  // Ctrl+Backspace produces are dropped: a line break comes only from plain Enter.
+  if (IsEnterKey(e->key())) return true;
+  if (e->key() == Qt::Key_Backspace && (e->modifiers() & Qt::ControlModifier)) return true;
+  const QString text = e->text();
+  return text.size() == 1 && (text.at(0) == QChar(13) || text.at(0) == QChar(127));
+}
+
+void TMyEdit::DeleteCaretLine() {
+  const TCaretPos p = CaretPos();
+  QTextDocument* doc = document();
+  const QTextBlock b = doc->findBlockByNumber(p.Y);
+  QTextCursor c(doc);
+  if (doc->blockCount() == 1) {
+    c.select(QTextCursor::Document);
+  } else if (b.next().isValid()) {
+    c.setPosition(b.position());
+    c.setPosition(b.next().position(), QTextCursor::KeepAnchor);
+  } else {
+    // The last line goes together with the break before it.
+    const QTextBlock prev = b.previous();
+    c.setPosition(prev.position() + prev.length() - 1);
+    c.setPosition(b.position() + b.length() - 1, QTextCursor::KeepAnchor);
+  }
+  c.removeSelectedText();
+  PlaceCaret(std::min(p.Y, doc->blockCount() - 1), p.X);
+}
+
+void TMyEdit::InsertLineBreakWithIndent() {
+  const TCaretPos p = CaretPos();
+  const QString line = document()->findBlockByNumber(p.Y).text();
+  QTextCursor c = textCursor();
+  c.insertText(QLatin1Char('\n') + line.left(LeadingBlanks(line)));
+  setTextCursor(c);
+  ensureCursorVisible();
+}
+
+void TMyEdit::SmartHome() {
+  const TCaretPos p = CaretPos();
+  const int n = LeadingBlanks(document()->findBlockByNumber(p.Y).text());
+  PlaceCaret(p.Y, p.X == n ? 0 : n);
+}
+
+void TMyEdit::DeleteWordBefore() {
+  const TCaretPos p = CaretPos();
+  const QTextBlock b = document()->findBlockByNumber(p.Y);
+  const int start = WordStartBefore(b.text(), p.X);
+  if (start >= p.X) return;
+  QTextCursor c(document());
+  c.setPosition(b.position() + start);
+  c.setPosition(b.position() + p.X, QTextCursor::KeepAnchor);
+  c.removeSelectedText();
+  PlaceCaret(p.Y, start);
+}
+
+void TMyEdit::DeleteWordAfter() {
+  const TCaretPos p = CaretPos();
+  const QTextBlock b = document()->findBlockByNumber(p.Y);
+  const int end = WordEndAfter(b.text(), p.X);
+  if (end <= p.X) return;
+  QTextCursor c(document());
+  c.setPosition(b.position() + p.X);
+  c.setPosition(b.position() + end, QTextCursor::KeepAnchor);
+  c.removeSelectedText();
+  PlaceCaret(p.Y, p.X);
+}
+
+void TMyEdit::keyReleaseEvent(QKeyEvent* e) {
+  QPlainTextEdit::keyReleaseEvent(e);
+  CheckCaretMove();
+}
+
+void TMyEdit::mousePressEvent(QMouseEvent* e) {
+  QPlainTextEdit::mousePressEvent(e);
+  CheckCaretMove();
+}
+
+void TMyEdit::mouseDoubleClickEvent(QMouseEvent* e) {
+  QPlainTextEdit::mouseDoubleClickEvent(e);
+  CheckCaretMove();
+}
+
+void TMyEdit::changeEvent(QEvent* e) {
+  QPlainTextEdit::changeEvent(e);
+  if (e->type() == QEvent::ParentChange && parentWidget())
+    SetUp();
+  else if (e->type() == QEvent::FontChange)
+    UpdateTabStops();
+}
+
+void TMyEdit::showEvent(QShowEvent* e) {
+  // The base class scrolls to the caret on the first show, which would undo a
+  // restored first visible line.
+  const int v = verticalScrollBar()->value();
+  const int h = horizontalScrollBar()->value();
+  QPlainTextEdit::showEvent(e);
+  verticalScrollBar()->setValue(v);
+  horizontalScrollBar()->setValue(h);
+}

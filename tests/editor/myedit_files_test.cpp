@@ -1,0 +1,187 @@
+// Loading and saving through the code editor: line breaks, byte-exact round trips,
+// and failures that must leave files and the editor as they were.
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include <string>
+
+#include "u_myedit.h"
+
+namespace {
+
+class EditorFiles : public ::testing::Test {
+ protected:
+  std::string Path(const char* name) const { return dir.filePath(name).toStdString(); }
+
+  static void Write(const std::string& path, const std::string& bytes) {
+    QFile f(QString::fromStdString(path));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes.data(), static_cast<qint64>(bytes.size())),
+              static_cast<qint64>(bytes.size()));
+  }
+  static std::string Read(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadOnly)) return "<unreadable>";
+    return f.readAll().toStdString();
+  }
+  // Permission checks mean nothing to a superuser.
+  static bool Privileged() { return geteuid() == 0; }
+
+  QTemporaryDir dir;
+  TMyEdit ed;
+};
+
+TEST_F(EditorFiles, EveryLineBreakBecomesCrLfAndNoFinalBreakIsAdded) {
+  Write(Path("lf.js"), "a\nb\rc\r\nd\n\ne");
+  ed.LoadFromFile(Path("lf.js"));
+  EXPECT_EQ(ed.Text(), "a\r\nb\r\nc\r\nd\r\n\r\ne");
+  EXPECT_EQ(ed.LineCount(), 6);
+  EXPECT_FALSE(ed.Modified());
+  ed.SaveToFile(Path("lf.js"));
+  EXPECT_EQ(Read(Path("lf.js")), "a\r\nb\r\nc\r\nd\r\n\r\ne");
+
+  Write(Path("end.js"), "x\n");  // a final break is kept, none is added
+  ed.LoadFromFile(Path("end.js"));
+  ed.SaveToFile(Path("end.js"));
+  EXPECT_EQ(Read(Path("end.js")), "x\r\n");
+
+  ed.SetText("");
+  ed.SaveToFile(Path("empty.js"));
+  EXPECT_EQ(Read(Path("empty.js")), "");
+}
+
+// Nothing in the text may change on its way through the editor: not UTF-8
+// characters, not no-break spaces, not a byte-order mark, not 8-bit bytes that are
+// not UTF-8 at all.
+TEST_F(EditorFiles, LargeAndUnusualFilesRoundTripByteExact) {
+  std::string big;
+  for (int i = 0; i < 50000; ++i) {
+    if (i) big += "\r\n";
+    big += "\tvar x" + std::to_string(i) + " = \"Привет\xC2\xA0мир\"; // ü € 𝄞";
+  }
+  Write(Path("big.js"), big);
+  ed.LoadFromFile(Path("big.js"));
+  EXPECT_EQ(ed.LineCount(), 50000);
+  ed.SaveToFile(Path("big-copy.js"));
+  EXPECT_EQ(Read(Path("big-copy.js")), big);
+
+  const std::string bom = "\xEF\xBB\xBFsys.out(1);\r\n";
+  Write(Path("bom.js"), bom);
+  ed.LoadFromFile(Path("bom.js"));
+  ed.SaveToFile(Path("bom.js"));
+  EXPECT_EQ(Read(Path("bom.js")), bom);
+
+  const std::string legacy = "caf\xE9 \xFF\xC0\r\n\x80\x01z";
+  Write(Path("legacy.js"), legacy);
+  ed.LoadFromFile(Path("legacy.js"));
+  ed.SaveToFile(Path("legacy.js"));
+  EXPECT_EQ(Read(Path("legacy.js")), legacy);
+
+  // A character the 8-bit file cannot hold is an error, not a silent change.
+  ed.SetCaretPos({0, 0});
+  ed.insertPlainText(QStringLiteral("€"));
+  EXPECT_THROW(ed.SaveToFile(Path("legacy.js")), EEditorFileError);
+  EXPECT_EQ(Read(Path("legacy.js")), legacy);
+}
+
+TEST_F(EditorFiles, SaveFollowsSymlinksAndKeepsPermissions) {
+  Write(Path("target.js"), "old");
+  ASSERT_TRUE(QFile::setPermissions(dir.filePath("target.js"),
+                                    QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+  const auto before = QFile::permissions(dir.filePath("target.js"));
+  ASSERT_TRUE(QFile::link(dir.filePath("target.js"), dir.filePath("link.js")));
+  ed.SetText("new");
+  ed.SaveToFile(Path("link.js"));
+  EXPECT_TRUE(QFileInfo(dir.filePath("link.js")).isSymLink());
+  EXPECT_EQ(Read(Path("target.js")), "new");
+  EXPECT_EQ(QFile::permissions(dir.filePath("target.js")), before);
+}
+
+TEST_F(EditorFiles, FailedSaveLeavesTheOldFileWhole) {
+  Write(Path("keep.js"), "precious\r\n");
+  ed.SetText("replacement");
+
+  EXPECT_THROW(ed.SaveToFile(dir.path().toStdString()), EEditorFileError);  // a folder
+  EXPECT_THROW(ed.SaveToFile(Path("no/such/folder/x.js")), EEditorFileError);
+  EXPECT_THROW(ed.SaveToFile(""), EEditorFileError);
+
+  {
+    // A write that fails part way, as on a full disk: files may not grow past 4 KiB.
+    std::string big(100000, 'x');
+    ed.SetText(big);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool threw = false;
+    try {
+      ed.SaveToFile(Path("keep.js"));
+    } catch (const EEditorFileError&) {
+      threw = true;
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(threw) << "a failed write was reported as success";
+    EXPECT_EQ(Read(Path("keep.js")), "precious\r\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1)
+        << "a temporary file was left behind";
+  }
+}
+
+TEST_F(EditorFiles, RefusedPermissionLeavesTheOldFileWhole) {
+  if (Privileged()) GTEST_SKIP() << "permissions are not enforced for this user";
+  Write(Path("keep.js"), "precious\r\n");
+  ed.SetText("replacement");
+
+  ASSERT_TRUE(QFile::setPermissions(dir.filePath("keep.js"), QFile::ReadOwner));
+  try {
+    ed.SaveToFile(Path("keep.js"));
+    ADD_FAILURE() << "a read-only file was replaced";
+  } catch (const EEditorFileError& e) {
+    EXPECT_EQ(e.Path, Path("keep.js"));
+    EXPECT_FALSE(e.Reason.empty());
+  }
+  EXPECT_EQ(Read(Path("keep.js")), "precious\r\n");
+  QFile::setPermissions(dir.filePath("keep.js"), QFile::ReadOwner | QFile::WriteOwner);
+
+  // A folder that takes no new file: the temporary file cannot be made.
+  const QString locked = dir.filePath("locked");
+  ASSERT_TRUE(QDir().mkdir(locked));
+  const std::string inside = (locked + "/keep.js").toStdString();
+  Write(inside, "precious\r\n");
+  ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+  EXPECT_THROW(ed.SaveToFile(inside), EEditorFileError);
+  EXPECT_EQ(Read(inside), "precious\r\n");
+  EXPECT_EQ(QDir(locked).entryList(QDir::Files | QDir::Hidden).size(), 1);
+  QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(EditorFiles, FailedLoadLeavesTheEditorAsItWas) {
+  ed.SetText("kept");
+  ed.SetModified(true);
+  try {
+    ed.LoadFromFile(Path("missing.js"));
+    ADD_FAILURE() << "no error for a missing file";
+  } catch (const EEditorFileError& e) {
+    EXPECT_EQ(e.Path, Path("missing.js"));
+    EXPECT_NE(std::string(e.what()).find(Path("missing.js")), std::string::npos);
+    EXPECT_FALSE(e.Reason.empty());
+  }
+  EXPECT_THROW(ed.LoadFromFile(dir.path().toStdString()), EEditorFileError);
+  EXPECT_EQ(ed.Text(), "kept");
+  EXPECT_TRUE(ed.Modified());
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 constexpr const char* InetAgent = "Vexolin 1.9";
 
@@ -21,6 +22,7 @@ class TMemoryStream final : public TStream {
  public:
   void Write(const char* data, size_t size) override;
   const std::string& Data() const { return FData; }
+  std::string TakeData() { return std::move(FData); }
 
  private:
   std::string FData;
@@ -77,8 +79,8 @@ constexpr uint32_t HTTP_QUERY_RAW_HEADERS_CRLF = 22;
 // "Error: InternetConnection %d", "Error: HttpOpenRequest %d", "Error: HttpSendRequest %d".
 std::string QueryHttpInfo(const std::string& url, uint32_t level);
 
-// A HEAD that stalls ends after this long without data (the HTTP client's own limit).
-extern std::chrono::milliseconds HeadStallLimit;
+// The HTTP client's own limit on one HEAD request.
+extern std::chrono::milliseconds HeadTimeLimit;
 
 // Start-up, before any thread: the HTTP client library's global state.
 void InitInetTools();

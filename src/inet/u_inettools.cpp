@@ -1,0 +1,637 @@
+#include "u_inettools.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "Project1_TLB.h"
+#include "u_inettools_head.h"
+#include "vantor_utils.h"
+
+std::chrono::milliseconds WorkerStopGrace{2000};
+
+namespace {
+
+constexpr size_t ReadChunk = 1024;
+// Large transfer buffers: the read-chunk rule only matters for the byte limit, which
+// the write callback applies itself.
+constexpr long TransferBuffer = 512 * 1024;
+
+std::string WithNumber(const char* text, long number) {
+  std::string s(text);
+  s += std::to_string(number);
+  return s;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------
+// Streams.
+
+void TMemoryStream::Write(const char* data, size_t size) { FData.append(data, size); }
+
+TFileStream::TFileStream(const std::string& fileName) {
+  FHandle = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (FHandle < 0)
+    throw Exception("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
+}
+
+TFileStream::~TFileStream() { Close(); }
+
+void TFileStream::Close() {
+  if (FHandle >= 0) ::close(FHandle);
+  FHandle = -1;
+}
+
+void TFileStream::Write(const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = FHandle < 0 ? -1 : ::write(FHandle, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw Exception("Stream write error");
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+}
+
+// ---------------------------------------------------------------------------------
+// URLs.
+
+void SplitUrl(const std::string& url, std::string& host, std::string& path) {
+  host.clear();
+  path = "/";
+  if (url.size() < 8 || url.compare(0, 7, "http://") != 0)
+    throw Exception("url without host: " + url);
+  size_t p = url.find('/', 7);
+  if (p == std::string::npos) {
+    host = url.substr(7, 100000);
+  } else {
+    host = url.substr(7, p - 7);
+    path = url.substr(p, 10000);
+  }
+}
+
+std::string ConnectionUrl(const std::string& host, const std::string& path) {
+  // A trailing ":digits" is the port; anything else is the host name as written, on 80.
+  std::string name = host;
+  long port = 80;
+  size_t colon = host.rfind(':');
+  bool bracketed = !host.empty() && host[0] == '[';
+  size_t close = host.rfind(']');
+  if (colon != std::string::npos && colon + 1 < host.size() && colon + 6 >= host.size() &&
+      (!bracketed || (close != std::string::npos && close + 1 == colon))) {
+    bool digits = true;
+    for (size_t i = colon + 1; i < host.size(); ++i)
+      if (host[i] < '0' || host[i] > '9') digits = false;
+    long value = digits ? std::stol(host.substr(colon + 1)) : 0;
+    if (digits && value > 0 && value <= 65535) {
+      name = host.substr(0, colon);
+      port = value;
+    }
+  }
+  return "http://" + name + ":" + std::to_string(port) + path;
+}
+
+bool ValidRequestUrl(const std::string& url) {
+  CURLU* u = curl_url();
+  if (!u) return false;
+  bool ok = curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK;
+  curl_url_cleanup(u);
+  return ok;
+}
+
+// ---------------------------------------------------------------------------------
+// Response heads.
+
+void TResponseHead::AddLine(const char* data, size_t size) {
+  std::string line(data, size);
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  if (line.empty()) {
+    Complete = true;
+    return;
+  }
+  // A new status line starts a new response (an interim 1xx answer came first).
+  if (line.compare(0, 5, "HTTP/") == 0) {
+    Lines.clear();
+    Complete = false;
+  }
+  Lines.push_back(std::move(line));
+}
+
+std::string TResponseHead::StatusToken(int index) const {
+  if (Lines.empty()) return {};
+  const std::string& s = Lines[0];
+  size_t begin = 0;
+  for (int i = 0; i < index; ++i) {
+    begin = s.find(' ', begin);
+    if (begin == std::string::npos) return {};
+    begin = s.find_first_not_of(' ', begin);
+    if (begin == std::string::npos) return {};
+  }
+  if (index == 2) return s.substr(begin);  // the reason phrase may hold blanks
+  size_t end = s.find(' ', begin);
+  return s.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+bool TResponseHead::IsInterim() const {
+  std::string code = StatusToken(1);
+  return code.size() == 3 && code[0] == '1';
+}
+
+namespace {
+
+std::string Trimmed(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= 32) ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32) --e;
+  return s.substr(b, e - b);
+}
+
+bool SameName(const std::string& a, const char* b) {
+  size_t n = std::strlen(b);
+  if (a.size() != n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Header names behind the information levels that name one header, by level number.
+// Levels that name request headers find nothing in a response and give the empty text.
+const char* const HeaderOfLevel[] = {
+    "MIME-Version",        // 0
+    "Content-Type",        // 1
+    "Content-Transfer-Encoding",
+    "Content-ID",
+    "Content-Description",
+    "Content-Length",      // 5
+    "Content-Language",
+    "Allow",
+    "Public",
+    "Date",                // 9
+    "Expires",             // 10
+    "Last-Modified",       // 11
+    "Message-ID",
+    "URI",
+    "Derived-From",
+    "Cost",                // 15
+    "Link",
+    "Pragma",              // 17
+    nullptr,               // 18 version
+    nullptr,               // 19 status code
+    nullptr,               // 20 status text
+    nullptr,               // 21 raw headers
+    nullptr,               // 22 raw headers, CR LF
+    "Connection",          // 23
+    "Accept",
+    "Accept-Charset",      // 25
+    "Accept-Encoding",
+    "Accept-Language",
+    "Authorization",
+    "Content-Encoding",
+    "Forwarded",           // 30
+    "From",
+    "If-Modified-Since",
+    "Location",            // 33
+    "Orig-URI",
+    "Referer",             // 35
+    "Retry-After",
+    "Server",              // 37
+    "Title",
+    "User-Agent",
+    "WWW-Authenticate",    // 40
+    "Proxy-Authenticate",
+    "Accept-Ranges",
+    "Set-Cookie",          // 43
+    "Cookie",
+    nullptr,               // 45 request method
+    "Refresh",
+    "Content-Disposition",
+    "Age",
+    "Cache-Control",
+    "Content-Base",        // 50
+    "Content-Location",
+    "Content-MD5",
+    "Content-Range",
+    "ETag",                // 54
+    "Host",
+    "If-Match",
+    "If-None-Match",
+    "If-Range",
+    "If-Unmodified-Since",
+    "Max-Forwards",        // 60
+    "Proxy-Authorization",
+    "Range",
+    "Transfer-Encoding",   // 63
+    "Upgrade",
+    "Vary",                // 65
+    "Via",
+    "Warning",
+    "Expect",
+    "Proxy-Connection",
+    "Unless-Modified-Since",  // 70
+};
+static_assert(sizeof HeaderOfLevel / sizeof HeaderOfLevel[0] == 71);
+
+}  // namespace
+
+std::string TResponseHead::Info(uint32_t level) const {
+  switch (level) {
+    case 18: return StatusToken(0);
+    case HTTP_QUERY_STATUS_CODE: return StatusToken(1);
+    case 20: return StatusToken(2);
+    case 21: {
+      std::string s;
+      for (const std::string& line : Lines) {
+        s += line;
+        s += '\0';
+      }
+      return s;
+    }
+    case HTTP_QUERY_RAW_HEADERS_CRLF: {
+      if (Lines.empty()) return {};
+      std::string s;
+      for (const std::string& line : Lines) s += line + "\r\n";
+      return s + "\r\n";
+    }
+    default: break;
+  }
+  if (level >= sizeof HeaderOfLevel / sizeof HeaderOfLevel[0] || !HeaderOfLevel[level])
+    return {};
+  for (size_t i = 1; i < Lines.size(); ++i) {
+    size_t colon = Lines[i].find(':');
+    if (colon == std::string::npos) continue;
+    if (SameName(Trimmed(Lines[i].substr(0, colon)), HeaderOfLevel[level]))
+      return Trimmed(Lines[i].substr(colon + 1));
+  }
+  return {};
+}
+
+// ---------------------------------------------------------------------------------
+// The GET worker and the process-wide session.
+
+namespace {
+
+// InetSession holds the connection cache, limited to one connection, so the kept
+// connection is the one to the last host and a GET elsewhere drops it.
+CURLM* InetSession = nullptr;
+CURL* InetConnection = nullptr;  // options of the kept connection; InetRequest reuses it
+std::string InetHost;
+// Workers that would not stop; while any live, the library must stay initialised.
+std::atomic<int> StuckWorkers{0};
+// One GET at a time, whoever calls.
+std::mutex FetchLock;
+
+class TGetInetFile {
+ public:
+  TGetInetFile(std::string url, TStream* stream, int32_t limit)
+      : FUrl(std::move(url)), FStream(stream), FLimit(limit) {}
+  TGetInetFile(const TGetInetFile&) = delete;
+  TGetInetFile& operator=(const TGetInetFile&) = delete;
+
+  // Session and connection, on the calling thread so that the process-wide handles are
+  // only ever touched there. False with FError set when the fetch cannot start.
+  bool Prepare();
+  // The worker thread.
+  void Execute();
+
+  // Caller side.
+  bool WaitEnded(std::chrono::milliseconds limit);
+  // Stops every later write to the stream and wakes the worker; false if it had ended.
+  bool Abandon();
+  void LeaveHandlesToWorker();
+
+  std::mutex FLock;  // guards everything below shared with the caller, and the stream
+  std::string FUrl;
+  TStream* FStream;
+  int32_t FLimit;
+  std::string FError;
+  int32_t FStatus = -1;
+
+ private:
+  void Fetch();
+  void Transfer();
+  static size_t OnHeader(char* data, size_t size, size_t count, void* self);
+  static size_t OnBody(char* data, size_t size, size_t count, void* self);
+
+  std::condition_variable FEndedSignal;
+  bool FEnded = false;
+  bool FAbandoned = false;
+  bool FOwnsHandles = false;  // the caller gave up: the worker frees the handles
+  std::atomic<bool> FStop{false};
+
+  CURLM* FSession = nullptr;
+  CURL* FRequest = nullptr;
+  std::string FRequestUrl;
+  // Worker-only.
+  TResponseHead FHead;
+  bool FHeadDone = false;
+  std::string FHeadError;   // a status other than success, or a status that is no number
+  std::string FWriteError;
+  bool FLimitReached = false;
+  uint64_t FTotal = 0;
+};
+
+bool TGetInetFile::Prepare() {
+  try {
+    FStatus = -1;
+    if (!InetSession) {
+      InetSession = curl_multi_init();
+      if (!InetSession) throw Exception(WithNumber("Error: InternetOpen ", CURLE_FAILED_INIT));
+      curl_multi_setopt(InetSession, CURLMOPT_MAXCONNECTS, 1L);
+    }
+    std::string host, path;
+    SplitUrl(FUrl, host, path);
+    if (!InetConnection || InetHost != host) {
+      if (InetConnection) curl_easy_cleanup(InetConnection);
+      InetConnection = host.empty() ? nullptr : curl_easy_init();
+      if (!InetConnection)
+        throw Exception(WithNumber("Error: InternetConnection ",
+                                   host.empty() ? CURLE_URL_MALFORMAT : CURLE_FAILED_INIT));
+    }
+    InetHost = host;
+    FSession = InetSession;
+    FRequest = InetConnection;
+    FRequestUrl = ConnectionUrl(host, path);
+    return true;
+  } catch (const std::exception& e) {
+    FError = *e.what() ? e.what() : "Неизвестная ошибка";
+    return false;
+  }
+}
+
+void TGetInetFile::Execute() {
+  std::string error;
+  try {
+    Fetch();
+  } catch (const std::exception& e) {
+    error = *e.what() ? e.what() : "Неизвестная ошибка";
+  } catch (...) {
+    error = "Неизвестная ошибка";
+  }
+  std::lock_guard<std::mutex> lock(FLock);
+  FError = error;
+  FEnded = true;
+  if (FOwnsHandles) {
+    curl_easy_cleanup(FRequest);
+    curl_multi_cleanup(FSession);
+    --StuckWorkers;
+  }
+  FEndedSignal.notify_all();
+}
+
+void TGetInetFile::Fetch() {
+  if (!ValidRequestUrl(FRequestUrl))
+    throw Exception(WithNumber("Error: HttpOpenRequest ", CURLE_URL_MALFORMAT));
+  curl_easy_reset(FRequest);
+  curl_easy_setopt(FRequest, CURLOPT_URL, FRequestUrl.c_str());
+  curl_easy_setopt(FRequest, CURLOPT_USERAGENT, InetAgent);
+  curl_easy_setopt(FRequest, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(FRequest, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(FRequest, CURLOPT_BUFFERSIZE, TransferBuffer);
+  curl_easy_setopt(FRequest, CURLOPT_HEADERFUNCTION, &TGetInetFile::OnHeader);
+  curl_easy_setopt(FRequest, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(FRequest, CURLOPT_WRITEFUNCTION, &TGetInetFile::OnBody);
+  curl_easy_setopt(FRequest, CURLOPT_WRITEDATA, this);
+  Transfer();
+}
+
+void TGetInetFile::Transfer() {
+  if (curl_multi_add_handle(FSession, FRequest) != CURLM_OK)
+    throw Exception(WithNumber("Error: HttpOpenRequest ", CURLE_FAILED_INIT));
+  CURLcode result = CURLE_OK;
+  bool finished = false;
+  while (!FStop) {
+    int running = 0;
+    if (curl_multi_perform(FSession, &running) != CURLM_OK) {
+      result = CURLE_FAILED_INIT;
+      break;
+    }
+    int queued = 0;
+    while (CURLMsg* msg = curl_multi_info_read(FSession, &queued)) {
+      if (msg->msg == CURLMSG_DONE && msg->easy_handle == FRequest) {
+        result = msg->data.result;
+        finished = true;
+      }
+    }
+    if (finished || running == 0) break;
+    // The caller's curl_multi_wakeup ends the wait at once when it gives up.
+    if (curl_multi_poll(FSession, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+      result = CURLE_FAILED_INIT;
+      break;
+    }
+  }
+  // The request is closed by every path; an unfinished one takes its connection along.
+  curl_multi_remove_handle(FSession, FRequest);
+  if (FStop) return;
+  if (!FHeadError.empty()) throw Exception(FHeadError);
+  if (!FHeadDone) {
+    if (result == CURLE_OK) result = CURLE_WEIRD_SERVER_REPLY;
+    throw Exception(WithNumber("Error: HttpSendRequest ", result));
+  }
+  if (!FWriteError.empty()) throw Exception(FWriteError);
+  // A read that fails during the body ends the body: what arrived is the result.
+}
+
+size_t TGetInetFile::OnHeader(char* data, size_t size, size_t count, void* self) {
+  auto* w = static_cast<TGetInetFile*>(self);
+  size_t n = size * count;
+  w->FHead.AddLine(data, n);
+  if (!w->FHead.Complete || w->FHead.IsInterim()) return n;
+  std::string code = w->FHead.StatusToken(1);
+  bool number = !code.empty() && code.size() < 10;
+  for (char c : code)
+    if (c < '0' || c > '9') number = false;
+  if (!number) {
+    w->FHeadError = "'" + code + "' is not a valid integer value";
+    return 0;
+  }
+  int32_t status = std::stoi(code);
+  {
+    std::lock_guard<std::mutex> lock(w->FLock);
+    w->FStatus = status;
+  }
+  w->FHeadDone = true;
+  if (status != 200 && status != 302) {
+    w->FHeadError = "Error: HttpQueryInfo " + code;
+    return 0;  // no body is read
+  }
+  if (w->FLimit == 0) {
+    w->FLimitReached = true;
+    return 0;
+  }
+  return n;
+}
+
+size_t TGetInetFile::OnBody(char* data, size_t size, size_t count, void* self) {
+  auto* w = static_cast<TGetInetFile*>(self);
+  size_t n = size * count;
+  size_t take = n;
+  uint64_t stopAt = 0;
+  if (w->FLimit > 0) {
+    // The body is read in chunks; the chunk that reaches the limit is written whole.
+    stopAt = (static_cast<uint64_t>(w->FLimit) + ReadChunk - 1) / ReadChunk * ReadChunk;
+    take = static_cast<size_t>(std::min<uint64_t>(n, stopAt - w->FTotal));
+  }
+  std::lock_guard<std::mutex> lock(w->FLock);
+  if (w->FAbandoned) return 0;
+  try {
+    w->FStream->Write(data, take);
+  } catch (const std::exception& e) {
+    w->FWriteError = e.what();
+    return 0;
+  }
+  w->FTotal += take;
+  if (w->FLimit > 0 && w->FTotal >= stopAt) {
+    w->FLimitReached = true;
+    return 0;
+  }
+  return n;
+}
+
+bool TGetInetFile::WaitEnded(std::chrono::milliseconds limit) {
+  std::unique_lock<std::mutex> lock(FLock);
+  return FEndedSignal.wait_for(lock, limit, [this] { return FEnded; });
+}
+
+bool TGetInetFile::Abandon() {
+  std::lock_guard<std::mutex> lock(FLock);
+  if (FEnded) return false;
+  FAbandoned = true;
+  FStop = true;
+  curl_multi_wakeup(FSession);
+  return true;
+}
+
+void TGetInetFile::LeaveHandlesToWorker() {
+  std::lock_guard<std::mutex> lock(FLock);
+  if (FEnded) return;
+  // The next GET starts a session of its own; this one goes with the worker.
+  FOwnsHandles = true;
+  ++StuckWorkers;
+  InetSession = nullptr;
+  InetConnection = nullptr;
+  InetHost.clear();
+}
+
+}  // namespace
+
+int32_t FetchToStream(const std::string& url, TStream& stream, int32_t limit,
+                      std::chrono::milliseconds timeLimit, std::string& error) {
+  std::lock_guard<std::mutex> serial(FetchLock);
+  auto worker = std::make_shared<TGetInetFile>(url, &stream, limit);
+  if (!worker->Prepare()) {
+    error = worker->FError;
+    return worker->FStatus;
+  }
+  std::thread thread([worker] { worker->Execute(); });
+  if (worker->WaitEnded(timeLimit) || !worker->Abandon()) {
+    thread.join();
+    std::lock_guard<std::mutex> lock(worker->FLock);
+    error = worker->FError;
+    return worker->FStatus;
+  }
+  int32_t status;
+  {
+    std::lock_guard<std::mutex> lock(worker->FLock);
+    status = worker->FStatus;
+  }
+  error = "Истекло время ожидания";
+  if (worker->WaitEnded(WorkerStopGrace)) {
+    thread.join();
+    return status;
+  }
+  worker->LeaveHandlesToWorker();
+  thread.detach();
+  throw Exception("не завершается процесс");
+}
+
+int32_t FetchToFile(const std::string& url, const std::string& fileName, int32_t limit,
+                    std::chrono::milliseconds timeLimit, std::string& error) {
+  struct stat st;
+  if (::stat(fileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) ::unlink(fileName.c_str());
+  ForceFileFolder(fileName);
+  TFileStream file(fileName);
+  int32_t status = FetchToStream(url, file, limit, timeLimit, error);
+  file.Close();
+  return status;
+}
+
+std::string FetchToText(const std::string& url, int32_t limit,
+                        std::chrono::milliseconds timeLimit) {
+  TMemoryStream stream;
+  std::string error;
+  FetchToStream(url, stream, limit, timeLimit, error);
+  if (!error.empty()) throw Exception(error);
+  return stream.TakeData();
+}
+
+// ---------------------------------------------------------------------------------
+// HEAD.
+
+std::chrono::milliseconds HeadTimeLimit{60000};
+
+namespace {
+
+size_t OnHeadHeader(char* data, size_t size, size_t count, void* head) {
+  static_cast<TResponseHead*>(head)->AddLine(data, size * count);
+  return size * count;
+}
+
+// Session, connection and request of one HEAD, closed whatever happens.
+struct THeadSession {
+  CURL* Handle = curl_easy_init();
+  ~THeadSession() {
+    if (Handle) curl_easy_cleanup(Handle);
+  }
+};
+
+}  // namespace
+
+std::string QueryHttpInfo(const std::string& url, uint32_t level) {
+  THeadSession session;
+  if (!session.Handle) throw Exception(WithNumber("Error: InternetOpen ", CURLE_FAILED_INIT));
+  std::string host, path;
+  SplitUrl(url, host, path);
+  if (host.empty()) throw Exception(WithNumber("Error: InternetConnection ", CURLE_URL_MALFORMAT));
+  std::string requestUrl = ConnectionUrl(host, path);
+  if (!ValidRequestUrl(requestUrl))
+    throw Exception(WithNumber("Error: HttpOpenRequest ", CURLE_URL_MALFORMAT));
+  TResponseHead head;
+  CURL* h = session.Handle;
+  curl_easy_setopt(h, CURLOPT_URL, requestUrl.c_str());
+  curl_easy_setopt(h, CURLOPT_USERAGENT, InetAgent);
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(HeadTimeLimit.count()));
+  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &OnHeadHeader);
+  curl_easy_setopt(h, CURLOPT_HEADERDATA, &head);
+  CURLcode rc = curl_easy_perform(h);
+  if (rc != CURLE_OK) throw Exception(WithNumber("Error: HttpSendRequest ", rc));
+  return head.Info(level);
+}
+
+// ---------------------------------------------------------------------------------
+
+void InitInetTools() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+
+void EndInetTools() {
+  std::lock_guard<std::mutex> serial(FetchLock);
+  if (InetConnection) curl_easy_cleanup(InetConnection);
+  if (InetSession) curl_multi_cleanup(InetSession);
+  InetConnection = nullptr;
+  InetSession = nullptr;
+  InetHost.clear();
+  if (StuckWorkers == 0) curl_global_cleanup();
+}

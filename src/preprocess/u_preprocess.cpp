@@ -1,0 +1,165 @@
+#include "u_preprocess.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "Project1_TLB.h"
+
+namespace {
+
+std::string& LibraryFolderSetting() {
+  static std::string folder;
+  return folder;
+}
+
+std::string ExecutableFolder() {
+  char path[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "./";
+  std::string exe(path, static_cast<size_t>(n));
+  return exe.substr(0, exe.rfind('/') + 1);
+}
+
+bool IsFile(const std::string& name) {
+  struct stat st;
+  return !name.empty() && ::stat(name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::string CurrentFolder() {
+  char buffer[PATH_MAX];
+  return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string(".");
+}
+
+// Absolute form of a path with "." and ".." resolved and repeated slashes merged,
+// keeping a trailing slash; symbolic links are left alone.
+std::string FullPath(const std::string& path) {
+  const std::string absolute = !path.empty() && path[0] == '/' ? path : CurrentFolder() + "/" + path;
+  std::vector<std::string> parts;
+  size_t begin = 0;
+  while (begin <= absolute.size()) {
+    size_t end = absolute.find('/', begin);
+    if (end == std::string::npos) end = absolute.size();
+    const std::string part = absolute.substr(begin, end - begin);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    begin = end + 1;
+  }
+  std::string result;
+  for (const std::string& part : parts) result += "/" + part;
+  if (result.empty()) return "/";
+  const char last = absolute.back();
+  const bool endsInFolder = last == '/' || (absolute.size() >= 2 && absolute.compare(absolute.size() - 2, 2, "/.") == 0) ||
+                            (absolute.size() >= 3 && absolute.compare(absolute.size() - 3, 3, "/..") == 0);
+  if (endsInFolder) result += '/';
+  return result;
+}
+
+std::string ResolveIncludePath(const std::string& name, const std::string& IncludingFile) {
+  if (!name.empty() && name[0] == '/') return name;
+  const size_t slash = IncludingFile.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : IncludingFile.substr(0, slash + 1);
+  return FullPath(folder + name);
+}
+
+std::string ReadWholeFile(const std::string& name) {
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    throw Exception("Cannot open file \"" + FullPath(name) + "\". " + std::strerror(error));
+  }
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      const int error = errno;
+      ::close(fd);
+      throw Exception("Cannot read file \"" + FullPath(name) + "\". " + std::strerror(error));
+    }
+    if (got == 0) break;
+    text.append(buffer, static_cast<size_t>(got));
+  }
+  ::close(fd);
+  return text;
+}
+
+// Lines end at CR LF, a lone CR or a lone LF; a NUL byte ends the text.
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  const size_t end = std::min(text.find('\0'), text.size());
+  size_t begin = 0;
+  while (begin < end) {
+    size_t stop = begin;
+    while (stop < end && text[stop] != '\r' && text[stop] != '\n') ++stop;
+    lines.push_back(text.substr(begin, stop - begin));
+    if (stop < end && text[stop] == '\r' && stop + 1 < end && text[stop + 1] == '\n') ++stop;
+    begin = stop + 1;
+  }
+  return lines;
+}
+
+bool Contains(const std::vector<std::string>& files, const std::string& path) {
+  for (const std::string& file : files)
+    if (file == path) return true;  // names compare as the file system compares them
+  return false;
+}
+
+}  // namespace
+
+void SetLibraryFolder(const std::string& folder) {
+  std::string value = folder;
+  if (!value.empty() && value.back() != '/') value += '/';
+  LibraryFolderSetting() = value;
+}
+
+std::string LibraryFolder() {
+  std::string& folder = LibraryFolderSetting();
+  if (folder.empty()) folder = ExecutableFolder() + "lib/";
+  return folder;
+}
+
+void ExpandIncludes(const std::string& FileName, std::vector<TExpandedLine>& Lines,
+                    std::vector<std::string>& Files) {
+  if (!IsFile(FileName)) throw Exception("File not found: " + FileName);
+  const int64_t fileIndex = static_cast<int64_t>(Files.size());
+  Files.push_back(FileName);
+
+  const std::vector<std::string> lines = SplitLines(ReadWholeFile(FileName));
+  // The line index has 16 bits in an origin code; a longer file would be reported
+  // against the wrong file and line.
+  if (static_cast<int64_t>(lines.size()) > kMaxLinesPerFile)
+    throw Exception("File has more than " + std::to_string(kMaxLinesPerFile) +
+                    " lines: " + FileName);
+
+  static const std::string kDirective = "#include ";
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (line.compare(0, kDirective.size(), kDirective) != 0) {
+      Lines.push_back({line, fileIndex * 65536 + static_cast<int64_t>(i)});
+      continue;
+    }
+
+    std::string path;
+    const char form = line.size() > kDirective.size() ? line[kDirective.size()] : '\0';
+    const size_t nameStart = kDirective.size() + 1;
+    if (form == '"' || form == '\'' || form == '<') {
+      const size_t close = line.find(form == '<' ? '>' : form, nameStart);
+      if (close == std::string::npos) throw Exception("Failure directive: " + line);
+      const std::string name = line.substr(nameStart, close - nameStart);
+      path = form == '<' ? LibraryFolder() + name : ResolveIncludePath(name, FileName);
+    } else {
+      path = line;  // not a form we know: no file carries such a name
+    }
+
+    if (!Contains(Files, path)) ExpandIncludes(path, Lines, Files);
+  }
+}

@@ -1,0 +1,112 @@
+#pragma once
+// Script handles on components of the model: the JObject class, the registry of named
+// handles, property access through the published-property tables, event binding to
+// script text, and the string-list and bounds members.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Classes.h"
+#include "Project1_TLB.h"
+
+class TJObject;
+class TObjectEvent;
+
+// One handle: stands for one object of the component model. The component is held
+// weakly, so a handle whose component was destroyed behind its back never reaches it.
+class TJObject final : public TAutoObject {
+ public:
+  TJObject();
+
+  // The live object, or null (emptied by fr, or destroyed by its owner or parent).
+  TObject* Component() const { return FComponent.get(); }
+  const std::string& Name() const { return FName; }
+  bool NotOwned() const { return FNotOwned; }
+  TJObject* ParentHandle() const;
+
+ protected:
+  void AfterConstruction() override;
+  void BeforeDestruction() override;
+  void CallMember(const TMemberInfo& member, const std::vector<Variant>& args,
+                  Variant& result) override;
+
+ private:
+  friend void SetupMainObject(TJObject* handle);
+  friend IDispatchPtr WrapObject(TObject* obj, const std::string& name);
+  friend void FinalizeJObjectUnit();
+  friend class TObjectEvent;
+  ~TJObject() override;
+
+  // The object, which must be alive; otherwise a message naming this handle.
+  TObject* LiveComponent(const char* member) const;
+
+  std::string listProp();
+  Variant propGet(const std::string& PropName);
+  void propSet(const std::string& PropName, const Variant& PropVal);
+  std::string propType(const std::string& PropName);
+  std::string propAllValues(const std::string& PropName);
+  Variant getPropParent();
+  void setPropParent(const Variant& Value);
+  uint32_t self() const { return Serial(); }
+  std::string classN();
+  void fr();
+  Variant nw(const std::string& className, const std::string& NameObj,
+             const std::string& Caption);
+  std::string listChildren();
+  int32_t cnt();
+  std::string get(int32_t idx);
+  void set(int32_t idx, const std::string& item);
+  void add(const std::string& item);
+  void clear();
+  void insert(int32_t idx, const std::string& item);
+  void setBounds(int32_t left, int32_t top, int32_t width, int32_t height);
+
+  TStrings* StringsOrFail();
+  void BindEvent(const std::string& PropName, const std::string& TypeName,
+                 const std::string& Script);
+
+  TWeakRef<TObject> FComponent;
+  bool FNotOwned = true;
+  IDispatchPtr FParentHandle;
+  std::string FName;
+  // Event property name (case-sensitive, sorted) -> its adapter.
+  std::map<std::string, std::shared_ptr<TObjectEvent>> FEvents;
+  // Set by fr: the handle was emptied on purpose, not behind its back.
+  bool FFreed = false;
+};
+
+// Program start: class object of JObject, property cache, kind table, empty registry.
+void InitJObjectUnit();
+// Program end: every handle still registered is destroyed, whatever its count.
+void FinalizeJObjectUnit();
+
+// Owner of each run's root form (the main window's component, or a headless one).
+void SetRootOwner(TComponent* owner);
+TComponent* RootOwner();
+
+// Gives the run's main handle its new blank root form and registers it as "main".
+void SetupMainObject(TJObject* handle);
+
+// The handle behind a reference, or null when it is no handle.
+TJObject* HandleOf(const IDispatchPtr& p);
+
+// The registered handle standing for `obj` (identity); null, or with mustExist
+// "Object not found".
+IDispatchPtr FindHandle(TObject* obj, bool mustExist);
+// A handle on an existing object that it does not own, registered under `name`
+// unless the object already has one.
+IDispatchPtr WrapObject(TObject* obj, const std::string& name);
+// The class of that name (case ignored) or "Class unregistred: " + name.
+TClass FindRegisteredClass(const std::string& name);
+
+// For sys: the class registry, the registry names as delimited text, lookup by name.
+std::string ListClassNames();
+std::string ListObjectNames();
+IDispatchPtr GetRegisteredObject(const std::string& name);
+
+// Registry access for readers that need the entries themselves (in registry order).
+std::vector<std::pair<std::string, TJObject*>> RegisteredObjects();

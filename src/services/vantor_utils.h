@@ -4,8 +4,18 @@
 
 #include <string>
 
+#include "Project1_TLB.h"
+
+// The runtime's input/output error: a message and the system error number behind it.
+class EInOutError : public Exception {
+ public:
+  EInOutError(const std::string& message, int code) : Exception(message), ErrorCode(code) {}
+  int ErrorCode;
+};
+
 // Appends "dd.mm.yyyy hh:mm:ss " + Msg + CR LF to FileName, creating the file and one
-// missing folder level. Throws Exception with the runtime's input/output message
+// missing folder level. The line goes out in one write, so a reader or another writer
+// never sees part of it. Throws EInOutError with the runtime's input/output message
 // ("Invalid filename", "File access denied", ...) when the line cannot be written.
 void AppendLogLine(const std::string& FileName, const std::string& Msg);
 
@@ -15,7 +25,7 @@ void AppendLogLine(const std::string& FileName, const std::string& Msg);
 void SplitAtSeparator(const std::string& Text, const std::string& Separator,
                       std::string& Head, std::string& Rest);
 
-// Creates every missing folder of FileName's folder part. Throws Exception
+// Creates every missing folder of FileName's folder part. Throws EInOutError
 // "Unable to create directory" for a name without a folder; creation failures are
 // left to the later file creation to report.
 void ForceFileFolder(const std::string& FileName);

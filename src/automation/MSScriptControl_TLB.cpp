@@ -1,0 +1,905 @@
+// The script engine host on SpiderMonkey: one process-wide context, one global (realm)
+// per control, host objects with members resolved by name in any letter case, and the
+// error record of the last failure.
+
+#include "MSScriptControl_TLB.h"
+
+#include <jsapi.h>
+#include <jsfriendapi.h>
+#include <js/CallAndConstruct.h>
+#include <js/CompilationAndEvaluation.h>
+#include <js/Conversions.h>
+#include <js/ErrorReport.h>
+#include <js/Exception.h>
+#include <js/GCAPI.h>
+#include <js/Initialization.h>
+#include <js/Object.h>
+#include <js/PropertyAndElement.h>
+#include <js/PropertyDescriptor.h>
+#include <js/SavedFrameAPI.h>
+#include <js/SourceText.h>
+#include <js/Stack.h>
+#include <js/String.h>
+#include <mozilla/FloatingPoint.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "MSScriptControl_TLB_jobs.h"
+
+TScriptControl* ScriptCtrl = nullptr;
+
+namespace {
+
+// ---------------------------------------------------------------------------------
+// Text at the engine boundary: UTF-8 inside the program, UTF-16 in the engine.
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += char(cp);
+  } else if (cp < 0x800) {
+    out += char(0xC0 | (cp >> 6));
+    out += char(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += char(0xE0 | (cp >> 12));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  } else {
+    out += char(0xF0 | (cp >> 18));
+    out += char(0x80 | ((cp >> 12) & 0x3F));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  }
+}
+
+// Malformed sequences become U+FFFD rather than failing: a script's text or a host
+// string must always reach the other side.
+std::u16string Utf8ToUtf16(std::string_view s) {
+  std::u16string out;
+  out.reserve(s.size());
+  size_t i = 0;
+  const size_t n = s.size();
+  while (i < n) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      out += char16_t(c);
+      ++i;
+      continue;
+    }
+    int len = 0;
+    uint32_t cp = 0, min = 0;
+    if ((c & 0xE0) == 0xC0) {
+      len = 2, cp = c & 0x1F, min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+      len = 3, cp = c & 0x0F, min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+      len = 4, cp = c & 0x07, min = 0x10000;
+    }
+    bool ok = len > 0 && i + len <= n;
+    for (int k = 1; ok && k < len; ++k) {
+      const unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc & 0xC0) != 0x80) ok = false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
+    if (!ok) {
+      out += char16_t(0xFFFD);
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += char16_t(0xD800 + (cp >> 10));
+      out += char16_t(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += char16_t(cp);
+    }
+    i += len;
+  }
+  return out;
+}
+
+void AppendUtf16(std::string& out, const char16_t* s, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t c = s[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;  // a lone surrogate has no UTF-8 form
+    }
+    AppendUtf8(out, c);
+  }
+}
+
+[[nodiscard]] bool ToUtf8(JSContext* cx, JSString* str, std::string& out) {
+  JSLinearString* linear = JS_EnsureLinearString(cx, str);
+  if (!linear) return false;
+  const size_t n = JS::GetLinearStringLength(linear);
+  out.clear();
+  JS::AutoCheckCannotGC nogc;
+  if (JS::LinearStringHasLatin1Chars(linear)) {
+    const JS::Latin1Char* chars = JS::GetLatin1LinearStringChars(nogc, linear);
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+      if (chars[i] < 0x80)
+        out += char(chars[i]);
+      else
+        AppendUtf8(out, chars[i]);
+    }
+  } else {
+    out.reserve(n + n / 2);
+    AppendUtf16(out, JS::GetTwoByteLinearStringChars(nogc, linear), n);
+  }
+  return true;
+}
+
+[[nodiscard]] JSString* NewString(JSContext* cx, std::string_view s) {
+  bool ascii = true;
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      ascii = false;
+      break;
+    }
+  if (ascii) return JS_NewStringCopyN(cx, s.data(), s.size());
+  const std::u16string wide = Utf8ToUtf16(s);
+  return JS_NewUCStringCopyN(cx, wide.data(), wide.size());
+}
+
+// Line `line` (1-based) of `text`, split where the engine counts lines.
+std::string LineOfText(const std::string& text, int line) {
+  if (line < 1) return std::string();
+  int current = 1;
+  size_t start = 0;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    size_t termLen = 0;
+    if (i == text.size()) {
+      termLen = 1;
+    } else if (text[i] == '\n') {
+      termLen = 1;
+    } else if (text[i] == '\r') {
+      termLen = (i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+    } else if (static_cast<unsigned char>(text[i]) == 0xE2 && i + 2 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) == 0x80 &&
+               (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
+                static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
+      termLen = 3;  // U+2028, U+2029
+    }
+    if (!termLen) continue;
+    if (current == line) return text.substr(start, i - start);
+    ++current;
+    i += termLen - 1;
+    start = i + 1;
+  }
+  return std::string();
+}
+
+bool IEquals(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------
+// The process-wide engine.
+
+struct TEngine {
+  bool started = false;  // JS_Init done
+  bool ended = false;    // context destroyed; no new one is made
+  JSContext* cx = nullptr;
+  std::vector<TScriptControl::Impl*> controls;
+  int depth = 0;  // ExecuteStatement calls running, over all controls
+  bool draining = false;
+  // References held by host wrappers that the collector finalized, released at a
+  // safe point: a release may destroy components, and those may run code.
+  std::vector<TAutoObject*> pending;
+};
+
+TEngine& Engine() {
+  static TEngine engine;
+  return engine;
+}
+
+void EndEngineAtExit() {
+  // Runs after the application's own statics are gone (it was registered before they
+  // existed): ending the engine also ends its Unicode support. A program that did not
+  // shut the engine down gets it done here, so its helper threads stop cleanly.
+  TEngine& e = Engine();
+  if (!e.started) return;
+  if (e.cx) ShutdownScriptEngine();
+  if (!e.cx) JS_ShutDown();
+}
+
+void DrainPending() {
+  TEngine& e = Engine();
+  if (e.depth > 0 || e.draining) return;
+  e.draining = true;
+  while (!e.pending.empty()) {
+    std::vector<TAutoObject*> batch;
+    batch.swap(e.pending);
+    for (TAutoObject* obj : batch) obj->Release();
+  }
+  e.draining = false;
+}
+
+size_t NativeStackQuota() {
+  constexpr size_t kDefault = 8u << 20;
+  size_t size = kDefault;
+  rlimit limit{};
+  if (getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+    size = std::min<size_t>(limit.rlim_cur, kDefault);
+  // Room for the host's own frames between engine entries (members, widgets).
+  const size_t margin = std::max<size_t>(size / 8, 256u << 10);
+  return size > 2 * margin ? size - margin : size / 2;
+}
+
+void SweepWrappers(JSTracer* trc, void* data);
+
+JSContext* EnsureContext() {
+  TEngine& e = Engine();
+  if (e.cx) return e.cx;
+  InitScriptEngine();
+  if (e.ended) throw Exception("The script engine has already been shut down");
+  JSContext* cx = JS_NewContext(JS::DefaultHeapMaxBytes);
+  if (!cx) throw Exception("The script engine could not create its context");
+  // The default heap limit is far below what a long run with many windows needs.
+  JS_SetGCParameter(cx, JSGC_MAX_BYTES, 0xffffffffu);
+  JS_SetNativeStackQuota(cx, NativeStackQuota());
+  if (!js::UseInternalJobQueues(cx) || !JS::InitSelfHostedCode(cx)) {
+    JS_DestroyContext(cx);
+    throw Exception("The script engine could not initialise its context");
+  }
+  InstallJobEnvironment(cx);
+  JS_AddWeakPointerZonesCallback(cx, SweepWrappers, nullptr);
+  e.cx = cx;
+  return cx;
+}
+
+// The message of the exception now pending, which is cleared.
+std::string TakePendingMessage(JSContext* cx) {
+  JS::ExceptionStack stack(cx);
+  if (!JS::StealPendingExceptionStack(cx, &stack)) return "The script engine stopped";
+  JS::ErrorReportBuilder builder(cx);
+  if (!builder.init(cx, stack, JS::ErrorReportBuilder::NoSideEffects)) {
+    JS_ClearPendingException(cx);
+    return "Unknown script engine error";
+  }
+  const char* msg = builder.report()->message().c_str();
+  return msg ? msg : "";
+}
+
+// ---------------------------------------------------------------------------------
+// Host objects. A wrapper holds one counted reference in reserved slot 0; its members
+// are defined on first use under the spelling the script used.
+
+constexpr size_t kHostSlot = 0;
+constexpr size_t kGlobalImplSlot = 0;  // an application slot of the global
+constexpr size_t kFnWrapperSlot = 0;   // member functions: the wrapper object
+constexpr size_t kFnDispIdSlot = 1;    // and the member's dispatch identifier
+
+bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp);
+void HostFinalize(JS::GCContext* gcx, JSObject* obj);
+
+const JSClassOps kHostOps = {
+    nullptr, nullptr, nullptr, nullptr, HostResolve, nullptr, HostFinalize, nullptr, nullptr,
+    nullptr};
+// Finalized on the main thread: the finalizer touches the release queue.
+const JSClass kHostClass = {"HostObject",
+                            JSCLASS_HAS_RESERVED_SLOTS(1) | JSCLASS_FOREGROUND_FINALIZE,
+                            &kHostOps, nullptr, nullptr, nullptr};
+
+bool IsHost(JSObject* obj) { return JS::GetClass(obj) == &kHostClass; }
+
+TAutoObject* HostOf(JSObject* obj) {
+  return JS::GetMaybePtrFromReservedSlot<TAutoObject>(obj, kHostSlot);
+}
+
+void HostFinalize(JS::GCContext*, JSObject* obj) {
+  if (TAutoObject* host = HostOf(obj)) Engine().pending.push_back(host);
+}
+
+TScriptControl::Impl* ImplOfCurrentGlobal(JSContext* cx);
+
+// Raises a script Error whose message is `message` and whose `number` is the status.
+bool ThrowHostError(JSContext* cx, const std::string& message, HRESULT number) {
+  JS::RootedObject ctor(cx);
+  if (!JS_GetClassObject(cx, JSProto_Error, &ctor)) return false;
+  JS::RootedValueArray<1> args(cx);
+  JSString* text = NewString(cx, message);
+  if (!text) return false;
+  args[0].setString(text);
+  JS::RootedValue ctorValue(cx, JS::ObjectValue(*ctor));
+  JS::RootedObject error(cx);
+  if (!JS::Construct(cx, ctorValue, args, &error)) return false;
+  if (!JS_DefineProperty(cx, error, "number", number, 0)) return false;
+  JS::RootedValue value(cx, JS::ObjectValue(*error));
+  JS_SetPendingException(cx, value);
+  return false;
+}
+
+[[nodiscard]] bool ToVariant(JSContext* cx, JS::HandleValue v, Variant& out) {
+  if (v.isInt32()) {
+    out = Variant(v.toInt32());
+  } else if (v.isString()) {
+    std::string s;
+    if (!ToUtf8(cx, v.toString(), s)) return false;
+    out = Variant(std::move(s));
+  } else if (v.isDouble()) {
+    // Whole numbers travel as I4, as a script engine of the platform passes them.
+    int32_t i;
+    if (mozilla::NumberIsInt32(v.toDouble(), &i))
+      out = Variant(i);
+    else
+      out = Variant(v.toDouble());
+  } else if (v.isBoolean()) {
+    out = Variant(v.toBoolean());
+  } else if (v.isUndefined()) {
+    out = Variant();
+  } else if (v.isNull()) {
+    out = Variant::Null();
+  } else if (v.isObject() && IsHost(&v.toObject())) {
+    TAutoObject* host = HostOf(&v.toObject());
+    out = host ? Variant(IDispatchPtr(host)) : Variant::Null();
+  } else {
+    // Script objects have no dispatch form: they pass as their string value.
+    JSString* s = JS::ToString(cx, v);
+    if (!s) return false;
+    std::string text;
+    if (!ToUtf8(cx, s, text)) return false;
+    out = Variant(std::move(text));
+  }
+  return true;
+}
+
+[[nodiscard]] bool ToJs(JSContext* cx, const Variant& v, JS::MutableHandleValue out);
+
+bool InvokeHost(JSContext* cx, TAutoObject* host, DISPID id, uint16_t flags,
+                const std::vector<Variant>& args, JS::MutableHandleValue rval) {
+  TInvokeResult r;
+  try {
+    r = host->Invoke(id, flags, args);
+  } catch (const std::exception& e) {
+    return ThrowHostError(cx, e.what(), E_UNEXPECTED);
+  } catch (...) {
+    return ThrowHostError(cx, StatusMessage(E_UNEXPECTED), E_UNEXPECTED);
+  }
+  if (r.Status == DISP_E_EXCEPTION)
+    return ThrowHostError(cx, r.Excep.Description, r.Excep.SCode ? r.Excep.SCode : r.Status);
+  if (Failed(r.Status)) return ThrowHostError(cx, StatusMessage(r.Status), r.Status);
+  return ToJs(cx, r.Value, rval);
+}
+
+// The host and member behind a member function, or null after the control released it.
+TAutoObject* CalleeHost(const JS::CallArgs& args, DISPID& id) {
+  JSObject* callee = &args.callee();
+  id = js::GetFunctionNativeReserved(callee, kFnDispIdSlot).toInt32();
+  return HostOf(&js::GetFunctionNativeReserved(callee, kFnWrapperSlot).toObject());
+}
+
+bool ThrowReleased(JSContext* cx) {
+  return ThrowHostError(cx, "The object has been released by the script engine", E_UNEXPECTED);
+}
+
+bool HostMethod(JSContext* cx, unsigned argc, JS::Value* vp) {
+  JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+  DISPID id;
+  TAutoObject* host = CalleeHost(args, id);
+  if (!host) return ThrowReleased(cx);
+  std::vector<Variant> in(argc);
+  for (unsigned i = 0; i < argc; ++i)
+    if (!ToVariant(cx, args[i], in[i])) return false;
+  return InvokeHost(cx, host, id, DISPATCH_METHOD, in, args.rval());
+}
+
+bool HostGetter(JSContext* cx, unsigned argc, JS::Value* vp) {
+  JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+  DISPID id;
+  TAutoObject* host = CalleeHost(args, id);
+  if (!host) return ThrowReleased(cx);
+  return InvokeHost(cx, host, id, DISPATCH_PROPERTYGET, {}, args.rval());
+}
+
+bool HostSetter(JSContext* cx, unsigned argc, JS::Value* vp) {
+  JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+  DISPID id;
+  TAutoObject* host = CalleeHost(args, id);
+  if (!host) return ThrowReleased(cx);
+  std::vector<Variant> in(1);
+  if (!ToVariant(cx, args.get(0), in[0])) return false;
+  JS::RootedValue ignored(cx);
+  if (!InvokeHost(cx, host, id, DISPATCH_PROPERTYPUT, in, &ignored)) return false;
+  args.rval().setUndefined();
+  return true;
+}
+
+// Member names are plain ASCII words; any other spelling is no member.
+bool AsciiName(JSContext* cx, JS::HandleId id, std::string& name) {
+  if (!id.isString()) return false;
+  JSLinearString* s = id.toLinearString();
+  const size_t n = JS::GetLinearStringLength(s);
+  if (n == 0 || n > 64) return false;
+  (void)cx;
+  name.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t c = JS::GetLinearStringCharAt(s, i);
+    if (c >= 0x80) return false;
+    name[i] = char(c);
+  }
+  return true;
+}
+
+JSObject* NewMemberFunction(JSContext* cx, JSNative native, unsigned nargs, JS::HandleId id,
+                            JS::HandleObject wrapper, DISPID dispId) {
+  JSFunction* fn = js::NewFunctionByIdWithReserved(cx, native, nargs, 0, id);
+  if (!fn) return nullptr;
+  JSObject* obj = JS_GetFunctionObject(fn);
+  js::SetFunctionNativeReserved(obj, kFnWrapperSlot, JS::ObjectValue(*wrapper));
+  js::SetFunctionNativeReserved(obj, kFnDispIdSlot, JS::Int32Value(dispId));
+  return obj;
+}
+
+// Defines the member of `host` spelled `id` (any letter case) on `holder`: a method
+// as a function, a property as an accessor. Nothing is defined if there is no member.
+bool DefineMember(JSContext* cx, JS::HandleObject holder, JS::HandleObject wrapper,
+                  TAutoObject* host, JS::HandleId id, unsigned attrs, bool* resolvedp) {
+  std::string name;
+  if (!AsciiName(cx, id, name)) return true;
+  const TInterfaceInfo& intf = host->Interface();
+  const DISPID dispId = intf.IdOfName(name);
+  if (dispId == -1) return true;
+  const TMemberInfo* method = nullptr;
+  bool get = false, put = false;
+  for (const TMemberInfo& m : intf.Members) {
+    if (m.DispId != dispId) continue;
+    if (m.Kind == MemberKind::Method && !method) method = &m;
+    if (m.Kind == MemberKind::PropertyGet) get = true;
+    if (m.Kind == MemberKind::PropertyPut) put = true;
+  }
+  if (method) {
+    JS::RootedObject fn(cx, NewMemberFunction(cx, HostMethod, unsigned(method->Params.size()),
+                                              id, wrapper, dispId));
+    if (!fn) return false;
+    JS::RootedValue value(cx, JS::ObjectValue(*fn));
+    if (!JS_DefinePropertyById(cx, holder, id, value, attrs)) return false;
+  } else if (get || put) {
+    JS::RootedObject getter(cx), setter(cx);
+    if (get && !(getter = NewMemberFunction(cx, HostGetter, 0, id, wrapper, dispId)))
+      return false;
+    if (put && !(setter = NewMemberFunction(cx, HostSetter, 1, id, wrapper, dispId)))
+      return false;
+    if (!JS_DefinePropertyById(cx, holder, id, getter, setter, attrs & ~JSPROP_READONLY))
+      return false;
+  } else {
+    return true;
+  }
+  *resolvedp = true;
+  return true;
+}
+
+// Members of a host object are fixed: they cannot be overwritten or deleted.
+constexpr unsigned kMemberAttrs = JSPROP_ENUMERATE | JSPROP_READONLY | JSPROP_PERMANENT;
+// Members made global names stay replaceable, so scripts may declare the same names.
+constexpr unsigned kGlobalMemberAttrs = JSPROP_ENUMERATE;
+
+bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
+  *resolvedp = false;
+  TAutoObject* host = HostOf(obj);
+  if (!host) return true;
+  return DefineMember(cx, obj, obj, host, id, kMemberAttrs, resolvedp);
+}
+
+// The `description` of script errors, as the platform's script engines name the message.
+bool ErrorDescriptionGet(JSContext* cx, unsigned argc, JS::Value* vp) {
+  JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+  if (!args.thisv().isObject()) {
+    args.rval().setUndefined();
+    return true;
+  }
+  JS::RootedObject self(cx, &args.thisv().toObject());
+  return JS_GetProperty(cx, self, "message", args.rval());
+}
+
+bool ErrorDescriptionSet(JSContext* cx, unsigned argc, JS::Value* vp) {
+  JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+  if (args.thisv().isObject()) {
+    JS::RootedObject self(cx, &args.thisv().toObject());
+    if (!JS_SetProperty(cx, self, "message", args.get(0))) return false;
+  }
+  args.rval().setUndefined();
+  return true;
+}
+
+bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp);
+
+const JSClassOps kGlobalOps = {nullptr,
+                               nullptr,
+                               nullptr,
+                               JS_NewEnumerateStandardClasses,
+                               GlobalResolve,
+                               nullptr,
+                               nullptr,
+                               nullptr,
+                               nullptr,
+                               JS_GlobalObjectTraceHook};
+const JSClass kGlobalClass = {"global", JSCLASS_GLOBAL_FLAGS, &kGlobalOps, nullptr, nullptr,
+                               nullptr};
+
+// Restores a depth counter on every way out of ExecuteStatement and releases queued
+// references when the outermost call of all controls returns.
+class TDepthGuard {
+ public:
+  explicit TDepthGuard(int& own) : own_(own) {
+    ++own_;
+    ++Engine().depth;
+  }
+  ~TDepthGuard() {
+    --own_;
+    if (--Engine().depth == 0) DrainPending();
+  }
+  TDepthGuard(const TDepthGuard&) = delete;
+  TDepthGuard& operator=(const TDepthGuard&) = delete;
+
+ private:
+  int& own_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------
+
+struct TScriptControl::Impl {
+  struct TItem {
+    std::string Name;
+    IDispatchPtr Object;
+    bool AddMembers;
+  };
+
+  JSContext* cx = nullptr;
+  JS::PersistentRootedObject global;
+  std::vector<TItem> items;
+  // One wrapper per host object, so the same object is the same script value. Weak:
+  // the collector may take a wrapper the script no longer reaches.
+  std::unordered_map<TAutoObject*, JS::Heap<JSObject*>> wrappers;
+  // The text last executed under each source name, for the source line of an error.
+  std::map<std::string, std::string> texts;
+  bool destroying = false;
+
+  JSObject* Wrap(JSContext* cx, TAutoObject* obj);
+  bool ResolveGlobalMember(JSContext* cx, JS::HandleObject global, JS::HandleId id,
+                           bool* resolvedp);
+  bool FrameLocation(JSContext* cx, JS::HandleObject stack, TScriptError& err);
+  TScriptError ErrorFromPending(JSContext* cx, bool compiled, const std::string& sourceName);
+};
+
+JSObject* TScriptControl::Impl::Wrap(JSContext* cx, TAutoObject* obj) {
+  auto it = wrappers.find(obj);
+  if (it != wrappers.end() && it->second) return it->second;
+  JS::RootedObject wrapper(cx, JS_NewObject(cx, &kHostClass));
+  if (!wrapper) return nullptr;
+  obj->AddRef();
+  JS::SetReservedSlot(wrapper, kHostSlot, JS::PrivateValue(obj));
+  wrappers[obj] = wrapper;
+  return wrapper;
+}
+
+bool TScriptControl::Impl::ResolveGlobalMember(JSContext* cx, JS::HandleObject global,
+                                               JS::HandleId id, bool* resolvedp) {
+  std::string name;
+  if (!AsciiName(cx, id, name)) return true;
+  // First added wins on a clash.
+  for (const TItem& item : items) {
+    if (!item.AddMembers || item.Object->Interface().IdOfName(name) == -1) continue;
+    JS::RootedObject wrapper(cx, Wrap(cx, item.Object.get()));
+    if (!wrapper) return false;
+    return DefineMember(cx, global, wrapper, item.Object.get(), id, kGlobalMemberAttrs,
+                        resolvedp);
+  }
+  return true;
+}
+
+namespace {
+
+TScriptControl::Impl* ImplOfGlobal(JSObject* global) {
+  return JS::GetMaybePtrFromReservedSlot<TScriptControl::Impl>(global, kGlobalImplSlot);
+}
+
+TScriptControl::Impl* ImplOfCurrentGlobal(JSContext* cx) {
+  JSObject* global = JS::CurrentGlobalOrNull(cx);
+  return global ? ImplOfGlobal(global) : nullptr;
+}
+
+bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
+  if (!JS_ResolveStandardClass(cx, obj, id, resolvedp)) return false;
+  if (*resolvedp || !id.isString()) return true;
+  TScriptControl::Impl* impl = ImplOfGlobal(obj);
+  return impl ? impl->ResolveGlobalMember(cx, obj, id, resolvedp) : true;
+}
+
+bool ToJs(JSContext* cx, const Variant& v, JS::MutableHandleValue out) {
+  switch (v.type()) {
+    case VarType::Null:
+      out.setNull();
+      return true;
+    case VarType::I4:
+    case VarType::Int:
+      out.setInt32(v.AsI4());
+      return true;
+    case VarType::UI4:
+      out.set(JS::NumberValue(v.AsUI4()));
+      return true;
+    case VarType::R8:
+      out.set(JS::NumberValue(v.AsR8()));
+      return true;
+    case VarType::Bool:
+      out.setBoolean(v.AsBool());
+      return true;
+    case VarType::BStr: {
+      JSString* s = NewString(cx, v.AsString());
+      if (!s) return false;
+      out.setString(s);
+      return true;
+    }
+    case VarType::Dispatch: {
+      if (!v.AsDispatch()) {
+        out.setNull();
+        return true;
+      }
+      TScriptControl::Impl* impl = ImplOfCurrentGlobal(cx);
+      if (!impl) return ThrowHostError(cx, "No script control for this object", E_UNEXPECTED);
+      JSObject* wrapper = impl->Wrap(cx, v.AsDispatch().get());
+      if (!wrapper) return false;
+      out.setObject(*wrapper);
+      return true;
+    }
+    default:
+      out.setUndefined();
+      return true;
+  }
+}
+
+void SweepWrappers(JSTracer* trc, void*) {
+  for (TScriptControl::Impl* impl : Engine().controls) {
+    for (auto it = impl->wrappers.begin(); it != impl->wrappers.end();) {
+      if (JS_UpdateWeakPointerAfterGC(trc, &it->second))
+        ++it;
+      else
+        it = impl->wrappers.erase(it);
+    }
+  }
+}
+
+}  // namespace
+
+bool TScriptControl::Impl::FrameLocation(JSContext* cx, JS::HandleObject stack,
+                                         TScriptError& err) {
+  // The first frame in one of our texts: code that eval or Function compiled has
+  // lines of its own, which mean nothing in the executed text.
+  JS::RootedObject frame(cx, stack);
+  while (frame) {
+    JS::RootedString source(cx);
+    if (JS::GetSavedFrameSource(cx, nullptr, frame, &source) != JS::SavedFrameResult::Ok ||
+        !source)
+      return false;
+    std::string name;
+    if (!ToUtf8(cx, source, name)) {
+      JS_ClearPendingException(cx);
+      return false;
+    }
+    if (texts.count(name)) {
+      uint32_t line = 0, column = 0;
+      JS::GetSavedFrameLine(cx, nullptr, frame, &line);
+      JS::GetSavedFrameColumn(cx, nullptr, frame, &column);
+      err.Line = int(line);
+      err.Column = column > 0 ? int(column) - 1 : 0;  // frames count from 1
+      err.SourceName = name;
+      return true;
+    }
+    JS::RootedObject parent(cx);
+    if (JS::GetSavedFrameParent(cx, nullptr, frame, &parent) != JS::SavedFrameResult::Ok)
+      return false;
+    frame = parent;
+  }
+  return false;
+}
+
+TScriptError TScriptControl::Impl::ErrorFromPending(JSContext* cx, bool compiled,
+                                                    const std::string& sourceName) {
+  TScriptError err;
+  err.SourceName = sourceName;
+  JS::ExceptionStack stack(cx);
+  if (!JS::StealPendingExceptionStack(cx, &stack)) {
+    err.Description = "The script was stopped";  // uncatchable: nothing was thrown
+    return err;
+  }
+  JS::ErrorReportBuilder builder(cx);
+  if (!builder.init(cx, stack, JS::ErrorReportBuilder::NoSideEffects)) {
+    JS_ClearPendingException(cx);
+    err.Description = "Unknown script error";
+    return err;
+  }
+  const JSErrorReport* report = builder.report();
+  if (const char* msg = report->message().c_str()) err.Description = msg;
+
+  // Compile errors count columns from 0, run-time locations from 1: normalise here.
+  if (!compiled) {
+    err.Line = int(report->lineno);
+    err.Column = int(report->column);
+  } else {
+    JS::RootedObject frames(cx, stack.stack());
+    if (!FrameLocation(cx, frames, err)) {
+      err.Line = int(report->lineno);
+      const int col = int(report->column);
+      err.Column = report->linebuf() ? col : std::max(col - 1, 0);
+      if (report->filename) err.SourceName = report->filename;
+    }
+  }
+
+  if (stack.exception().isObject()) {
+    JS::RootedObject obj(cx, &stack.exception().toObject());
+    JS::Rooted<mozilla::Maybe<JS::PropertyDescriptor>> desc(cx);
+    if (JS_ErrorFromException(cx, obj) && JS_GetOwnPropertyDescriptor(cx, obj, "number", &desc) &&
+        desc.isSome() && desc->isDataDescriptor() && desc->value().isNumber())
+      err.Number = int(JS::ToInt32(desc->value().toNumber()));
+    JS_ClearPendingException(cx);
+  }
+
+  auto text = texts.find(err.SourceName);
+  if (text != texts.end()) err.Text = LineOfText(text->second, err.Line);
+  return err;
+}
+
+// ---------------------------------------------------------------------------------
+
+void InitScriptEngine() {
+  TEngine& e = Engine();
+  if (e.started) return;
+  if (!JS_Init()) throw Exception("The script engine could not start");
+  e.started = true;
+  std::atexit(EndEngineAtExit);
+}
+
+void ShutdownScriptEngine() {
+  TEngine& e = Engine();
+  // A control still alive owns engine objects; leaving the context is the lesser harm.
+  if (!e.cx || !e.controls.empty()) return;
+  JS_GC(e.cx);
+  DrainPending();
+  JS_RemoveWeakPointerZonesCallback(e.cx, SweepWrappers);
+  JS_DestroyContext(e.cx);
+  e.cx = nullptr;
+  e.ended = true;
+  DrainPending();
+}
+
+TScriptControl::TScriptControl() : impl_(std::make_unique<Impl>()) {
+  JSContext* cx = EnsureContext();
+  impl_->cx = cx;
+  JS::RealmOptions options;
+  JS::RootedObject global(
+      cx, JS_NewGlobalObject(cx, &kGlobalClass, nullptr, JS::FireOnNewGlobalHook, options));
+  if (!global) {
+    JS_ClearPendingException(cx);
+    throw Exception("The script engine could not create a global scope");
+  }
+  JS::SetReservedSlot(global, kGlobalImplSlot, JS::PrivateValue(impl_.get()));
+  {
+    JSAutoRealm realm(cx, global);
+    JS::RootedObject errorProto(cx);
+    if (!JS_GetClassPrototype(cx, JSProto_Error, &errorProto) ||
+        !JS_DefineProperty(cx, errorProto, "description", ErrorDescriptionGet,
+                           ErrorDescriptionSet, 0)) {
+      const std::string msg = TakePendingMessage(cx);
+      JS::SetReservedSlot(global, kGlobalImplSlot, JS::PrivateValue(nullptr));
+      throw Exception("The script engine could not set up its global scope: " + msg);
+    }
+  }
+  impl_->global.init(cx, global);
+  Engine().controls.push_back(impl_.get());
+}
+
+TScriptControl::~TScriptControl() {
+  Impl& im = *impl_;
+  im.destroying = true;
+  JSContext* cx = im.cx;
+  // Sweeping must be over before the wrappers are read: the map then holds only live ones.
+  if (JS::IsIncrementalGCInProgress(cx)) JS::FinishIncrementalGC(cx, JS::GCReason::API);
+
+  // Detach every wrapper: its reference is released here, not by a later finalizer.
+  std::vector<TAutoObject*> held;
+  for (auto& entry : im.wrappers) {
+    if (JSObject* wrapper = entry.second) {
+      JS::SetReservedSlot(wrapper, kHostSlot, JS::PrivateValue(nullptr));
+      held.push_back(entry.first);
+    }
+  }
+  im.wrappers.clear();
+  std::vector<Impl::TItem> items = std::move(im.items);
+  im.items.clear();
+  JS::SetReservedSlot(im.global, kGlobalImplSlot, JS::PrivateValue(nullptr));
+  im.global.reset();
+  im.texts.clear();
+  auto& controls = Engine().controls;
+  controls.erase(std::remove(controls.begin(), controls.end(), &im), controls.end());
+  // The realm is unreachable now; free it while no script runs.
+  if (Engine().depth == 0) JS_GC(cx);
+
+  // Releases last: they may destroy components, which may fire events into scripts.
+  for (TAutoObject* obj : held) obj->Release();
+  items.clear();
+  DrainPending();
+}
+
+void TScriptControl::SetLanguage(const std::string& name) {
+  if (!IEquals(name, "JScript") && !IEquals(name, "JavaScript") && !IEquals(name, "ECMAScript"))
+    throw Exception("Script language not supported: " + name);
+  language_ = name;
+}
+
+void TScriptControl::AddObject(const std::string& name, const IDispatchPtr& object,
+                               bool addMembers) {
+  Impl& im = *impl_;
+  if (im.destroying) throw Exception("The script control is being destroyed");
+  if (name.empty()) throw Exception("An object added to the script engine needs a name");
+  if (!object) throw Exception("No object given for the name " + name);
+  for (const Impl::TItem& item : im.items)
+    if (item.Name == name) throw Exception("An object named " + name + " is already added");
+
+  JSContext* cx = im.cx;
+  JSAutoRealm realm(cx, im.global);
+  JS::RootedObject wrapper(cx, im.Wrap(cx, object.get()));
+  if (!wrapper) throw Exception(TakePendingMessage(cx));
+  const std::u16string wide = Utf8ToUtf16(name);
+  JS::RootedValue value(cx, JS::ObjectValue(*wrapper));
+  if (!JS_DefineUCProperty(cx, im.global, wide.data(), wide.size(), value,
+                           JSPROP_ENUMERATE | JSPROP_READONLY | JSPROP_PERMANENT))
+    throw Exception("Cannot add the object " + name + ": " + TakePendingMessage(cx));
+  im.items.push_back({name, object, addMembers});
+}
+
+void TScriptControl::ExecuteStatement(const std::string& text, const std::string& sourceName) {
+  Impl& im = *impl_;
+  if (im.destroying) throw Exception("The script control is being destroyed");
+  if (language_.empty()) throw Exception("The script language is not set");
+  JSContext* cx = im.cx;
+  TDepthGuard depth(depth_);
+  JSAutoRealm realm(cx, im.global);
+  im.texts[sourceName] = text;
+
+  const std::u16string source = Utf8ToUtf16(text);
+  JS::SourceText<char16_t> buffer;
+  JS::CompileOptions options(cx);
+  options.setFileAndLine(sourceName.c_str(), 1).setNoScriptRval(true);
+  bool compiled = false;
+  bool ok = false;
+  if (buffer.init(cx, source.data(), source.size(), JS::SourceOwnership::Borrowed)) {
+    JS::RootedScript script(cx, JS::Compile(cx, options, buffer));
+    compiled = script != nullptr;
+    ok = compiled && JS_ExecuteScript(cx, script);
+  }
+  // Promise reactions run once the outermost statement is done, as a job queue would.
+  if (ok && Engine().depth == 1) {
+    js::RunJobs(cx);
+    if (JS_IsExceptionPending(cx)) JS_ClearPendingException(cx);
+  }
+  if (ok) return;
+
+  error_ = im.ErrorFromPending(cx, compiled, sourceName);
+  if (OnError) OnError(this);
+  throw Exception(error_.Description);
+}
+
+void TScriptControl::ReleasePending() { DrainPending(); }
+
+void TScriptControl::CollectGarbage() {
+  JS_GC(impl_->cx);
+}

@@ -1,0 +1,101 @@
+// How host objects look from a script: member lookup, property members, global
+// members, failures, identity and value conversion.
+
+#include "engine_fixture.h"
+
+// Member names must resolve in any letter case, on the object and as globals.
+TEST_F(EngineTest, MembersResolveInAnyLetterCase) {
+  EXPECT_EQ(RunOne("sys.out(inet.TOSTRING('a'))"), "body of a");
+  EXPECT_EQ(RunOne("SYS_ = sys; sys.OUT(Inet_ = inet.toString('b'))"), "body of b");
+  EXPECT_EQ(RunOne("Out(TOstring('c'))"), "body of c");
+  EXPECT_EQ(RunOne("sys.out(typeof sys.nosuchmember)"), "undefined");
+  // A method read without a call is a function that still reaches its object.
+  EXPECT_EQ(RunOne("var f = inet.header; sys.out(f('u', 'p'))"), "u|p");
+}
+
+// Property-kind members read and write as properties, through one dispatch identifier.
+TEST_F(EngineTest, PropertyMembersReadAndWrite) {
+  EXPECT_EQ(RunOne("sys.fileLog = 'a.log'; sys.out(sys.FILELOG)"), "a.log");
+  EXPECT_EQ(Sys().FileLog, "a.log");
+  EXPECT_EQ(RunOne("fileLog = 'b.log'; sys.out(fileLog)"), "b.log");
+  EXPECT_EQ(RunOne("var h = main.nw('TButton'); h.propParent = main;"
+                   "sys.out(String(h.propParent === main))"),
+            "true");
+}
+
+// Global members: the object added first wins a clash; objects added without the flag
+// add no globals; scripts may still declare those names themselves.
+TEST_F(EngineTest, GlobalMembersFirstAddedWins) {
+  // sys and main both have self; sys was added first.
+  EXPECT_EQ(RunOne("sys.out(String(self()))"), "4000000000");
+  auto other = std::make_unique<TScriptControl>();
+  other->SetLanguage("JavaScript");
+  IDispatchPtr sup = MakeFake<TFakeSup>();
+  other->AddObject("inet", MakeFake<TFakeInet>(), false);
+  other->AddObject("sys", sup, true);
+  other->ExecuteStatement("out(typeof headers + ' ' + typeof inet.headers)");
+  other->ExecuteStatement("function md5(s) { return 'own ' + s; } out(md5('x'))");
+  other->ExecuteStatement("var path = 5; out(String(path))");
+  auto& lines = static_cast<TFakeSup&>(*sup).Lines;
+  EXPECT_EQ(lines, (std::vector<std::string>{"undefined function", "own x", "5"}));
+}
+
+// A failing member is a catchable Error whose message and description are exactly the
+// member's message; the dispatch layer's own failures carry its status text.
+TEST_F(EngineTest, HostFailuresAreCatchableErrors) {
+  EXPECT_EQ(RunOne("try { sys.sleep(-1) } catch (e) { sys.out(e.message + '|' + "
+                   "e.description + '|' + (e instanceof Error)) }"),
+            "Объект не контрол|Объект не контрол|true");
+  EXPECT_EQ(RunOne("try { sys.md5_file('x') } catch (e) { sys.out('[' + e.message + ']') }"),
+            "[]");
+  EXPECT_EQ(RunOne("try { inet.headers('u') } catch (e) { sys.out(e.message + ' ' + e.number) }"),
+            "refused " + std::to_string(static_cast<int32_t>(0x80004005)));
+  EXPECT_EQ(RunOne("try { sys.sleep() } catch (e) { sys.out(e.message + ' ' + e.number) }"),
+            StatusMessage(DISP_E_BADPARAMCOUNT) + " " + std::to_string(DISP_E_BADPARAMCOUNT));
+  EXPECT_EQ(RunOne("try { inet.queryInfo('u', 'abc') } catch (e) { sys.out(e.message) }"),
+            StatusMessage(DISP_E_TYPEMISMATCH));
+  // Uncaught, the same text is the error's description, placed at the call.
+  TScriptError err = Fail("var a = 1;\r\n   sys.getObj('zz');\r\n");
+  EXPECT_EQ(err.Description, "Object not found: zz");
+  EXPECT_EQ(err.Line, 2);
+  EXPECT_EQ(err.Column, 7) << "the engine places a member call at the member name";
+  EXPECT_EQ(err.Text, "   sys.getObj('zz');");
+}
+
+// One host object is one script object, whichever way it comes back.
+TEST_F(EngineTest, SameObjectIsSameScriptObject) {
+  Sys().Objects["main"] = mainObj_;
+  Sys().Objects["x"] = MakeFake<TFakeInet>();
+  EXPECT_EQ(RunOne("sys.out(String(sys.getObj('main') === main))"), "true");
+  EXPECT_EQ(RunOne("sys.out(String(sys.getObj('x') === sys.getObj('X'.toLowerCase())))"),
+            "true");
+  EXPECT_EQ(RunOne("var a = sys.getObj('x'); a.mark = 1; sys.out(String(sys.getObj('x').mark))"),
+            "1");
+  EXPECT_EQ(RunOne("sys.out(String(main.nw('A') === main.nw('A')))"), "false");
+}
+
+// Values keep their kind and text across the boundary in both directions.
+TEST_F(EngineTest, ValuesConvertBothWays) {
+  EXPECT_EQ(RunOne("sys.out(inet.queryInfo('u', 7.0) + inet.queryInfo('u', '12'))"), "712");
+  EXPECT_EQ(RunOne("sys.out(typeof main.cnt() + main.cnt() + typeof inet.toFile('a', 'b'))"),
+            "number3number");
+  EXPECT_EQ(RunOne("sys.out(String(sys.self() === 4000000000))"), "true");
+  const std::string wide = "ü€😀 \xD0\x96";
+  EXPECT_EQ(RunOne("var s = inet.header('" + wide + "', 'x'); sys.out(s.length + ' ' + s)"),
+            "8 " + wide + "|x");
+  EXPECT_EQ(RunOne("main.propSet('u', undefined); main.propSet('n', null);"
+                   "main.propSet('d', 2.5); main.propSet('b', true); main.propSet('o', [1, 2]);"
+                   "sys.out([main.propGet('u') === undefined, main.propGet('n') === null,"
+                   "main.propGet('d'), main.propGet('b') === true, main.propGet('o')].join())"),
+            "true,true,2.5,true,1,2");
+  auto& props = static_cast<TFakeJObject&>(*mainObj_).Props;
+  EXPECT_EQ(props["u"].type(), VarType::Empty);
+  EXPECT_EQ(props["n"].type(), VarType::Null);
+  EXPECT_EQ(props["d"].type(), VarType::R8);
+  EXPECT_EQ(RunOne("main.propSet('i', 3.0); sys.out('')"), "");
+  EXPECT_EQ(props["i"].type(), VarType::I4);
+  // nw with only a class name receives the recorded empty defaults.
+  EXPECT_EQ(RunOne("var h = main.nw('TButton'); sys.out('[' + h.propGet('NameObj') + ']' +"
+                   "h.propGet('className'))"),
+            "[]TButton");
+}

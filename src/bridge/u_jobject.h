@@ -75,7 +75,9 @@ class TJObject final : public TAutoObject {
   std::string FName;
   // Event property name (case-sensitive, sorted) -> its adapter.
   std::map<std::string, std::shared_ptr<TObjectEvent>> FEvents;
-  // Set by fr: the handle was emptied on purpose, not behind its back.
+  // Whether an object was ever given, and whether fr emptied the handle on purpose:
+  // together they tell an object destroyed behind the handle's back.
+  bool FHadComponent = false;
   bool FFreed = false;
 };
 

@@ -1,0 +1,395 @@
+#include "u_jobject.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+#include "Controls.h"
+#include "Forms.h"
+#include "u_jobject_internal.h"
+
+namespace {
+
+// Sorted by CompareNames; plain pointers, no counts held.
+std::vector<std::pair<std::string, TJObject*>>& Registry() {
+  static std::vector<std::pair<std::string, TJObject*>> registry;
+  return registry;
+}
+
+TComponent* RootOwnerComponent = nullptr;
+
+int CharWeight(unsigned char c) {
+  if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
+  if (c >= 'a' && c <= 'z') return 0x300 + c;
+  if (c >= '0' && c <= '9') return 0x200 + c;
+  if (c >= 0x80) return 0x400 + c;
+  return 0x100 + c;
+}
+
+auto LowerBound(const std::string& name) {
+  auto& reg = Registry();
+  return std::lower_bound(reg.begin(), reg.end(), name,
+                          [](const auto& entry, const std::string& n) {
+                            return CompareNames(entry.first, n) < 0;
+                          });
+}
+
+bool IsIdentifier(const std::string& s) {
+  if (s.empty()) return false;
+  auto letter = [](unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+  };
+  if (!letter(s[0])) return false;
+  return std::all_of(s.begin() + 1, s.end(), [&](unsigned char c) {
+    return letter(c) || (c >= '0' && c <= '9');
+  });
+}
+
+}  // namespace
+
+int CompareNames(const std::string& a, const std::string& b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const int d = CharWeight(a[i]) - CharWeight(b[i]);
+    if (d != 0) return d;
+  }
+  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+TJObject* RegistryFind(const std::string& name) {
+  auto it = LowerBound(name);
+  if (it != Registry().end() && CompareNames(it->first, name) == 0) return it->second;
+  return nullptr;
+}
+
+void RegistryAdd(const std::string& name, TJObject* handle, bool lookupFirst) {
+  if (lookupFirst && RegistryFind(name)) return;
+  auto& reg = Registry();
+  auto it = std::upper_bound(reg.begin(), reg.end(), name,
+                             [](const std::string& n, const auto& entry) {
+                               return CompareNames(n, entry.first) < 0;
+                             });
+  reg.insert(it, {name, handle});
+}
+
+void RegistryRemove(TJObject* handle) {
+  auto& reg = Registry();
+  auto it = std::find_if(reg.begin(), reg.end(),
+                         [&](const auto& entry) { return entry.second == handle; });
+  if (it != reg.end()) reg.erase(it);
+}
+
+std::vector<std::pair<std::string, TJObject*>> RegisteredObjects() { return Registry(); }
+
+// ---------------------------------------------------------------------------------
+
+TJObject::TJObject() : TAutoObject(JObjectClass) {}
+
+TJObject::~TJObject() = default;
+
+void TJObject::AfterConstruction() {
+  FComponent.reset();
+  FNotOwned = true;
+  FParentHandle.reset();
+  FName.clear();
+  FEvents.clear();
+}
+
+void TJObject::BeforeDestruction() {
+  // Leave the registry first: nothing met while the object is torn down (an event
+  // sender, a parent lookup) may hand this dying handle out again.
+  RegistryRemove(this);
+  for (auto& [name, event] : FEvents) event->FAlive = false;
+  if (!FNotOwned) {
+    TObject* obj = FComponent.get();
+    FComponent.reset();
+    if (obj) obj->Free();
+  }
+  // A component that lives on must not keep calling adapters of a dead handle.
+  if (TObject* obj = FComponent.get()) {
+    for (auto& [name, event] : FEvents) {
+      try {
+        SetMethodProp(obj, event->FProp, TNotifyEvent());
+      } catch (...) {
+        // Unbinding an event the component no longer publishes: nothing to undo.
+      }
+    }
+  }
+  FComponent.reset();
+  IDispatchPtr parent = std::move(FParentHandle);
+  parent.reset();
+  FEvents.clear();
+}
+
+TJObject* TJObject::ParentHandle() const { return HandleOf(FParentHandle); }
+
+TObject* TJObject::LiveComponent(const char* member) const {
+  if (TObject* obj = FComponent.get()) return obj;
+  (void)member;
+  if (FHadComponent && !FFreed)
+    throw Exception("Object of " + FName + " no longer exists (destroyed with its owner)");
+  throw Exception("Handle " + FName + " holds no object");
+}
+
+void TJObject::CallMember(const TMemberInfo& member, const std::vector<Variant>& args,
+                          Variant& result) {
+  auto str = [&](size_t i) { return args.at(i).ToString(); };
+  auto i4 = [&](size_t i) { return args.at(i).ToInt32(); };
+  switch (member.DispId) {
+    case 204: result = listProp(); break;
+    case 203: result = propGet(str(0)); break;
+    case 205: propSet(str(0), args.at(1)); break;
+    case 206: result = propType(str(0)); break;
+    case 207: result = propAllValues(str(0)); break;
+    case 208:
+      if (member.Kind == MemberKind::PropertyPut)
+        setPropParent(args.at(0));
+      else
+        result = getPropParent();
+      break;
+    case 202: result = Variant::FromUI4(self()); break;
+    case 209: result = classN(); break;
+    case 210: fr(); break;
+    case 211: result = nw(str(0), str(1), str(2)); break;
+    case 201: result = listChildren(); break;
+    case 212: result = cnt(); break;
+    case 217: result = get(i4(0)); break;
+    case 214: set(i4(0), str(1)); break;
+    case 215: add(str(0)); break;
+    case 216: clear(); break;
+    case 218: setBounds(i4(0), i4(1), i4(2), i4(3)); break;
+    case 213: insert(i4(0), str(1)); break;
+    default: throw Exception(std::string("not available: ") + member.Name);
+  }
+}
+
+// ---------------------------------------------------------------------------------
+
+std::string TJObject::classN() { return LiveComponent("classN")->ClassName(); }
+
+void TJObject::fr() {
+  if (FNotOwned) return;
+  TObject* obj = FComponent.get();
+  if (!obj) return;
+  // Emptied before the destruction: events fired while the object goes see no object.
+  FComponent.reset();
+  FNotOwned = true;
+  FFreed = true;
+  obj->Free();
+}
+
+Variant TJObject::nw(const std::string& className, const std::string& NameObj,
+                     const std::string& Caption) {
+  std::string name;
+  if (NameObj.empty()) {
+    const std::string base = className.empty() ? std::string() : className.substr(1);
+    for (int n = 1; n <= 10000000; ++n) {
+      std::string candidate = base + std::to_string(n);
+      if (!RegistryFind(candidate)) {
+        name = std::move(candidate);
+        break;
+      }
+    }
+  } else {
+    if (RegistryFind(NameObj))
+      throw Exception("Object with this name already exists: " + NameObj);
+    if (!IsIdentifier(NameObj)) throw Exception("Invalid name: " + NameObj);
+    name = NameObj;
+  }
+
+  IDispatchPtr ref = CoJObject::Create();
+  TJObject* n = HandleOf(ref);
+  if (!n) throw Exception("JObject creation failed");
+
+  TClass cls = FindRegisteredClass(className);
+
+  // Owner: this handle's object; none once fr emptied it, gone if destroyed under it.
+  TObject* own = FComponent.get();
+  if (!own && FHadComponent && !FFreed) LiveComponent("nw");
+  TComponent* owner = nullptr;
+  if (own) owner = CastTo<TComponent>(own);
+
+  TObject* instance = cls->Create(owner);
+  n->FComponent = TWeakRef<TObject>(instance);
+  n->FHadComponent = true;
+  // Owned from the start, so a refused name below destroys the new component with
+  // its handle instead of leaving it behind.
+  n->FNotOwned = false;
+
+  if (IsControl(instance) && IsWinControl(own)) {
+    static_cast<TControl*>(instance)->SetParent(static_cast<TWinControl*>(own));
+    n->FParentHandle = IDispatchPtr(this);
+  }
+  if (IsComponent(instance)) static_cast<TComponent*>(instance)->SetName(name);
+
+  n->FName = name;
+  RegistryAdd(name, n, true);
+  Variant res(ref);
+
+  if (!Caption.empty()) {
+    const std::string type = n->Call("propType", {Variant("Caption")}).ToString();
+    if (!type.empty()) n->Call("propSet", {Variant("Caption"), Variant(Caption)});
+  }
+  return res;
+}
+
+Variant TJObject::getPropParent() {
+  auto* control = CastTo<TControl>(LiveComponent("propParent"));
+  if (TWinControl* parent = control->Parent()) return Variant(FindHandle(parent, true));
+  return Variant::Null();
+}
+
+void TJObject::setPropParent(const Variant& Value) {
+  auto* control = CastTo<TControl>(LiveComponent("propParent"));
+  IDispatchPtr old;
+  if (Value.type() == VarType::Dispatch && Value.AsDispatch()) {
+    IDispatchPtr p = QueryInterface(Value.AsDispatch().get(), IJObjectInfo.IID);
+    TJObject* parentHandle = HandleOf(p);
+    if (!parentHandle) throw EIntfCastError();
+    auto* parent = CastTo<TWinControl>(parentHandle->LiveComponent("propParent"));
+    // Recorded only once the change is made, so a refused parent changes nothing.
+    control->SetParent(parent);
+    old = std::exchange(FParentHandle, p);
+  } else {
+    // Detach before the release: the old parent handle may be the last hold on a
+    // form that owns this very control.
+    control->SetParent(nullptr);
+    old = std::move(FParentHandle);
+    FParentHandle.reset();
+  }
+  old.reset();
+}
+
+std::string TJObject::listChildren() {
+  const auto entries = Registry();
+  const size_t limit = entries.size() + 1;
+  std::string out;
+  for (const auto& [name, handle] : entries) {
+    // Bounded walk: a cycle of parent handles ends instead of looping.
+    TJObject* p = handle->ParentHandle();
+    for (size_t steps = 0; p && steps < limit; ++steps) {
+      if (p == this) {
+        if (!out.empty()) out += ',';
+        out += name;
+        break;
+      }
+      p = p->ParentHandle();
+    }
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------------
+
+void InitJObjectUnit() {
+  RegisterClassObject(JObjectClass, []() -> TAutoObject* { return new TJObject; });
+  ClearTypeRecCache();
+  Registry().clear();
+}
+
+void FinalizeJObjectUnit() {
+  ClearTypeRecCache();
+  auto& reg = Registry();
+  {
+    // Children hold counted references to their parents. Drop those links first
+    // while every handle is held here, so that destroying one handle directly can
+    // never leave another about to release it.
+    std::vector<IDispatchPtr> keep;
+    for (auto& entry : reg) keep.emplace_back(entry.second);
+    std::vector<IDispatchPtr> parents;
+    for (auto& entry : reg) parents.push_back(std::move(entry.second->FParentHandle));
+    parents.clear();
+    keep.clear();
+  }
+  while (!reg.empty()) TAutoObject::DestroyObject(reg.front().second);
+  reg.clear();
+}
+
+void SetRootOwner(TComponent* owner) { RootOwnerComponent = owner; }
+TComponent* RootOwner() { return RootOwnerComponent; }
+
+void SetupMainObject(TJObject* handle) {
+  if (!handle) throw Exception("No main object to set up");
+  TObject* form = TForm::StaticClass()->Create(RootOwnerComponent);
+  handle->FComponent = TWeakRef<TObject>(form);
+  handle->FHadComponent = true;
+  handle->FNotOwned = false;
+  handle->FName = "main";
+  RegistryAdd("main", handle, false);
+}
+
+TJObject* HandleOf(const IDispatchPtr& p) {
+  if (!p) return nullptr;
+  return dynamic_cast<TJObject*>(ObjectBySerial(p->Serial()));
+}
+
+IDispatchPtr FindHandle(TObject* obj, bool mustExist) {
+  if (obj) {
+    for (const auto& entry : Registry())
+      if (entry.second->Component() == obj) return IDispatchPtr(entry.second);
+  }
+  if (mustExist) throw Exception("Object not found");
+  return nullptr;
+}
+
+IDispatchPtr WrapObject(TObject* obj, const std::string& name) {
+  if (IDispatchPtr existing = FindHandle(obj, false)) return existing;
+  if (name.empty()) throw Exception("Name not determine");
+  if (RegistryFind(name)) throw Exception("Name already exists: " + name);
+  IDispatchPtr ref = CoJObject::Create();
+  TJObject* h = HandleOf(ref);
+  if (!h) throw Exception("JObject creation failed");
+  h->FComponent = TWeakRef<TObject>(obj);
+  h->FHadComponent = true;
+  h->FNotOwned = true;
+  h->FName = name;
+  RegistryAdd(name, h, true);
+  return ref;
+}
+
+TClass FindRegisteredClass(const std::string& name) {
+  TClass c = FindClass(name);
+  if (!c) throw Exception("Class unregistred: " + name);
+  return c;
+}
+
+std::string ListClassNames() {
+  std::string out;
+  for (const auto& name : RegisteredClassNames()) {
+    if (!out.empty()) out += ',';
+    out += name;
+  }
+  return out;
+}
+
+std::string ListObjectNames() {
+  const auto& reg = Registry();
+  if (reg.size() == 1 && reg.front().first.empty()) return "\"\"";
+  std::string out;
+  bool first = true;
+  for (const auto& entry : reg) {
+    if (!first) out += ',';
+    first = false;
+    const std::string& s = entry.first;
+    const bool quote = std::any_of(s.begin(), s.end(), [](unsigned char c) {
+      return c <= 32 || c == '"' || c == ',';
+    });
+    if (!quote) {
+      out += s;
+      continue;
+    }
+    out += '"';
+    for (char c : s) {
+      if (c == '"') out += '"';
+      out += c;
+    }
+    out += '"';
+  }
+  return out;
+}
+
+IDispatchPtr GetRegisteredObject(const std::string& name) {
+  TJObject* h = RegistryFind(name);
+  if (!h) throw Exception("Object not found: " + name);
+  return QueryInterface(h, IJObjectInfo.IID);
+}

@@ -1,0 +1,167 @@
+// Property access by name through the model's published-property tables.
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+#include "u_jobject_internal.h"
+
+namespace {
+
+const char* const TypeKindNames[] = {
+    "unknown", "integer", "char",    "enumeration", "float",     "string",
+    "set",     "class",   "method",  "wchar",       "lstring",   "wstring",
+    "variant", "array",   "record",  "interface",   "int64",     "dynarray",
+};
+constexpr int TypeKindCount = sizeof(TypeKindNames) / sizeof(TypeKindNames[0]);
+
+bool IEqual(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+           return std::tolower(x) == std::tolower(y);
+         });
+}
+
+// One class's published properties, built once from the model and kept.
+struct TTypeRec {
+  std::string Name;
+  std::vector<const TPropInfo*> PropList;
+  int16_t PropCount = 0;
+};
+
+struct NameLess {
+  bool operator()(const std::string& a, const std::string& b) const {
+    return CompareNames(a, b) < 0;
+  }
+};
+
+std::map<std::string, std::unique_ptr<TTypeRec>, NameLess>& TypeRecCache() {
+  static std::map<std::string, std::unique_ptr<TTypeRec>, NameLess> cache;
+  return cache;
+}
+
+const TTypeRec& GetTypeRec(const std::string& className) {
+  auto& cache = TypeRecCache();
+  auto it = cache.find(className);
+  if (it != cache.end()) return *it->second;
+  TClass cls = FindRegisteredClass(className);
+  auto rec = std::make_unique<TTypeRec>();
+  rec->Name = className;
+  rec->PropList = GetPropList(cls);
+  rec->PropCount = static_cast<int16_t>(rec->PropList.size());
+  return *cache.emplace(className, std::move(rec)).first->second;
+}
+
+bool IsStringKind(TTypeKind k) { return k == tkString || k == tkLString || k == tkWString; }
+
+// Value names of an enumeration, or of a set's element type, lowest ordinal first;
+// "[not enum]" for any other type.
+std::string ValueNames(const TTypeInfo* t) {
+  if (t && t->Kind == tkSet) t = t->CompType;
+  if (!t || (t->Kind != tkEnumeration && t->Kind != tkInteger)) return "[not enum]";
+  std::string out;
+  // Integer ranges name their values by number; a wide one is no useful list.
+  if (t->MaxValue - t->MinValue > 65535) return "[not enum]";
+  for (int64_t v = t->MinValue; v <= t->MaxValue; ++v) {
+    if (v != t->MinValue) out += ',';
+    out += GetEnumName(t, v);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string TypeKindName(int kind) {
+  return kind >= 0 && kind < TypeKindCount ? TypeKindNames[kind] : "";
+}
+
+int TypeKindByName(const std::string& name) {
+  for (int i = 0; i < TypeKindCount; ++i)
+    if (IEqual(name, TypeKindNames[i])) return i;
+  return -1;
+}
+
+void ClearTypeRecCache() { TypeRecCache().clear(); }
+
+const TPropInfo* LookupProperty(TObject* obj, const std::string& PropName) {
+  const TTypeRec& rec = GetTypeRec(obj->ClassName());
+  for (const TPropInfo* p : rec.PropList)
+    if (p->Name == PropName) return p;
+  throw Exception("Property not found: " + PropName);
+}
+
+std::string TJObject::listProp() {
+  const TTypeRec& rec = GetTypeRec(LiveComponent("listProp")->ClassName());
+  size_t length = rec.PropList.empty() ? 0 : rec.PropList.size() - 1;
+  for (const TPropInfo* p : rec.PropList) length += p->Name.size();
+  std::string out;
+  out.reserve(length);
+  for (const TPropInfo* p : rec.PropList) {
+    if (!out.empty()) out += ',';
+    out += p->Name;
+  }
+  return out;
+}
+
+Variant TJObject::propGet(const std::string& PropName) {
+  TObject* obj = LiveComponent("propGet");
+  const TPropInfo* p = LookupProperty(obj, PropName);
+  const TTypeKind kind = p->PropType->Kind;
+  switch (kind) {
+    case tkInteger: return Variant(static_cast<int32_t>(GetOrdProp(obj, p)));
+    case tkEnumeration: return Variant(GetEnumProp(obj, p));
+    case tkFloat: return Variant(GetFloatProp(obj, p));
+    case tkSet: return Variant(GetSetProp(obj, p));
+    case tkClass: {
+      TObject* value = GetObjectProp(obj, p);
+      if (!value) return Variant::Null();
+      return Variant(WrapObject(value, FName + "." + PropName));
+    }
+    case tkMethod: {
+      auto it = FEvents.find(PropName);
+      return Variant(it == FEvents.end() ? std::string() : it->second->FScript);
+    }
+    default:
+      if (IsStringKind(kind)) return Variant(GetStrProp(obj, p));
+      return Variant("[not supported]");
+  }
+}
+
+void TJObject::propSet(const std::string& PropName, const Variant& PropVal) {
+  TObject* obj = LiveComponent("propSet");
+  const TPropInfo* p = LookupProperty(obj, PropName);
+  const TTypeKind kind = p->PropType->Kind;
+  switch (kind) {
+    case tkInteger: SetOrdProp(obj, p, PropVal.ToInt32()); return;
+    case tkEnumeration: SetEnumProp(obj, p, PropVal.ToString()); return;
+    case tkFloat: SetFloatProp(obj, p, PropVal.ToDouble()); return;
+    case tkSet: SetSetProp(obj, p, PropVal.ToString()); return;
+    case tkMethod: BindEvent(PropName, p->PropType->Name, PropVal.ToString()); return;
+    default:
+      if (IsStringKind(kind)) {
+        SetStrProp(obj, p, PropVal.ToString());
+        return;
+      }
+      throw Exception("Definition of property " + PropName + " not supported");
+  }
+}
+
+std::string TJObject::propType(const std::string& PropName) {
+  const TPropInfo* p = LookupProperty(LiveComponent("propType"), PropName);
+  const std::string kind = TypeKindName(p->PropType->Kind);
+  if (kind.empty()) return "";
+  return kind + "." + p->PropType->Name;
+}
+
+std::string TJObject::propAllValues(const std::string& PropName) {
+  const size_t dot = PropName.find('.');
+  if (dot == std::string::npos)
+    return ValueNames(LookupProperty(LiveComponent("propAllValues"), PropName)->PropType);
+  const int kind = TypeKindByName(PropName.substr(0, dot));
+  if (kind < 0) throw Exception("Type not defined: " + PropName);
+  if (kind != tkEnumeration && kind != tkSet) return "[not enum]";
+  // The model's own type records answer a named enumeration or set type.
+  const TTypeInfo* t = FindTypeInfo(PropName.substr(dot + 1));
+  if (!t || t->Kind != kind) throw Exception("Type not defined: " + PropName);
+  return ValueNames(t);
+}

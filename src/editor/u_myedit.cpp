@@ -94,14 +94,19 @@ void TMyEdit::UpdateTabStops() {
   setTabStopDistance(15.0 * average / 4.0);
 }
 
-std::string TMyEdit::Text() const {
-  QString all;
-  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
-    if (b != document()->begin()) all += QLatin1String("\r\n");
-    all += b.text();  // raw text: no-break spaces stay as they are
-  }
-  return all.toStdString();
+namespace {
+
+// The document's text with CR LF between lines. The raw text, unlike the plain one,
+// keeps no-break spaces as they are.
+QString CrLfText(const QTextDocument* doc) {
+  QString text = doc->toRawText();
+  text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+  return text;
 }
+
+}  // namespace
+
+std::string TMyEdit::Text() const { return CrLfText(document()).toStdString(); }
 
 void TMyEdit::SetText(const std::string& text) {
   setPlainText(ToDocumentBreaks(QString::fromStdString(text)));
@@ -135,11 +140,7 @@ void TMyEdit::SaveToFile(const std::string& path) const {
   if (info.exists() && !info.isDir() && !info.isWritable())
     throw EEditorFileError(path, "the file is read-only");
 
-  QString text;
-  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
-    if (b != document()->begin()) text += QLatin1String("\r\n");
-    text += b.text();
-  }
+  const QString text = CrLfText(document());
   QByteArray bytes;
   if (FLatin1) {
     QStringEncoder latin1(QStringEncoder::Latin1);

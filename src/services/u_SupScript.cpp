@@ -1,0 +1,129 @@
+#include "u_SupScript.h"
+
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+#include "Classes.h"
+#include "md5.h"
+#include "u_jobject.h"
+#include "vantor_utils.h"
+
+
+std::string MainFilePath;
+
+namespace {
+
+IWorkbenchOutput* gOutput = nullptr;
+
+}  // namespace
+
+void SetWorkbenchOutput(IWorkbenchOutput* out) { gOutput = out; }
+
+IWorkbenchOutput* WorkbenchOutput() { return gOutput; }
+
+void InitSupScriptUnit() {
+  RegisterClassObject(SupScriptClass, []() -> TAutoObject* { return new TSupScript; });
+  RegisterCreatableClasses();
+}
+
+std::string ResolveLogFileName(const std::string& name) {
+  if (!name.empty() && name[0] == '/') return name;
+  return ExtractFilePath(MainFilePath) + name;
+}
+
+TSupScript::TSupScript() : TAutoObject(SupScriptClass) {}
+
+void TSupScript::CallMember(const TMemberInfo& member, const std::vector<Variant>& args,
+                            Variant& result) {
+  switch (member.DispId) {
+    case 201:
+      out(args.at(0).AsString());
+      break;
+    case 202:
+      result = listObj();
+      break;
+    case 203:
+      sleep(args.at(0).AsI4());
+      break;
+    case 204:
+      result = listClassName();
+      break;
+    case 205:
+      result = path();
+      break;
+    case 206:
+      result = Variant::FromUI4(self());
+      break;
+    case 207:
+      result = md5(args.at(0).AsString());
+      break;
+    case 208:
+      result = md5_file(args.at(0).AsString());
+      break;
+    case 209:
+      status(args.at(0).AsString());
+      break;
+    case 210:
+      if (member.Kind == MemberKind::PropertyPut)
+        FFileLog = args.at(0).AsString();
+      else
+        result = FFileLog;
+      break;
+    case 211:
+      log(args.at(0).AsString(), args.at(1).AsString());
+      break;
+    case 212:
+      result = getObj(args.at(0).AsString());
+      break;
+    default:
+      throw Exception(std::string("not available: ") + member.Name);
+  }
+}
+
+void TSupScript::out(const std::string& msg) {
+  // The file first: when it cannot be written the line does not reach the log either.
+  if (!FFileLog.empty()) AppendLogLine(ResolveLogFileName(FFileLog), msg);
+  if (IWorkbenchOutput* output = WorkbenchOutput())
+    output->LogLine(msg);
+  else
+    std::cout << msg << '\n' << std::flush;
+}
+
+void TSupScript::sleep(int32_t millisec) {
+  if (millisec < 0)
+    throw Exception("sleep: the time must not be negative (" + std::to_string(millisec) +
+                    " ms)");
+  std::this_thread::sleep_for(std::chrono::milliseconds(millisec));
+}
+
+std::string TSupScript::listClassName() {
+  FClassNames.clear();
+  FClassNames = ListClassNames();
+  return FClassNames;
+}
+
+std::string TSupScript::listObj() { return ListObjectNames(); }
+
+Variant TSupScript::getObj(const std::string& NameObj) {
+  return Variant(GetRegisteredObject(NameObj));
+}
+
+std::string TSupScript::path() { return MainFilePath; }
+
+uint32_t TSupScript::self() { return Serial(); }
+
+std::string TSupScript::md5(const std::string& str) { return DigestToHex(DigestString(str)); }
+
+std::string TSupScript::md5_file(const std::string& filename) {
+  return DigestToHex(DigestFile(filename));
+}
+
+void TSupScript::status(const std::string& str) {
+  if (IWorkbenchOutput* output = WorkbenchOutput()) output->StatusText(str);
+}
+
+void TSupScript::log(const std::string& file, const std::string& msg) {
+  if (file.empty()) throw Exception("log: the log file name is empty");
+  AppendLogLine(ResolveLogFileName(file), msg);
+}

@@ -309,6 +309,11 @@ bool TMyEdit::KeyDown(QKeyEvent* e) {
 }
 
 bool TMyEdit::KeyPress(QKeyEvent* e) {
+  // Shift+Tab is still the Tab key: it types a tab instead of leaving the editor.
+  if (e->key() == Qt::Key_Backtab && HeldModifiers(e) == Qt::ShiftModifier) {
+    insertPlainText(QStringLiteral("\t"));
+    return true;
+  }
   // Carriage returns (Enter with a modifier) and the DEL character that
   // Ctrl+Backspace produces are dropped: a line break comes only from plain Enter.
   if (IsEnterKey(e->key())) return true;

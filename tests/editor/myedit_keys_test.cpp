@@ -200,7 +200,9 @@ TEST_F(EditorKeys, TabInsertsATabAndPlainTypingWorks) {
   Type("", {0, 0});
   Key(Qt::Key_Tab);
   QTest::keyClicks(ed, "if (a)");
-  EXPECT_EQ(ed->Text(), "\tif (a)");
+  Key(Qt::Key_Backtab, Qt::ShiftModifier);  // Shift+Tab is the Tab key too
+  EXPECT_EQ(ed->Text(), "\tif (a)\t");
+  Key(Qt::Key_Backspace);
   Key(Qt::Key_Backspace);  // a plain Backspace still deletes one character
   EXPECT_EQ(ed->Text(), "\tif (a");
 }

@@ -179,6 +179,27 @@ std::string LineOfText(const std::string& text, int line) {
   return std::string();
 }
 
+bool IsIdentifierChar(char16_t c) {
+  return c == '_' || c == '$' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
+         (c >= 'A' && c <= 'Z') || c >= 0x80;
+}
+
+// An Error object carries the place where it was made, not where it was thrown. For
+// `throw new Error(...)` and `throw Error(...)` both are one statement: report the
+// throw, as an uncaught non-Error value is reported.
+int ThrowKeywordColumn(const std::string& line, int column) {
+  const std::u16string text = Utf8ToUtf16(line);
+  if (column < 0 || size_t(column) > text.size()) return column;
+  size_t i = size_t(column);
+  while (i > 0 && (text[i - 1] == ' ' || text[i - 1] == '\t')) --i;
+  static const std::u16string kThrow = u"throw";
+  if (i == size_t(column) || i < kThrow.size()) return column;
+  const size_t start = i - kThrow.size();
+  if (text.compare(start, kThrow.size(), kThrow) != 0) return column;
+  if (start > 0 && IsIdentifierChar(text[start - 1])) return column;
+  return int(start);
+}
+
 bool IEquals(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -744,17 +765,20 @@ TScriptError TScriptControl::Impl::ErrorFromPending(JSContext* cx, bool compiled
     }
   }
 
+  bool isError = false;
   if (stack.exception().isObject()) {
     JS::RootedObject obj(cx, &stack.exception().toObject());
     JS::Rooted<mozilla::Maybe<JS::PropertyDescriptor>> desc(cx);
-    if (JS_ErrorFromException(cx, obj) && JS_GetOwnPropertyDescriptor(cx, obj, "number", &desc) &&
-        desc.isSome() && desc->isDataDescriptor() && desc->value().isNumber())
+    isError = JS_ErrorFromException(cx, obj) != nullptr;
+    if (isError && JS_GetOwnPropertyDescriptor(cx, obj, "number", &desc) && desc.isSome() &&
+        desc->isDataDescriptor() && desc->value().isNumber())
       err.Number = int(JS::ToInt32(desc->value().toNumber()));
     JS_ClearPendingException(cx);
   }
 
   auto text = texts.find(err.SourceName);
   if (text != texts.end()) err.Text = LineOfText(text->second, err.Line);
+  if (isError && compiled) err.Column = ThrowKeywordColumn(err.Text, err.Column);
   return err;
 }
 

@@ -17,7 +17,10 @@ TEST_F(EngineTest, ErrorPositionsAreExact) {
       {"var a = 1;\r\n  throw \"x\";\r\n", 2, 2, "uncaught exception: x", "  throw \"x\";"},
       {"throw 'x';", 1, 0, "uncaught exception: x", "throw 'x';"},
       {"nosuch();", 1, 0, "nosuch is not defined", "nosuch();"},
-      {"\n\n  throw new Error('boom');", 3, 8, "boom", "  throw new Error('boom');"},
+      {"\n\n  throw new Error('boom');", 3, 2, "boom", "  throw new Error('boom');"},
+      {"if (1) throw TypeError('t');", 1, 7, "t", "if (1) throw TypeError('t');"},
+      // An Error made apart from its throw is placed at the throw.
+      {"var e = new Error('made');\n throw e;", 2, 1, "made", " throw e;"},
       {")", 1, 0, "expected expression, got ')'", ")"},
       // Columns count characters, not bytes.
       {"var s = 'ü€'; null.x;", 1, 14, "null has no properties", "var s = 'ü€'; null.x;"},

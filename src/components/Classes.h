@@ -124,7 +124,7 @@ class TObject {
   bool InheritsFrom(TClass c) const { return ClassType()->InheritsFrom(c); }
 
   // The way to destroy an object: weak references and free notifications learn of
-  // it before any part of the object is torn down. Null-safe.
+  // it before any part of the object is torn down.
   void Free();
   bool Destroying() const { return FDestroying; }
 

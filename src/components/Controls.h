@@ -128,14 +128,16 @@ class TControl : public TComponent {
 
   // Called after the size changed (layout of children, OnResize).
   virtual void Resized();
+  // A control whose caption still equals its old name takes the new name as caption.
+  void NameChanged(const std::string& oldName) override;
   // Applies font, colour, visibility to the widget after a change.
   virtual void FontChanged();
   virtual void ColorChanged();
-  void UpdateWidgetVisibility();
+  virtual void UpdateWidgetVisibility();
   bool EffectiveShowHint() const;
   void UpdateToolTip();
   // Rect the bounds were last set to, clamped by constraints.
-  void ApplyBounds();
+  virtual void ApplyBounds();
   // Re-reads bounds after the toolkit moved or resized the widget itself.
   void SyncBoundsFromWidget();
   // Distances to the parent's right and bottom edges, for anchoring.
@@ -144,6 +146,7 @@ class TControl : public TComponent {
   friend class TWinControl;
   friend struct TControlPrivate;
   friend class TSizeConstraints;
+  friend TControlPrivate* ControlPrivate(TControl* c);
 
   TWinControl* FParent = nullptr;
   QWidget* FWidget = nullptr;
@@ -159,6 +162,9 @@ class TControl : public TComponent {
   bool FShowHint = false;
   bool FParentShowHint = true;
   bool FInSetBounds = false;
+  bool FCaptionFollowsName = false;
+  bool FAnchoring = false;          // bounds set by the parent's anchoring
+  bool FApplyingParentFont = false;  // font copied from the parent, not chosen
   TColor FColor = clBtnFace;
   TCursor FCursor = crDefault;
   std::string FHint;

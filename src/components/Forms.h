@@ -86,15 +86,15 @@ class TCustomForm : public TScrollingWinControl {
   bool Active() const;
   void Close();  // hides the form (OnHide)
 
-  // The buttons that Enter and Esc press (the first Default/Cancel button on it).
-  void ButtonFlagsChanged();
-
  protected:
   TCustomForm(TComponent* AOwner, QWidget* widget);
 
  private:
   friend struct TFormPrivate;
+  void UpdateWidgetVisibility() override;
+  void ApplyBounds() override;
   void UpdateWindowFlags();
+  bool IsFixedSize() const;
   void ApplyPosition();
   std::unique_ptr<TFormPrivate> f;
   std::string FCaption;

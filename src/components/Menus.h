@@ -4,6 +4,7 @@
 // are not shown on a form (no menu property of a form is settable by scripts).
 
 #include <string>
+#include <vector>
 
 #include "Classes.h"
 

@@ -51,7 +51,6 @@ class TCustomLabel : public TGraphicControl {
  protected:
   void FontChanged() override;
   void ColorChanged() override;
-  void NameChanged(const std::string& oldName) override;
   void AdjustSize();
   void UpdateText();
 
@@ -104,7 +103,6 @@ class TButton final : public TButtonControl {
   QPushButton* ButtonWidget() const;
 
  private:
-  void NameChanged(const std::string& oldName) override;
   void UpdateShortcuts();
   std::string FCaption;
   bool FDefault = false;
@@ -291,7 +289,6 @@ class TCustomCheckBox : public TButtonControl {
   QCheckBox* CheckBoxWidget() const;
 
  protected:
-  void NameChanged(const std::string& oldName) override;
   void ColorChanged() override;
 
  private:

@@ -1,0 +1,243 @@
+#include "Classes.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cctype>
+
+#include "ModelInternals.h"
+#include "TypInfo.h"
+
+namespace {
+int gEventDepth = 0;
+}
+
+bool InsideEventHandler() { return gEventDepth > 0; }
+
+int CompareText(const std::string& a, const std::string& b) {
+  const QString fa = QString::fromUtf8(a).toCaseFolded();
+  const QString fb = QString::fromUtf8(b).toCaseFolded();
+  int r = QString::localeAwareCompare(fa, fb);
+  if (r == 0) r = fa.compare(fb);
+  return r;
+}
+
+int CompareStr(const std::string& a, const std::string& b) {
+  const QString qa = QString::fromUtf8(a);
+  const QString qb = QString::fromUtf8(b);
+  int r = QString::localeAwareCompare(qa, qb);
+  if (r == 0) r = qa.compare(qb);
+  return r;
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+  if (a.size() == b.size() &&
+      std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+        return std::tolower(x) == std::tolower(y);
+      }))
+    return true;
+  return QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
+}
+
+// ---------------------------------------------------------------------------------
+
+TClassInfo::TClassInfo(const char* name, TClass parent, TFactory factory)
+    : FName(name), FParent(parent), FFactory(factory) {}
+
+bool TClassInfo::InheritsFrom(TClass ancestor) const {
+  for (TClass c = this; c; c = c->FParent)
+    if (c == ancestor) return true;
+  return false;
+}
+
+TObject* TClassInfo::Create(TComponent* AOwner) const {
+  if (!FFactory) throw EComponentError("Cannot create an instance of the abstract class " + FName);
+  return FFactory(AOwner);
+}
+
+bool TClassInfo::IsComponentClass() const { return InheritsFrom(TComponent::StaticClass()); }
+
+const std::vector<const TPropInfo*>& TClassInfo::Properties() const {
+  if (!FPropsBuilt) {
+    FProps = BuildPropertyList(this);
+    FPropsBuilt = true;
+  }
+  return FProps;
+}
+
+// ---------------------------------------------------------------------------------
+
+TObject::TObject() = default;
+
+TObject::~TObject() { BeginDestruction(); }
+
+TClass TObject::StaticClass() {
+  static const TClassInfo info("TObject", nullptr, nullptr);
+  return &info;
+}
+
+TClass TObject::ClassType() const { return StaticClass(); }
+
+void TObject::BeginDestruction() {
+  if (FDestroying) return;
+  FDestroying = true;
+  if (FLife) FLife->Object = nullptr;
+  auto notifications = std::move(FFreeNotifications);
+  FFreeNotifications.clear();
+  for (auto& n : notifications) n.second(this);
+}
+
+void TObject::Free() {
+  BeginDestruction();
+  delete this;
+}
+
+int TObject::AddFreeNotification(std::function<void(TObject*)> callback) {
+  const int id = FNextNotificationId++;
+  FFreeNotifications.emplace_back(id, std::move(callback));
+  return id;
+}
+
+void TObject::RemoveFreeNotification(int id) {
+  FFreeNotifications.erase(
+      std::remove_if(FFreeNotifications.begin(), FFreeNotifications.end(),
+                     [id](const auto& n) { return n.first == id; }),
+      FFreeNotifications.end());
+}
+
+std::shared_ptr<TObjectLife> TObject::LifeToken() {
+  if (!FLife) {
+    FLife = std::make_shared<TObjectLife>();
+    FLife->Object = FDestroying ? nullptr : this;
+  }
+  return FLife;
+}
+
+TPropStore& TObject::PropStore() {
+  if (!FStore) FStore = std::make_unique<TPropStore>();
+  return *FStore;
+}
+
+ORVEL_IMPLEMENT_CLASS(TPersistent, TObject, [](TComponent*) -> TObject* { return new TPersistent; })
+
+void TPersistent::Assign(const TPersistent& source) {
+  throw EComponentError("Cannot assign a " + source.ClassName() + " to a " + ClassName());
+}
+
+// ---------------------------------------------------------------------------------
+
+ORVEL_IMPLEMENT_CLASS(TComponent, TPersistent, ORVEL_COMPONENT_FACTORY(TComponent))
+
+TComponent::TComponent(TComponent* AOwner) {
+  if (AOwner) AOwner->InsertComponent(this);
+}
+
+TComponent::~TComponent() {
+  // Last first, each taken off the list before it goes.
+  while (!FComponents.empty()) {
+    TComponent* c = FComponents.back();
+    FComponents.pop_back();
+    c->FOwner = nullptr;
+    c->Free();
+  }
+  if (FOwner) FOwner->RemoveComponent(this);
+}
+
+bool IsValidIdent(const std::string& name) {
+  if (name.empty()) return false;
+  auto alpha = [](char ch) {
+    return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || ch == '_';
+  };
+  if (!alpha(name[0])) return false;
+  return std::all_of(name.begin() + 1, name.end(),
+                     [&](char ch) { return alpha(ch) || (ch >= '0' && ch <= '9'); });
+}
+
+TComponent* TComponent::FindComponent(const std::string& name) const {
+  if (name.empty()) return nullptr;
+  for (TComponent* c : FComponents)
+    if (SameText(c->FName, name)) return c;
+  return nullptr;
+}
+
+void TComponent::InsertComponent(TComponent* c) {
+  if (!c || c->FOwner == this) return;
+  if (!c->FName.empty() && FindComponent(c->FName))
+    throw EComponentError("A component named " + c->FName + " already exists");
+  if (c->FOwner) c->FOwner->RemoveComponent(c);
+  FComponents.push_back(c);
+  c->FOwner = this;
+}
+
+void TComponent::RemoveComponent(TComponent* c) {
+  auto it = std::find(FComponents.begin(), FComponents.end(), c);
+  if (it == FComponents.end()) return;
+  FComponents.erase(it);
+  c->FOwner = nullptr;
+}
+
+void TComponent::SetName(const std::string& name) {
+  if (name == FName) return;
+  if (!name.empty() && !IsValidIdent(name))
+    throw EComponentError("'" + name + "' is not a valid component name");
+  if (FOwner && !name.empty()) {
+    TComponent* other = FOwner->FindComponent(name);
+    if (other && other != this)
+      throw EComponentError("A component named " + name + " already exists");
+  }
+  std::string old = std::move(FName);
+  FName = name;
+  NameChanged(old);
+}
+
+void TComponent::NameChanged(const std::string&) {}
+
+void TComponent::SetEvent(const std::string& name, TNotifyEvent handler) {
+  if (!FEvents) FEvents = std::make_unique<TEventTable>();
+  auto& hs = FEvents->Handlers;
+  for (auto it = hs.begin(); it != hs.end(); ++it) {
+    if (it->first == name) {
+      if (handler)
+        it->second = std::move(handler);
+      else
+        hs.erase(it);
+      return;
+    }
+  }
+  if (handler) hs.emplace_back(name, std::move(handler));
+}
+
+TNotifyEvent TComponent::GetEvent(const std::string& name) const {
+  if (FEvents)
+    for (const auto& h : FEvents->Handlers)
+      if (h.first == name) return h.second;
+  return {};
+}
+
+bool TComponent::HasEvent(const std::string& name) const {
+  return static_cast<bool>(GetEvent(name));
+}
+
+bool TComponent::FireEvent(const char* name) {
+  if (Destroying() || !FEvents) return !Destroying();
+  TNotifyEvent handler = GetEvent(name);  // a copy: the handler may rebind itself
+  if (!handler) return true;
+  std::shared_ptr<TObjectLife> life = LifeToken();
+  ++gEventDepth;
+  try {
+    handler(this);
+  } catch (...) {
+    // A handler's failure must not unwind through the toolkit's event dispatch; the
+    // handler reports its own errors.
+  }
+  --gEventDepth;
+  return life->Object != nullptr;
+}
+
+// ---------------------------------------------------------------------------------
+// Class tests.
+
+bool IsComponent(const TObject* obj) {
+  return obj && obj->InheritsFrom(TComponent::StaticClass());
+}
+bool IsStrings(const TObject* obj) { return obj && obj->InheritsFrom(TStrings::StaticClass()); }

@@ -1,0 +1,665 @@
+// Controls on Qt widgets: parent, bounds, alignment, anchors, font, colour, hints,
+// focus, and the user actions that become events.
+
+#include "Controls.h"
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QResizeEvent>
+#include <QWidget>
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "ModelInternals.h"
+#include "WidgetSupport.h"
+
+namespace {
+
+std::unordered_map<const QWidget*, TControl*>& WidgetMap() {
+  static std::unordered_map<const QWidget*, TControl*> map;
+  return map;
+}
+
+Qt::CursorShape CursorShape(TCursor c) {
+  switch (c) {
+    case crNone: return Qt::BlankCursor;
+    case crCross: return Qt::CrossCursor;
+    case crIBeam: return Qt::IBeamCursor;
+    case crSizeNESW: return Qt::SizeBDiagCursor;
+    case crSizeNS: return Qt::SizeVerCursor;
+    case crSizeNWSE: return Qt::SizeFDiagCursor;
+    case crSizeWE: return Qt::SizeHorCursor;
+    case crUpArrow: return Qt::UpArrowCursor;
+    case crHourGlass: return Qt::WaitCursor;
+    case crDrag: return Qt::DragCopyCursor;
+    case crNoDrop: return Qt::ForbiddenCursor;
+    case crHSplit: return Qt::SplitHCursor;
+    case crVSplit: return Qt::SplitVCursor;
+    case crMultiDrag: return Qt::DragCopyCursor;
+    case crSQLWait: return Qt::WaitCursor;
+    case crNo: return Qt::ForbiddenCursor;
+    case crAppStart: return Qt::BusyCursor;
+    case crHelp: return Qt::WhatsThisCursor;
+    case crHandPoint: return Qt::PointingHandCursor;
+    case crSizeAll: return Qt::SizeAllCursor;
+    default: return Qt::ArrowCursor;
+  }
+}
+
+// The windowed controls that hold the widget, innermost first.
+std::vector<TWeakRef<TWinControl>> FocusChain(QWidget* w) {
+  std::vector<TWeakRef<TWinControl>> chain;
+  for (; w; w = w->parentWidget()) {
+    if (TControl* c = FindControl(w)) {
+      for (TControl* p = c; p; p = p->Parent())
+        if (auto* wc = dynamic_cast<TWinControl*>(p)) chain.emplace_back(wc);
+      break;
+    }
+  }
+  return chain;
+}
+
+bool InChain(const std::vector<TWeakRef<TWinControl>>& chain, TWinControl* c) {
+  return std::any_of(chain.begin(), chain.end(), [c](const auto& r) { return r.get() == c; });
+}
+
+void ConnectFocusTracking() {
+  static bool connected = false;
+  if (connected || !qApp) return;
+  connected = true;
+  QObject::connect(qApp, &QApplication::focusChanged, qApp, &TControlPrivate::FocusChanged);
+}
+
+}  // namespace
+
+// OnExit for the controls that focus left, innermost first; then OnEnter for those it
+// entered, outermost first. Focus moving inside one control (a grid's cell editor)
+// fires nothing.
+void TControlPrivate::FocusChanged(QWidget* old, QWidget* now) {
+  const auto before = FocusChain(old);
+  const auto after = FocusChain(now);
+  for (const auto& r : before)
+    if (TWinControl* c = r.get(); c && !InChain(after, c) && (c->d->Events & ceFocus))
+      Fire(c, "OnExit");
+  for (auto it = after.rbegin(); it != after.rend(); ++it)
+    if (TWinControl* c = it->get(); c && !InChain(before, c) && (c->d->Events & ceFocus))
+      Fire(c, "OnEnter");
+}
+
+void TControlPrivate::Watch(QWidget* w) {
+  w->installEventFilter(this);
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) area->viewport()->installEventFilter(this);
+}
+
+bool TControlPrivate::eventFilter(QObject* watched, QEvent* e) {
+  TControl* c = Control;
+  if (!c || c->Destroying()) return false;
+  QWidget* w = c->FWidget;
+  const bool self = watched == w;
+  switch (e->type()) {
+    case QEvent::Resize:
+      if (self && !c->FInSetBounds) {
+        const QSize sz = static_cast<QResizeEvent*>(e)->size();
+        if (sz.width() != c->FWidth || sz.height() != c->FHeight) {
+          c->FWidth = sz.width();
+          c->FHeight = sz.height();
+          c->Resized();
+        }
+      }
+      break;
+    case QEvent::Move:
+      if (self && !c->FInSetBounds && w->isWindow()) {
+        c->FLeft = w->x();
+        c->FTop = w->y();
+      }
+      break;
+    case QEvent::MouseButtonPress:
+      if ((Events & ceClick) && static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
+        Pressed = true;
+      break;
+    case QEvent::MouseButtonRelease: {
+      auto* me = static_cast<QMouseEvent*>(e);
+      if (!(Events & ceClick) || me->button() != Qt::LeftButton || !Pressed) break;
+      Pressed = false;
+      auto* target = static_cast<QWidget*>(watched);
+      const QPoint pos = me->position().toPoint();
+      if (!target->rect().contains(pos)) break;
+      // A form reacts only to clicks on itself, not on a child control.
+      if ((Events & ceForm) && w->childAt(pos)) break;
+      Fire(c, "OnClick");
+      break;
+    }
+    case QEvent::MouseButtonDblClick: {
+      auto* me = static_cast<QMouseEvent*>(e);
+      if (!(Events & ceDblClick) || me->button() != Qt::LeftButton) break;
+      if ((Events & ceForm) && w->childAt(me->position().toPoint())) break;
+      Fire(c, "OnDblClick");
+      break;
+    }
+    case QEvent::ShortcutOverride:
+      if (WantsKey && WantsKey(static_cast<QKeyEvent*>(e)->key())) {
+        e->accept();
+        return true;
+      }
+      break;
+    case QEvent::KeyPress:
+      if (KeyHook && KeyHook(static_cast<QKeyEvent*>(e))) return true;
+      break;
+    case QEvent::Enter:
+      if (self && (Events & ceMouseHover)) Fire(c, "OnMouseEnter");
+      break;
+    case QEvent::Leave:
+      if (self && (Events & ceMouseHover)) Fire(c, "OnMouseLeave");
+      break;
+    case QEvent::Show:
+      if (self && (Events & ceForm) && !e->spontaneous()) Fire(c, "OnShow");
+      break;
+    case QEvent::Hide:
+      if (self && (Events & ceForm) && !e->spontaneous()) Fire(c, "OnHide");
+      break;
+    case QEvent::Close:
+      // The user closed the window: it hides, and Visible follows.
+      if (self && (Events & ceForm)) c->FVisible = false;
+      break;
+    case QEvent::WindowActivate:
+      if (self && (Events & ceForm)) Fire(c, "OnActivate");
+      break;
+    case QEvent::WindowDeactivate:
+      if (self && (Events & ceForm)) Fire(c, "OnDeactivate");
+      break;
+    case QEvent::Paint:
+      if (self && (Events & ceForm)) Fire(c, "OnPaint");
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
+void EnableControlEvents(TControl* c, unsigned events) { ControlPrivate(c)->Events |= events; }
+TControlPrivate* ControlPrivate(TControl* c) { return c->d.get(); }
+
+TControl* FindControl(const QWidget* widget) {
+  auto& map = WidgetMap();
+  auto it = map.find(widget);
+  return it == map.end() ? nullptr : it->second;
+}
+
+bool IsControl(const TObject* obj) { return obj && obj->InheritsFrom(TControl::StaticClass()); }
+bool IsWinControl(const TObject* obj) {
+  return obj && obj->InheritsFrom(TWinControl::StaticClass());
+}
+
+// ---------------------------------------------------------------------------------
+
+ORVEL_IMPLEMENT_CLASS(TSizeConstraints, TPersistent, nullptr)
+
+void TSizeConstraints::SetMaxHeight(int v) {
+  FMaxHeight = std::max(0, v);
+  if (FMaxHeight && FMinHeight > FMaxHeight) FMinHeight = FMaxHeight;
+  Changed();
+}
+void TSizeConstraints::SetMaxWidth(int v) {
+  FMaxWidth = std::max(0, v);
+  if (FMaxWidth && FMinWidth > FMaxWidth) FMinWidth = FMaxWidth;
+  Changed();
+}
+void TSizeConstraints::SetMinHeight(int v) {
+  FMinHeight = std::max(0, v);
+  if (FMaxHeight && FMinHeight > FMaxHeight) FMaxHeight = FMinHeight;
+  Changed();
+}
+void TSizeConstraints::SetMinWidth(int v) {
+  FMinWidth = std::max(0, v);
+  if (FMaxWidth && FMinWidth > FMaxWidth) FMaxWidth = FMinWidth;
+  Changed();
+}
+
+void TSizeConstraints::Assign(const TPersistent& source) {
+  const auto* s = dynamic_cast<const TSizeConstraints*>(&source);
+  if (!s) return TPersistent::Assign(source);
+  FMaxHeight = s->FMaxHeight;
+  FMaxWidth = s->FMaxWidth;
+  FMinHeight = s->FMinHeight;
+  FMinWidth = s->FMinWidth;
+  Changed();
+}
+
+void TSizeConstraints::Changed() {
+  if (!FControl) return;
+  QWidget* w = FControl->Widget();
+  w->setMinimumSize(FMinWidth, FMinHeight);
+  w->setMaximumSize(FMaxWidth ? FMaxWidth : QWIDGETSIZE_MAX, FMaxHeight ? FMaxHeight : QWIDGETSIZE_MAX);
+  FControl->SetBounds(FControl->Left(), FControl->Top(), FControl->Width(), FControl->Height());
+}
+
+// ---------------------------------------------------------------------------------
+
+ORVEL_IMPLEMENT_CLASS(TControl, TComponent, ORVEL_COMPONENT_FACTORY(TControl))
+
+TControl::TControl(TComponent* AOwner) : TControl(AOwner, new QWidget) {}
+
+TControl::TControl(TComponent* AOwner, QWidget* widget)
+    : TComponent(AOwner), FWidget(widget), d(std::make_unique<TControlPrivate>(this)) {
+  ConnectFocusTracking();
+  WidgetMap()[FWidget] = this;
+  FWidget->hide();  // a control without a parent never shows
+  d->Watch(FWidget);
+  FFont = std::make_unique<TFont>();
+  FFont->OnChange = [this](TObject*) {
+    if (!FApplyingParentFont) FParentFont = false;
+    FontChanged();
+  };
+  FConstraints = std::make_unique<TSizeConstraints>(this);
+}
+
+TControl::~TControl() {
+  FFont->OnChange = nullptr;
+  if (FParent) {
+    TWinControl* p = FParent;
+    FParent = nullptr;
+    auto& cs = p->FControls;
+    cs.erase(std::remove(cs.begin(), cs.end(), this), cs.end());
+    auto& ts = p->FTabList;
+    ts.erase(std::remove_if(ts.begin(), ts.end(),
+                            [this](TWinControl* x) { return static_cast<TControl*>(x) == this; }),
+             ts.end());
+    if (!p->Destroying() && FAlign != alNone) p->AlignControls();
+  }
+  WidgetMap().erase(FWidget);
+  QWidget* w = std::exchange(FWidget, nullptr);
+  if (InsideEventHandler()) {
+    // The toolkit may be inside a signal of this widget (a click handler freeing its
+    // own button): detach everything now, delete once control is back in the loop.
+    w->disconnect();
+    d->Control = nullptr;
+    w->hide();
+    w->deleteLater();
+    d.release()->deleteLater();
+  } else {
+    d.reset();
+    delete w;
+  }
+}
+
+void TControl::SetParent(TWinControl* parent) {
+  if (parent == FParent) return;
+  if (parent) {
+    if (parent == this)
+      throw EComponentError("A control cannot be its own parent");
+    if (auto* self = dynamic_cast<TWinControl*>(this); self && self->ContainsControl(parent))
+      throw EComponentError("A control cannot be placed inside one of its own children");
+    if (parent->Destroying()) throw EComponentError("The new parent is being destroyed");
+  }
+  TWinControl* old = FParent;
+  if (old) {
+    auto& cs = old->FControls;
+    cs.erase(std::remove(cs.begin(), cs.end(), this), cs.end());
+    auto& ts = old->FTabList;
+    ts.erase(std::remove_if(ts.begin(), ts.end(),
+                            [this](TWinControl* x) { return static_cast<TControl*>(x) == this; }),
+             ts.end());
+  }
+  FParent = parent;
+  FWidget->setParent(parent ? parent->FWidget : nullptr);
+  if (parent) {
+    parent->FControls.push_back(this);
+    if (auto* wc = dynamic_cast<TWinControl*>(this)) {
+      parent->FTabList.push_back(wc);
+      parent->UpdateTabChain();
+    }
+    if (FParentFont) {
+      FApplyingParentFont = true;
+      FFont->Assign(*parent->FFont);
+      FApplyingParentFont = false;
+    }
+    if (FParentColor) {
+      FColor = parent->FColor;
+      ColorChanged();
+    }
+  }
+  ApplyBounds();
+  RememberAnchorDistances();
+  UpdateToolTip();
+  UpdateWidgetVisibility();
+  if (old && FAlign != alNone) old->AlignControls();
+  if (parent && FAlign != alNone) parent->AlignControls();
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  width = std::max(0, width);
+  height = std::max(0, height);
+  if (FConstraints) {
+    if (FConstraints->MinWidth()) width = std::max(width, FConstraints->MinWidth());
+    if (FConstraints->MaxWidth()) width = std::min(width, FConstraints->MaxWidth());
+    if (FConstraints->MinHeight()) height = std::max(height, FConstraints->MinHeight());
+    if (FConstraints->MaxHeight()) height = std::min(height, FConstraints->MaxHeight());
+  }
+  const bool sized = width != FWidth || height != FHeight;
+  const bool moved = left != FLeft || top != FTop;
+  if (!sized && !moved) return;
+  FLeft = left;
+  FTop = top;
+  FWidth = width;
+  FHeight = height;
+  ApplyBounds();
+  if (!FAnchoring) RememberAnchorDistances();
+  if (FParent && FAlign != alNone && !FParent->FAligning) FParent->AlignControls();
+  if (sized) Resized();
+}
+
+void TControl::ApplyBounds() {
+  if (!FWidget) return;
+  FInSetBounds = true;
+  FWidget->setGeometry(FLeft, FTop, FWidth, FHeight);
+  FInSetBounds = false;
+}
+
+void TControl::SyncBoundsFromWidget() {
+  const QRect g = FWidget->geometry();
+  FLeft = g.x();
+  FTop = g.y();
+  FWidth = g.width();
+  FHeight = g.height();
+}
+
+void TControl::RememberAnchorDistances() {
+  if (!FParent) return;
+  FAnchorRight = FParent->ClientWidth() - (FLeft + FWidth);
+  FAnchorBottom = FParent->ClientHeight() - (FTop + FHeight);
+}
+
+int TControl::ClientWidth() const { return FWidth; }
+int TControl::ClientHeight() const { return FHeight; }
+void TControl::SetClientWidth(int v) { SetWidth(v + (FWidth - ClientWidth())); }
+void TControl::SetClientHeight(int v) { SetHeight(v + (FHeight - ClientHeight())); }
+
+void TControl::Resized() {}
+
+void TControl::NameChanged(const std::string& oldName) {
+  if (FCaptionFollowsName && Caption() == oldName) SetCaption(Name());
+}
+
+void TControl::SetAlign(TAlign v) {
+  if (v == FAlign) return;
+  const TAlign old = FAlign;
+  FAlign = v;
+  if (FParent && (old != alNone || v != alNone)) FParent->AlignControls();
+}
+
+void TControl::SetAnchors(TAnchors v) {
+  FAnchors = v & 0x0F;
+  RememberAnchorDistances();
+}
+
+void TControl::SetVisible(bool v) {
+  if (v == FVisible) return;
+  FVisible = v;
+  UpdateWidgetVisibility();
+  if (FParent && FAlign != alNone) FParent->AlignControls();
+}
+
+void TControl::UpdateWidgetVisibility() {
+  if (!FParent)
+    FWidget->hide();
+  else
+    FWidget->setVisible(FVisible);
+}
+
+void TControl::SetEnabled(bool v) {
+  FEnabled = v;
+  FWidget->setEnabled(v);
+}
+
+std::string TControl::Caption() const { return S(FWidget->windowTitle()); }
+void TControl::SetCaption(const std::string& text) { FWidget->setWindowTitle(Q(text)); }
+
+void TControl::SetParentFont(bool v) {
+  FParentFont = v;
+  if (v && FParent) {
+    FApplyingParentFont = true;
+    FFont->Assign(*FParent->FFont);
+    FApplyingParentFont = false;
+  }
+}
+
+void TControl::FontChanged() {
+  FWidget->setFont(ToQFont(*FFont));
+  QPalette pal = FWidget->palette();
+  const QColor fg = ToQColor(FFont->Color());
+  pal.setColor(QPalette::WindowText, fg);
+  pal.setColor(QPalette::Text, fg);
+  pal.setColor(QPalette::ButtonText, fg);
+  FWidget->setPalette(pal);
+}
+
+void TControl::SetColor(TColor v) {
+  FParentColor = false;
+  if (v == FColor) return;
+  FColor = v;
+  ColorChanged();
+}
+
+void TControl::SetParentColor(bool v) {
+  FParentColor = v;
+  if (v && FParent && FParent->FColor != FColor) {
+    FColor = FParent->FColor;
+    ColorChanged();
+  }
+}
+
+void TControl::ColorChanged() {
+  QPalette pal = FWidget->palette();
+  pal.setColor(QPalette::Window, ToQColor(FColor));
+  FWidget->setPalette(pal);
+  FWidget->setAutoFillBackground(true);
+}
+
+void TControl::SetHint(const std::string& v) {
+  FHint = v;
+  UpdateToolTip();
+}
+
+void TControl::SetShowHint(bool v) {
+  FShowHint = v;
+  FParentShowHint = false;
+  UpdateToolTip();
+}
+
+void TControl::SetParentShowHint(bool v) {
+  FParentShowHint = v;
+  UpdateToolTip();
+}
+
+bool TControl::EffectiveShowHint() const {
+  if (FParentShowHint && FParent) return FParent->EffectiveShowHint();
+  return FShowHint;
+}
+
+void TControl::UpdateToolTip() {
+  FWidget->setToolTip(EffectiveShowHint() ? Q(FHint) : QString());
+  if (auto* wc = dynamic_cast<TWinControl*>(this))
+    for (TControl* child : wc->FControls)
+      if (child->FParentShowHint) child->UpdateToolTip();
+}
+
+void TControl::SetCursor(TCursor v) {
+  FCursor = v;
+  if (v == crDefault)
+    FWidget->unsetCursor();
+  else
+    FWidget->setCursor(QCursor(CursorShape(v)));
+}
+
+void TControl::BringToFront() { FWidget->raise(); }
+
+// ---------------------------------------------------------------------------------
+
+ORVEL_IMPLEMENT_CLASS(TWinControl, TControl, ORVEL_COMPONENT_FACTORY(TWinControl))
+
+TWinControl::TWinControl(TComponent* AOwner) : TWinControl(AOwner, new QWidget) {}
+
+TWinControl::TWinControl(TComponent* AOwner, QWidget* widget) : TControl(AOwner, widget) {
+  EnableControlEvents(this, ceFocus);
+}
+
+TWinControl::~TWinControl() {
+  // Child controls go before this widget, so Qt never deletes their widgets.
+  while (!FControls.empty()) FControls.back()->Free();
+}
+
+bool TWinControl::ContainsControl(const TControl* c) const {
+  for (; c; c = c->Parent())
+    if (c == this) return true;
+  return false;
+}
+
+int TWinControl::TabOrder() const {
+  if (!FParent) return -1;
+  const auto& ts = FParent->FTabList;
+  auto it = std::find(ts.begin(), ts.end(), this);
+  return it == ts.end() ? -1 : static_cast<int>(it - ts.begin());
+}
+
+void TWinControl::SetTabOrder(int v) {
+  if (!FParent) return;
+  auto& ts = FParent->FTabList;
+  auto it = std::find(ts.begin(), ts.end(), this);
+  if (it == ts.end()) return;
+  ts.erase(it);
+  v = std::clamp(v, 0, static_cast<int>(ts.size()));
+  ts.insert(ts.begin() + v, this);
+  FParent->UpdateTabChain();
+}
+
+void TWinControl::UpdateTabChain() {
+  for (size_t i = 1; i < FTabList.size(); ++i)
+    QWidget::setTabOrder(FTabList[i - 1]->FWidget, FTabList[i]->FWidget);
+}
+
+void TWinControl::SetTabStop(bool v) {
+  FTabStop = v;
+  if (FWidget->focusPolicy() != Qt::NoFocus)
+    FWidget->setFocusPolicy(v ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+bool TWinControl::Focused() const {
+  QWidget* fw = QApplication::focusWidget();
+  if (!fw) return false;
+  for (QWidget* w = fw; w; w = w->parentWidget()) {
+    if (TControl* c = FindControl(w)) return c == this;
+  }
+  return false;
+}
+
+bool TWinControl::CanFocus() const {
+  for (const TControl* c = this; c; c = c->Parent())
+    if (!c->Visible() || !c->Enabled()) return false;
+  return true;
+}
+
+void TWinControl::SetFocus() {
+  if (!CanFocus() || !FWidget->isVisible())
+    throw EComponentError("Cannot focus a disabled or invisible window");
+  FWidget->window()->activateWindow();
+  FWidget->setFocus(Qt::OtherFocusReason);
+}
+
+void TWinControl::Resized() {
+  AlignControls();
+  if (d->Events & ceForm) FireEvent("OnResize");
+}
+
+void TWinControl::FontChanged() {
+  TControl::FontChanged();
+  for (TControl* c : FControls)
+    if (c->FParentFont) {
+      c->FApplyingParentFont = true;
+      c->FFont->Assign(*FFont);
+      c->FApplyingParentFont = false;
+    }
+}
+
+void TWinControl::ColorChanged() {
+  TControl::ColorChanged();
+  for (TControl* c : FControls)
+    if (c->FParentColor && c->FColor != FColor) {
+      c->FColor = FColor;
+      c->ColorChanged();
+    }
+}
+
+void TWinControl::AlignControls() {
+  if (FAligning || Destroying()) return;
+  FAligning = true;
+  int l = 0, t = 0, r = ClientWidth(), b = ClientHeight();
+  auto place = [](TControl* c, int x, int y, int w, int h) {
+    c->FAnchoring = true;
+    c->SetBounds(x, y, w, h);
+    c->FAnchoring = false;
+  };
+  auto take = [this](TAlign a) {
+    std::vector<TControl*> list;
+    for (TControl* c : FControls)
+      if (c->FAlign == a && c->FVisible) list.push_back(c);
+    std::stable_sort(list.begin(), list.end(), [a](TControl* x, TControl* y) {
+      switch (a) {
+        case alTop: return x->FTop < y->FTop;
+        case alBottom: return x->FTop + x->FHeight > y->FTop + y->FHeight;
+        case alLeft: return x->FLeft < y->FLeft;
+        case alRight: return x->FLeft + x->FWidth > y->FLeft + y->FWidth;
+        default: return false;
+      }
+    });
+    return list;
+  };
+  for (TControl* c : take(alTop)) {
+    place(c, l, t, std::max(0, r - l), c->FHeight);
+    t += c->FHeight;
+  }
+  for (TControl* c : take(alBottom)) {
+    place(c, l, b - c->FHeight, std::max(0, r - l), c->FHeight);
+    b -= c->FHeight;
+  }
+  for (TControl* c : take(alLeft)) {
+    place(c, l, t, c->FWidth, std::max(0, b - t));
+    l += c->FWidth;
+  }
+  for (TControl* c : take(alRight)) {
+    place(c, r - c->FWidth, t, c->FWidth, std::max(0, b - t));
+    r -= c->FWidth;
+  }
+  for (TControl* c : take(alClient)) place(c, l, t, std::max(0, r - l), std::max(0, b - t));
+  // Anchored controls keep their distance to the right and bottom edges.
+  const int cw = ClientWidth(), ch = ClientHeight();
+  for (TControl* c : FControls) {
+    if (c->FAlign != alNone) continue;
+    int x = c->FLeft, y = c->FTop, w = c->FWidth, h = c->FHeight;
+    const bool L = c->FAnchors & (1 << akLeft), R = c->FAnchors & (1 << akRight);
+    const bool T = c->FAnchors & (1 << akTop), B = c->FAnchors & (1 << akBottom);
+    if (R && !L) x = cw - c->FAnchorRight - w;
+    if (R && L) w = std::max(0, cw - c->FAnchorRight - x);
+    if (B && !T) y = ch - c->FAnchorBottom - h;
+    if (B && T) h = std::max(0, ch - c->FAnchorBottom - y);
+    if (x != c->FLeft || y != c->FTop || w != c->FWidth || h != c->FHeight) place(c, x, y, w, h);
+  }
+  FAligning = false;
+}
+
+// ---------------------------------------------------------------------------------
+
+ORVEL_IMPLEMENT_CLASS(TGraphicControl, TControl, ORVEL_COMPONENT_FACTORY(TGraphicControl))
+
+TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner) {}
+TGraphicControl::TGraphicControl(TComponent* AOwner, QWidget* widget) : TControl(AOwner, widget) {}
+
+ORVEL_IMPLEMENT_CLASS(TCustomControl, TWinControl, ORVEL_COMPONENT_FACTORY(TCustomControl))
+
+TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner) {}
+TCustomControl::TCustomControl(TComponent* AOwner, QWidget* widget)
+    : TWinControl(AOwner, widget) {}

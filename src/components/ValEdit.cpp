@@ -1,0 +1,292 @@
+// The grid classes and the value list editor on a two-column table widget.
+
+#include "ValEdit.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTableWidget>
+
+#include "ModelInternals.h"
+#include "WidgetSupport.h"
+
+ORVEL_IMPLEMENT_CLASS(TCustomGrid, TCustomControl, ORVEL_COMPONENT_FACTORY(TCustomGrid))
+ORVEL_IMPLEMENT_CLASS(TCustomDrawGrid, TCustomGrid, ORVEL_COMPONENT_FACTORY(TCustomDrawGrid))
+
+TCustomGrid::TCustomGrid(TComponent* AOwner) : TCustomGrid(AOwner, new QTableWidget(5, 5)) {}
+
+TCustomGrid::TCustomGrid(TComponent* AOwner, QWidget* widget) : TCustomControl(AOwner, widget) {
+  EnableControlEvents(this, ceClick | ceDblClick);
+  widget->setFocusPolicy(Qt::StrongFocus);
+  FTabStop = true;
+  FColor = clWindow;
+  SetBounds(0, 0, 320, 120);
+}
+
+TCustomDrawGrid::TCustomDrawGrid(TComponent* AOwner) : TCustomGrid(AOwner) {}
+TCustomDrawGrid::TCustomDrawGrid(TComponent* AOwner, QWidget* widget)
+    : TCustomGrid(AOwner, widget) {}
+
+// The editor's Strings: a plain string list whose changes reach the grid and fire
+// the editor's OnStringsChanging and OnStringsChange.
+class TValueListStrings final : public TStringList {
+  ORVEL_DECLARE_CLASS(TValueListStrings)
+ public:
+  explicit TValueListStrings(TValueListEditor* editor) : FEditor(editor) {}
+  TValueListEditor* FEditor;
+
+ protected:
+  void Changing() override {
+    TStringList::Changing();
+    if (UpdateCount() == 0 && FEditor && !FEditor->Destroying())
+      FEditor->FireEvent("OnStringsChanging");
+  }
+  void Changed() override {
+    TStringList::Changed();
+    if (UpdateCount() == 0 && FEditor && !FEditor->Destroying()) {
+      FEditor->RefreshRows();
+      FEditor->FireEvent("OnStringsChange");
+    }
+  }
+};
+
+ORVEL_IMPLEMENT_CLASS(TValueListStrings, TStringList, nullptr)
+
+struct TValueListPrivate {
+  std::unique_ptr<TValueListStrings> Strings;
+  std::unique_ptr<TStringList> Titles;
+  bool FromGrid = false;  // a cell edit is being written back to Strings
+};
+
+ORVEL_IMPLEMENT_CLASS(TValueListEditor, TCustomDrawGrid, ORVEL_COMPONENT_FACTORY(TValueListEditor))
+
+TValueListEditor::TValueListEditor(TComponent* AOwner)
+    : TCustomDrawGrid(AOwner, new QTableWidget(0, 2)), v(std::make_unique<TValueListPrivate>()) {
+  FOptions = (1 << goFixedVertLine) | (1 << goFixedHorzLine) | (1 << goVertLine) |
+             (1 << goHorzLine) | (1 << goColSizing) | (1 << goEditing) |
+             (1 << goAlwaysShowEditor) | (1 << goThumbTracking);
+  FDisplayOptions = (1 << doColumnTitles) | (1 << doAutoColResize) | (1 << doKeyColFixed);
+  QTableWidget* g = GridWidget();
+  g->verticalHeader()->hide();
+  v->Strings = std::make_unique<TValueListStrings>(this);
+  v->Titles = std::make_unique<TStringList>();
+  v->Titles->Add("Key");
+  v->Titles->Add("Value");
+  v->Titles->OnChange = [this](TObject*) { RefreshTitles(); };
+
+  // Typing in a cell changes the line of Strings behind its row.
+  QObject::connect(g, &QTableWidget::cellChanged, d.get(), [this](int row, int col) {
+    if (row < 0 || row >= v->Strings->Count()) return;
+    QTableWidget* g = GridWidget();
+    const QTableWidgetItem* k = g->item(row, 0);
+    const QTableWidgetItem* val = g->item(row, 1);
+    const std::string key = k ? S(k->text()) : std::string();
+    const std::string value = val ? S(val->text()) : std::string();
+    if (col == 0 && (FKeyOptions & (1 << keyUnique))) {
+      const int other = v->Strings->IndexOfName(key);
+      if (other >= 0 && other != row) {  // a duplicate key: the edit does not stick
+        RefreshRows();
+        return;
+      }
+    }
+    const std::shared_ptr<TObjectLife> life = LifeToken();
+    v->FromGrid = true;
+    try {
+      v->Strings->Put(row, key + "=" + value);
+    } catch (...) {
+      // Put on this unsorted list only fails for a row that is gone: nothing to keep.
+    }
+    if (life->Object) v->FromGrid = false;  // a change handler may have freed the editor
+  });
+  TControlPrivate* p = d.get();
+  auto topLeft = [this, p] {
+    if (p->Control) FireEvent("OnTopLeftChanged");
+  };
+  QObject::connect(g->verticalScrollBar(), &QScrollBar::valueChanged, d.get(), topLeft);
+  QObject::connect(g->horizontalScrollBar(), &QScrollBar::valueChanged, d.get(), topLeft);
+
+  d->KeyHook = [this](QKeyEvent* e) {
+    QTableWidget* g = GridWidget();
+    const bool ctrl = e->modifiers() & Qt::ControlModifier;
+    if (ctrl && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
+      FireEvent("OnEditButtonClick");
+      return true;
+    }
+    if ((FKeyOptions & (1 << keyAdd)) &&
+        (e->key() == Qt::Key_Insert ||
+         (e->key() == Qt::Key_Down && g->currentRow() == g->rowCount() - 1))) {
+      InsertRowForUser();
+      return true;
+    }
+    if ((FKeyOptions & (1 << keyDelete)) && ctrl && e->key() == Qt::Key_Delete) {
+      DeleteCurrentRow();
+      return true;
+    }
+    return false;
+  };
+  SetBounds(0, 0, 306, 300);
+  ColorChanged();
+  RefreshTitles();
+  ApplyOptions();
+  ApplyColumnWidths();
+}
+
+TValueListEditor::~TValueListEditor() {
+  v->Strings->FEditor = nullptr;
+  v->Titles->OnChange = nullptr;
+}
+
+QTableWidget* TValueListEditor::GridWidget() const { return static_cast<QTableWidget*>(FWidget); }
+TStrings* TValueListEditor::Strings() const { return v->Strings.get(); }
+TStrings* TValueListEditor::TitleCaptions() const { return v->Titles.get(); }
+
+void TValueListEditor::RefreshRows() {
+  if (v->FromGrid) return;
+  QTableWidget* g = GridWidget();
+  const QSignalBlocker block(g);
+  const int n = v->Strings->Count();
+  g->setRowCount(n);
+  const bool keyEditable = FKeyOptions & (1 << keyEdit);
+  const bool valueEditable = FOptions & (1 << goEditing);
+  for (int i = 0; i < n; ++i) {
+    const std::string line = v->Strings->Get(i);
+    const size_t eq = line.find('=');
+    auto* k = new QTableWidgetItem(Q(eq == std::string::npos ? line : line.substr(0, eq)));
+    auto* val = new QTableWidgetItem(Q(eq == std::string::npos ? std::string() : line.substr(eq + 1)));
+    if (!keyEditable) k->setFlags(k->flags() & ~Qt::ItemIsEditable);
+    if (!valueEditable) val->setFlags(val->flags() & ~Qt::ItemIsEditable);
+    g->setItem(i, 0, k);
+    g->setItem(i, 1, val);
+    g->setRowHeight(i, FDefaultRowHeight);
+  }
+}
+
+void TValueListEditor::RefreshTitles() {
+  QStringList labels;
+  for (int i = 0; i < 2; ++i) labels << (i < v->Titles->Count() ? Q(v->Titles->Get(i)) : QString());
+  GridWidget()->setHorizontalHeaderLabels(labels);
+}
+
+void TValueListEditor::SetOptions(TGridOptions o) {
+  FOptions = o & 0x7FFF;
+  ApplyOptions();
+  RefreshRows();
+}
+
+void TValueListEditor::SetDisplayOptions(TDisplayOptions o) {
+  FDisplayOptions = o & 0x07;
+  ApplyOptions();
+  ApplyColumnWidths();
+}
+
+void TValueListEditor::SetKeyOptions(TKeyOptions o) {
+  // Adding or deleting rows needs editable keys, as a new row has no key yet.
+  if (o & ((1 << keyAdd) | (1 << keyDelete))) o |= 1 << keyEdit;
+  FKeyOptions = o & 0x0F;
+  RefreshRows();
+}
+
+void TValueListEditor::ApplyOptions() {
+  QTableWidget* g = GridWidget();
+  auto has = [this](TGridOption o) { return (FOptions & (1 << o)) != 0; };
+  g->setShowGrid(has(goVertLine) || has(goHorzLine));
+  g->setSelectionBehavior(has(goRowSelect) ? QAbstractItemView::SelectRows
+                                           : QAbstractItemView::SelectItems);
+  g->setSelectionMode(has(goRangeSelect) ? QAbstractItemView::ExtendedSelection
+                                         : QAbstractItemView::SingleSelection);
+  g->setTabKeyNavigation(has(goTabs));
+  g->setEditTriggers(!has(goEditing) && !(FKeyOptions & (1 << keyEdit))
+                         ? QAbstractItemView::NoEditTriggers
+                     : has(goAlwaysShowEditor)
+                         ? QAbstractItemView::AllEditTriggers
+                         : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                               QAbstractItemView::AnyKeyPressed);
+  g->verticalHeader()->setSectionResizeMode(has(goRowSizing) ? QHeaderView::Interactive
+                                                             : QHeaderView::Fixed);
+  g->verticalHeader()->setSectionsMovable(has(goRowMoving));
+  g->horizontalHeader()->setSectionsMovable(has(goColMoving));
+  g->verticalScrollBar()->setTracking(has(goThumbTracking));
+  g->horizontalHeader()->setVisible(FDisplayOptions & (1 << doColumnTitles));
+}
+
+void TValueListEditor::ApplyColumnWidths() {
+  QHeaderView* h = GridWidget()->horizontalHeader();
+  const bool sizing = FOptions & (1 << goColSizing);
+  const bool keyFixed = FDisplayOptions & (1 << doKeyColFixed);
+  h->setSectionResizeMode(0, keyFixed || !sizing ? QHeaderView::Fixed : QHeaderView::Interactive);
+  h->resizeSection(0, FDefaultColWidth);
+  if (FDisplayOptions & (1 << doAutoColResize)) {
+    h->setSectionResizeMode(1, QHeaderView::Stretch);
+  } else {
+    h->setSectionResizeMode(1, sizing ? QHeaderView::Interactive : QHeaderView::Fixed);
+    h->resizeSection(1, FDefaultColWidth);
+  }
+}
+
+void TValueListEditor::SetScrollBars(TScrollStyle s) {
+  FScrollBars = s;
+  QTableWidget* g = GridWidget();
+  g->setHorizontalScrollBarPolicy(s == ssHorizontal || s == ssBoth ? Qt::ScrollBarAsNeeded
+                                                                   : Qt::ScrollBarAlwaysOff);
+  g->setVerticalScrollBarPolicy(s == ssVertical || s == ssBoth ? Qt::ScrollBarAsNeeded
+                                                               : Qt::ScrollBarAlwaysOff);
+}
+
+void TValueListEditor::SetBorderStyle(TBorderStyle s) {
+  FBorderStyle = s == bsNone ? bsNone : bsSingle;
+  GridWidget()->setFrameShape(FBorderStyle == bsSingle ? QFrame::StyledPanel : QFrame::NoFrame);
+}
+
+void TValueListEditor::SetDefaultColWidth(int w) {
+  if (w < 0) throw EComponentError("DefaultColWidth cannot be negative");
+  FDefaultColWidth = w;
+  ApplyColumnWidths();
+}
+
+void TValueListEditor::SetDefaultRowHeight(int h) {
+  if (h <= 0) throw EComponentError("DefaultRowHeight must be above 0");
+  FDefaultRowHeight = h;
+  GridWidget()->verticalHeader()->setDefaultSectionSize(h);
+  RefreshRows();
+}
+
+void TValueListEditor::SetGridLineWidth(int w) {
+  if (w < 0) throw EComponentError("GridLineWidth cannot be negative");
+  FGridLineWidth = w;
+  GridWidget()->setShowGrid(w > 0 && (FOptions & ((1 << goVertLine) | (1 << goHorzLine))));
+}
+
+void TValueListEditor::SetFixedColor(TColor c) {
+  FFixedColor = c;
+  QHeaderView* h = GridWidget()->horizontalHeader();
+  QPalette pal = h->palette();
+  pal.setColor(QPalette::Button, ToQColor(c));
+  h->setPalette(pal);
+}
+
+int TValueListEditor::TopRow() const { return GridWidget()->rowAt(0) < 0 ? 0 : GridWidget()->rowAt(0); }
+int TValueListEditor::LeftCol() const { return GridWidget()->columnAt(0) < 0 ? 0 : GridWidget()->columnAt(0); }
+
+void TValueListEditor::InsertRowForUser() {
+  if (!(FKeyOptions & (1 << keyAdd))) throw EComponentError("Adding rows is not allowed (KeyOptions)");
+  v->Strings->Add("=");
+  QTableWidget* g = GridWidget();
+  g->setCurrentCell(g->rowCount() - 1, 0);
+}
+
+void TValueListEditor::DeleteCurrentRow() {
+  if (!(FKeyOptions & (1 << keyDelete))) throw EComponentError("Deleting rows is not allowed (KeyOptions)");
+  const int row = GridWidget()->currentRow();
+  if (row >= 0 && row < v->Strings->Count()) v->Strings->Delete(row);
+}
+
+void TValueListEditor::Resized() {
+  TCustomDrawGrid::Resized();
+}
+
+void TValueListEditor::ColorChanged() {
+  QPalette pal = FWidget->palette();
+  pal.setColor(QPalette::Base, ToQColor(FColor));
+  FWidget->setPalette(pal);
+}

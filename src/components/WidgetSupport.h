@@ -1,0 +1,57 @@
+#pragma once
+
+// Qt side of the model, shared by its own files only.
+
+#include <QColor>
+#include <QFont>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <string>
+
+#include "Controls.h"
+#include "Graphics.h"
+
+class QEvent;
+class QKeyEvent;
+
+inline QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+inline std::string S(const QString& s) { return s.toUtf8().toStdString(); }
+
+QColor ToQColor(TColor c);
+QFont ToQFont(const TFont& f);
+// The font a new TFont starts with.
+QFont DefaultFont();
+
+// Which user actions a control turns into its published events.
+enum TControlEvents : unsigned {
+  ceClick = 1,        // mouse release inside: OnClick
+  ceDblClick = 2,     // OnDblClick
+  ceMouseHover = 4,   // OnMouseEnter, OnMouseLeave
+  ceForm = 8,         // OnShow, OnHide, OnActivate, OnDeactivate, OnPaint, OnResize
+  ceFocus = 16,       // OnEnter, OnExit
+};
+
+// Event filter and signal context of one control. Deleting it disconnects every
+// connection made with it as context, so nothing reaches a control being destroyed.
+struct TControlPrivate : public QObject {
+  explicit TControlPrivate(TControl* c) : Control(c) {}
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void Watch(QWidget* w);  // also the viewport of a scroll area
+  static bool Fire(TControl* c, const char* event) { return c->FireEvent(event); }
+  static void FocusChanged(QWidget* old, QWidget* now);
+
+  TControl* Control;
+  unsigned Events = 0;
+  // Keys the control takes before any shortcut of its window (ShortcutOverride).
+  std::function<bool(int key)> WantsKey;
+  // A key press the control handles itself; true consumes it.
+  std::function<bool(QKeyEvent* e)> KeyHook;
+  bool Pressed = false;
+};
+
+// Adds the per-class event set (called by constructors).
+void EnableControlEvents(TControl* c, unsigned events);
+TControlPrivate* ControlPrivate(TControl* c);

@@ -123,11 +123,14 @@ void TJObject::BeforeDestruction() {
 
 TJObject* TJObject::ParentHandle() const { return HandleOf(FParentHandle); }
 
-TObject* TJObject::LiveComponent(const char* member) const {
-  if (TObject* obj = FComponent.get()) return obj;
-  (void)member;
-  if (FHadComponent && !FFreed)
+void TJObject::FailIfGone() const {
+  if (FHadComponent && !FFreed && !FComponent)
     throw Exception("Object of " + FName + " no longer exists (destroyed with its owner)");
+}
+
+TObject* TJObject::LiveComponent() const {
+  if (TObject* obj = FComponent.get()) return obj;
+  FailIfGone();
   throw Exception("Handle " + FName + " holds no object");
 }
 
@@ -165,7 +168,7 @@ void TJObject::CallMember(const TMemberInfo& member, const std::vector<Variant>&
 
 // ---------------------------------------------------------------------------------
 
-std::string TJObject::classN() { return LiveComponent("classN")->ClassName(); }
+std::string TJObject::classN() { return LiveComponent()->ClassName(); }
 
 void TJObject::fr() {
   if (FNotOwned) return;
@@ -204,8 +207,8 @@ Variant TJObject::nw(const std::string& className, const std::string& NameObj,
   TClass cls = FindRegisteredClass(className);
 
   // Owner: this handle's object; none once fr emptied it, gone if destroyed under it.
+  FailIfGone();
   TObject* own = FComponent.get();
-  if (!own && FHadComponent && !FFreed) LiveComponent("nw");
   TComponent* owner = nullptr;
   if (own) owner = CastTo<TComponent>(own);
 
@@ -234,19 +237,19 @@ Variant TJObject::nw(const std::string& className, const std::string& NameObj,
 }
 
 Variant TJObject::getPropParent() {
-  auto* control = CastTo<TControl>(LiveComponent("propParent"));
+  auto* control = CastTo<TControl>(LiveComponent());
   if (TWinControl* parent = control->Parent()) return Variant(FindHandle(parent, true));
   return Variant::Null();
 }
 
 void TJObject::setPropParent(const Variant& Value) {
-  auto* control = CastTo<TControl>(LiveComponent("propParent"));
+  auto* control = CastTo<TControl>(LiveComponent());
   IDispatchPtr old;
   if (Value.type() == VarType::Dispatch && Value.AsDispatch()) {
     IDispatchPtr p = QueryInterface(Value.AsDispatch().get(), IJObjectInfo.IID);
     TJObject* parentHandle = HandleOf(p);
     if (!parentHandle) throw EIntfCastError();
-    auto* parent = CastTo<TWinControl>(parentHandle->LiveComponent("propParent"));
+    auto* parent = CastTo<TWinControl>(parentHandle->LiveComponent());
     // Recorded only once the change is made, so a refused parent changes nothing.
     control->SetParent(parent);
     old = std::exchange(FParentHandle, p);
@@ -261,6 +264,7 @@ void TJObject::setPropParent(const Variant& Value) {
 }
 
 std::string TJObject::listChildren() {
+  FailIfGone();
   const auto entries = Registry();
   const size_t limit = entries.size() + 1;
   std::string out;

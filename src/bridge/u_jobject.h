@@ -42,7 +42,9 @@ class TJObject final : public TAutoObject {
   ~TJObject() override;
 
   // The object, which must be alive; otherwise a message naming this handle.
-  TObject* LiveComponent(const char* member) const;
+  TObject* LiveComponent() const;
+  // Fails only when the object was destroyed behind this handle's back.
+  void FailIfGone() const;
 
   std::string listProp();
   Variant propGet(const std::string& PropName);

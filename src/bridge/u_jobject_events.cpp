@@ -37,7 +37,7 @@ void TJObject::BindEvent(const std::string& PropName, const std::string& TypeNam
   auto it = FEvents.find(PropName);
   if (it == FEvents.end()) {
     if (TypeName != "TNotifyEvent") throw Exception("Type of method not supported: " + TypeName);
-    TObject* obj = LiveComponent("propSet");
+    TObject* obj = LiveComponent();
     const TPropInfo* p = LookupProperty(obj, PropName);
     auto event = std::make_shared<TObjectEvent>(this, p, FName + "." + PropName);
     // The component holds the adapter weakly and keeps it alive while it runs: the
@@ -55,7 +55,7 @@ void TJObject::BindEvent(const std::string& PropName, const std::string& TypeNam
 
 TStrings* TJObject::StringsOrFail() {
   TObject* obj = FComponent.get();
-  if (!obj && FHadComponent && !FFreed) LiveComponent("strings");
+  FailIfGone();
   if (!IsStrings(obj)) throw Exception("Object not TStrings");
   return static_cast<TStrings*>(obj);
 }
@@ -76,7 +76,7 @@ void TJObject::insert(int32_t idx, const std::string& item) {
 
 void TJObject::setBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
   TObject* obj = FComponent.get();
-  if (!obj && FHadComponent && !FFreed) LiveComponent("setBounds");
+  FailIfGone();
   if (!IsControl(obj)) throw Exception("Объект не контрол");
   static_cast<TControl*>(obj)->SetBounds(left, top, width, height);
 }

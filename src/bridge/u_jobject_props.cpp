@@ -91,7 +91,7 @@ const TPropInfo* LookupProperty(TObject* obj, const std::string& PropName) {
 }
 
 std::string TJObject::listProp() {
-  const TTypeRec& rec = GetTypeRec(LiveComponent("listProp")->ClassName());
+  const TTypeRec& rec = GetTypeRec(LiveComponent()->ClassName());
   size_t length = rec.PropList.empty() ? 0 : rec.PropList.size() - 1;
   for (const TPropInfo* p : rec.PropList) length += p->Name.size();
   std::string out;
@@ -104,7 +104,7 @@ std::string TJObject::listProp() {
 }
 
 Variant TJObject::propGet(const std::string& PropName) {
-  TObject* obj = LiveComponent("propGet");
+  TObject* obj = LiveComponent();
   const TPropInfo* p = LookupProperty(obj, PropName);
   const TTypeKind kind = p->PropType->Kind;
   switch (kind) {
@@ -128,7 +128,7 @@ Variant TJObject::propGet(const std::string& PropName) {
 }
 
 void TJObject::propSet(const std::string& PropName, const Variant& PropVal) {
-  TObject* obj = LiveComponent("propSet");
+  TObject* obj = LiveComponent();
   const TPropInfo* p = LookupProperty(obj, PropName);
   const TTypeKind kind = p->PropType->Kind;
   switch (kind) {
@@ -147,7 +147,7 @@ void TJObject::propSet(const std::string& PropName, const Variant& PropVal) {
 }
 
 std::string TJObject::propType(const std::string& PropName) {
-  const TPropInfo* p = LookupProperty(LiveComponent("propType"), PropName);
+  const TPropInfo* p = LookupProperty(LiveComponent(), PropName);
   const std::string kind = TypeKindName(p->PropType->Kind);
   if (kind.empty()) return "";
   return kind + "." + p->PropType->Name;
@@ -156,7 +156,8 @@ std::string TJObject::propType(const std::string& PropName) {
 std::string TJObject::propAllValues(const std::string& PropName) {
   const size_t dot = PropName.find('.');
   if (dot == std::string::npos)
-    return ValueNames(LookupProperty(LiveComponent("propAllValues"), PropName)->PropType);
+    return ValueNames(LookupProperty(LiveComponent(), PropName)->PropType);
+  FailIfGone();
   const int kind = TypeKindByName(PropName.substr(0, dot));
   if (kind < 0) throw Exception("Type not defined: " + PropName);
   if (kind != tkEnumeration && kind != tkSet) return "[not enum]";

@@ -16,15 +16,19 @@ class TStream {
  public:
   virtual ~TStream() = default;
   virtual void Write(const char* data, size_t size) = 0;
+  // The body's announced length, before the first Write; a stream may prepare for it.
+  virtual void ExpectSize(uint64_t) {}
 };
 
 class TMemoryStream final : public TStream {
  public:
   void Write(const char* data, size_t size) override;
+  void ExpectSize(uint64_t size) override;
   const std::string& Data() const { return FData; }
   std::string TakeData() { return std::move(FData); }
 
  private:
+  void Reserve(size_t size);
   std::string FData;
 };
 

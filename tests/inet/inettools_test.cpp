@@ -182,6 +182,15 @@ TEST(FetchToStream, ServerClosingMidBodyGivesWhatArrived) {
   EXPECT_EQ(FetchToText(server.Url("/"), NoByteLimit, 5s), std::string(3000, 'b'));
 }
 
+// A body that cannot be written is a failure, not a short success.
+TEST(FetchToStream, WriteFailureIsReported) {
+  TTestServer server(Serving(std::string(100000, 'w')));
+  TFileStream full("/dev/full");
+  std::string error;
+  EXPECT_EQ(FetchToStream(server.Url("/"), full, NoByteLimit, 5s, error), 200);
+  EXPECT_EQ(error, "Stream write error");
+}
+
 // 0 reads no body; N stops after the 1024-byte chunk that reaches N.
 TEST(FetchToStream, ByteLimit) {
   std::string body;

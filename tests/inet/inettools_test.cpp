@@ -11,6 +11,7 @@
 #include "Project1_TLB.h"
 #include "http_test_server.h"
 #include "u_inettools.h"
+#include "u_inettools_head.h"
 
 using namespace std::chrono_literals;
 
@@ -79,6 +80,16 @@ TEST(SplitUrl, RefusesOtherSchemesAndTheBarePrefix) {
   for (const char* url : {"https://h/", "HTTP://h/", "http://", "http:/", "", "ftp://h/x"})
     EXPECT_EQ(ErrorOf([&] { SplitUrl(url, host, path); }),
               std::string("url without host: ") + url);
+}
+
+// The connection takes a port from the end of the host and uses 80 otherwise.
+TEST(SplitUrl, PortOfTheConnection) {
+  EXPECT_EQ(ConnectionUrl("example.org", "/a?b"), "http://example.org:80/a?b");
+  EXPECT_EQ(ConnectionUrl("127.0.0.1:8080", "/"), "http://127.0.0.1:8080/");
+  EXPECT_EQ(ConnectionUrl("[::1]:81", "/x"), "http://[::1]:81/x");
+  EXPECT_EQ(ConnectionUrl("[::1]", "/x"), "http://[::1]:80/x");
+  EXPECT_EQ(ConnectionUrl("h:99999", "/"), "http://h:99999:80/");
+  EXPECT_FALSE(ValidRequestUrl(ConnectionUrl("h:99999", "/")));
 }
 
 // A body comes back byte for byte, zero bytes included, from the port in the URL.

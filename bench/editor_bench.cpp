@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
-
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -93,8 +92,9 @@ int main(int argc, char** argv) {
   ed->SaveToFile(path);
   const double save = Ms(t);
 
-  std::printf("lines %d (file %lld bytes)\n", lines,
-              static_cast<long long>(std::ifstream(path, std::ios::binary | std::ios::ate).tellg()));
+  std::printf(
+      "lines %d (file %lld bytes)\n", lines,
+      static_cast<long long>(std::ifstream(path, std::ios::binary | std::ios::ate).tellg()));
   std::printf("load            %8.1f ms\n", load);
   std::printf("edit (1,600 keys) %6.1f ms\n", edit);
   std::printf("selection/caret %8.3f ms per query round (%d)\n", offsets, sum % 10);

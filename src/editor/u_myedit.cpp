@@ -12,12 +12,13 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-
 #include <algorithm>
 
 namespace {
 
-bool IsBlank(QChar c) { return c == QLatin1Char('\t') || c == QLatin1Char(' '); }
+bool IsBlank(QChar c) {
+  return c == QLatin1Char('\t') || c == QLatin1Char(' ');
+}
 
 int LeadingBlanks(const QString& line) {
   int n = 0;
@@ -32,12 +33,14 @@ QString ToDocumentBreaks(QString text) {
   return text;
 }
 
-bool IsEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+bool IsEnterKey(int key) {
+  return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
 
 // The keypad flag says where a key sits, not that a modifier is held.
 Qt::KeyboardModifiers HeldModifiers(const QKeyEvent* e) {
-  return e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier |
-                           Qt::MetaModifier);
+  return e->modifiers() &
+         (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
 }
 
 bool IsOwnCommand(const QKeyEvent* e) {
@@ -76,7 +79,8 @@ void TMyEdit::SetUp() {
   setTabChangesFocus(false);
   setLineWrapMode(QPlainTextEdit::NoWrap);
   QPalette p = palette();
-  p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+  p.setColor(QPalette::Inactive, QPalette::Highlight,
+             p.color(QPalette::Active, QPalette::Highlight));
   p.setColor(QPalette::Inactive, QPalette::HighlightedText,
              p.color(QPalette::Active, QPalette::HighlightedText));
   setPalette(p);
@@ -88,8 +92,7 @@ void TMyEdit::UpdateTabStops() {
   // measured over the letters as the native dialogs do; a stop every 15 units.
   const QFontMetricsF fm(font());
   const qreal average =
-      fm.horizontalAdvance(
-          QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+      fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
       52.0;
   setTabStopDistance(15.0 * average / 4.0);
 }
@@ -106,7 +109,9 @@ QString CrLfText(const QTextDocument* doc) {
 
 }  // namespace
 
-std::string TMyEdit::Text() const { return CrLfText(document()).toStdString(); }
+std::string TMyEdit::Text() const {
+  return CrLfText(document()).toStdString();
+}
 
 void TMyEdit::SetText(const std::string& text) {
   setPlainText(ToDocumentBreaks(QString::fromStdString(text)));
@@ -115,7 +120,8 @@ void TMyEdit::SetText(const std::string& text) {
 
 void TMyEdit::LoadFromFile(const std::string& path) {
   QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly)) throw EEditorFileError(path, file.errorString().toStdString());
+  if (!file.open(QIODevice::ReadOnly))
+    throw EEditorFileError(path, file.errorString().toStdString());
   const QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError)
     throw EEditorFileError(path, file.errorString().toStdString());
@@ -163,9 +169,13 @@ void TMyEdit::SaveToFile(const std::string& path) const {
   if (!file.commit()) throw EEditorFileError(path, file.errorString().toStdString());
 }
 
-bool TMyEdit::Modified() const { return document()->isModified(); }
+bool TMyEdit::Modified() const {
+  return document()->isModified();
+}
 
-void TMyEdit::SetModified(bool modified) { document()->setModified(modified); }
+void TMyEdit::SetModified(bool modified) {
+  document()->setModified(modified);
+}
 
 namespace {
 
@@ -203,7 +213,9 @@ int TMyEdit::SelLength() const {
          OffsetOfPosition(document(), c.selectionStart());
 }
 
-void TMyEdit::SetSelStart(int offset) { SetSelection(offset, 0); }
+void TMyEdit::SetSelStart(int offset) {
+  SetSelection(offset, 0);
+}
 
 void TMyEdit::SetSelection(int start, int length) {
   // Like the native selection call this does not scroll: the window restores the
@@ -212,7 +224,8 @@ void TMyEdit::SetSelection(int start, int length) {
   const int h = horizontalScrollBar()->value();
   QTextCursor c(document());
   c.setPosition(PositionOfOffset(document(), start));
-  if (length > 0) c.setPosition(PositionOfOffset(document(), start + length), QTextCursor::KeepAnchor);
+  if (length > 0)
+    c.setPosition(PositionOfOffset(document(), start + length), QTextCursor::KeepAnchor);
   setTextCursor(c);
   verticalScrollBar()->setValue(v);
   horizontalScrollBar()->setValue(h);
@@ -224,7 +237,9 @@ TCaretPos TMyEdit::CaretPos() const {
   return TCaretPos{position - b.position(), b.blockNumber()};
 }
 
-void TMyEdit::SetCaretPos(TCaretPos pos) { PlaceCaret(pos.Y, pos.X); }
+void TMyEdit::SetCaretPos(TCaretPos pos) {
+  PlaceCaret(pos.Y, pos.X);
+}
 
 void TMyEdit::PlaceCaret(int line, int column) {
   const QTextBlock b =
@@ -235,7 +250,9 @@ void TMyEdit::PlaceCaret(int line, int column) {
   ensureCursorVisible();
 }
 
-int TMyEdit::LineCount() const { return document()->blockCount(); }
+int TMyEdit::LineCount() const {
+  return document()->blockCount();
+}
 
 std::string TMyEdit::Line(int index) const {
   if (index < 0 || index >= document()->blockCount()) return std::string();
@@ -247,7 +264,9 @@ int TMyEdit::FirstVisibleLine() const {
   return verticalScrollBar()->value();
 }
 
-void TMyEdit::SetFirstVisibleLine(int line) { verticalScrollBar()->setValue(std::max(line, 0)); }
+void TMyEdit::SetFirstVisibleLine(int line) {
+  verticalScrollBar()->setValue(std::max(line, 0));
+}
 
 void TMyEdit::LineScroll(int lines) {
   verticalScrollBar()->setValue(verticalScrollBar()->value() + lines);
@@ -296,14 +315,27 @@ void TMyEdit::keyPressEvent(QKeyEvent* e) {
 bool TMyEdit::KeyDown(QKeyEvent* e) {
   if (!IsOwnCommand(e)) return false;
   switch (e->key()) {
-    case Qt::Key_Y: DeleteCaretLine(); break;
+    case Qt::Key_Y:
+      DeleteCaretLine();
+      break;
     case Qt::Key_Return:
-    case Qt::Key_Enter: InsertLineBreakWithIndent(); break;
-    case Qt::Key_Home: SmartHome(); break;
-    case Qt::Key_A: selectAll(); break;
-    case Qt::Key_Backspace: DeleteWordBefore(); break;
-    case Qt::Key_Delete: DeleteWordAfter(); break;
-    default: return false;
+    case Qt::Key_Enter:
+      InsertLineBreakWithIndent();
+      break;
+    case Qt::Key_Home:
+      SmartHome();
+      break;
+    case Qt::Key_A:
+      selectAll();
+      break;
+    case Qt::Key_Backspace:
+      DeleteWordBefore();
+      break;
+    case Qt::Key_Delete:
+      DeleteWordAfter();
+      break;
+    default:
+      return false;
   }
   return true;
 }

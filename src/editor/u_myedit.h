@@ -10,7 +10,6 @@
 
 #include <QPlainTextEdit>
 #include <QPointer>
-
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -52,9 +51,9 @@ class TMyEdit final : public QPlainTextEdit {
   // inserts a tab, no wrap, selection kept visible without focus, tab stops.
   void SetParent(QWidget* parent);
 
-  std::string FilePath;      // full path as the window passed it; used for saving
-  QPointer<QWidget> Sheet;   // the page holding the editor; not owned
-  int LastCaretX = -1;       // caret at the last report; -1 until the first
+  std::string FilePath;     // full path as the window passed it; used for saving
+  QPointer<QWidget> Sheet;  // the page holding the editor; not owned
+  int LastCaretX = -1;      // caret at the last report; -1 until the first
   int LastCaretY = -1;
   TCaretMoveEvent OnCaretMove;  // called by CheckCaretMove when the caret moved
 

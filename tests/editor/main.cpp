@@ -1,6 +1,6 @@
-#include <QApplication>
-
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 int main(int argc, char** argv) {
   // Test discovery runs the program outside CTest's environment; without a display

@@ -1,16 +1,14 @@
 // Loading and saving through the code editor: line breaks, byte-exact round trips,
 // and failures that must leave files and the editor as they were.
 
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <csignal>
 #include <string>
 

@@ -1,13 +1,12 @@
 // Key commands and caret reports of the code editor, typed with QTest.
 
-#include <QAction>
-#include <QMainWindow>
-#include <QTextBlock>
-#include <QTest>
-#include <QVBoxLayout>
-
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QMainWindow>
+#include <QTest>
+#include <QTextBlock>
+#include <QVBoxLayout>
 #include <memory>
 #include <string>
 #include <utility>

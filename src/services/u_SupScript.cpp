@@ -9,7 +9,6 @@
 #include "u_jobject.h"
 #include "vantor_utils.h"
 
-
 std::string MainFilePath;
 
 namespace {
@@ -36,44 +35,45 @@ TSupScript::TSupScript() : TAutoObject(SupScriptClass) {}
 
 void TSupScript::CallMember(const TMemberInfo& member, const std::vector<Variant>& args,
                             Variant& result) {
+  // Dispatch identifiers of ISupScript; the get and put of fileLog share theirs.
   switch (member.DispId) {
-    case 201:
+    case 201:  // out
       out(args.at(0).AsString());
       break;
-    case 202:
+    case 202:  // listObj
       result = listObj();
       break;
-    case 203:
+    case 203:  // sleep
       sleep(args.at(0).AsI4());
       break;
-    case 204:
+    case 204:  // listClassName
       result = listClassName();
       break;
-    case 205:
+    case 205:  // path
       result = path();
       break;
-    case 206:
+    case 206:  // self
       result = Variant::FromUI4(self());
       break;
-    case 207:
+    case 207:  // md5
       result = md5(args.at(0).AsString());
       break;
-    case 208:
+    case 208:  // md5_file
       result = md5_file(args.at(0).AsString());
       break;
-    case 209:
+    case 209:  // status
       status(args.at(0).AsString());
       break;
-    case 210:
+    case 210:  // fileLog
       if (member.Kind == MemberKind::PropertyPut)
         FFileLog = args.at(0).AsString();
       else
         result = FFileLog;
       break;
-    case 211:
+    case 211:  // log
       log(args.at(0).AsString(), args.at(1).AsString());
       break;
-    case 212:
+    case 212:  // getObj
       result = getObj(args.at(0).AsString());
       break;
     default:

@@ -139,6 +139,11 @@ void AppendUtf16(std::string& out, const char16_t* s, size_t n) {
   return true;
 }
 
+// Host results up to this length are interned: members called in loops mostly return
+// the same short texts (paths, digests, names), and an interned string costs no heap
+// block that a collector thread must free later.
+constexpr size_t kInternedLength = 128;
+
 [[nodiscard]] JSString* NewString(JSContext* cx, std::string_view s) {
   bool ascii = true;
   for (char c : s)
@@ -146,9 +151,12 @@ void AppendUtf16(std::string& out, const char16_t* s, size_t n) {
       ascii = false;
       break;
     }
-  if (ascii) return JS_NewStringCopyN(cx, s.data(), s.size());
+  if (ascii)
+    return s.size() <= kInternedLength ? JS_AtomizeStringN(cx, s.data(), s.size())
+                                       : JS_NewStringCopyN(cx, s.data(), s.size());
   const std::u16string wide = Utf8ToUtf16(s);
-  return JS_NewUCStringCopyN(cx, wide.data(), wide.size());
+  return wide.size() <= kInternedLength ? JS_AtomizeUCStringN(cx, wide.data(), wide.size())
+                                        : JS_NewUCStringCopyN(cx, wide.data(), wide.size());
 }
 
 // Line `line` (1-based) of `text`, split where the engine counts lines.
@@ -411,12 +419,43 @@ bool ThrowReleased(JSContext* cx) {
   return ThrowHostError(cx, "The object has been released by the script engine", E_UNEXPECTED);
 }
 
+// Argument vectors are reused, one per nesting level of host calls, so a call costs
+// no allocation for its argument list.
+class TArgumentList {
+ public:
+  explicit TArgumentList(unsigned count) {
+    auto& pool = Pool();
+    if (pool.empty()) {
+      list_ = new std::vector<Variant>;
+    } else {
+      list_ = pool.back();
+      pool.pop_back();
+    }
+    list_->resize(count);
+  }
+  ~TArgumentList() {
+    list_->clear();
+    Pool().push_back(list_);
+  }
+  TArgumentList(const TArgumentList&) = delete;
+  TArgumentList& operator=(const TArgumentList&) = delete;
+  std::vector<Variant>& operator*() { return *list_; }
+
+ private:
+  static std::vector<std::vector<Variant>*>& Pool() {
+    static std::vector<std::vector<Variant>*> pool;
+    return pool;
+  }
+  std::vector<Variant>* list_;
+};
+
 bool HostMethod(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
   DISPID id;
   TAutoObject* host = CalleeHost(args, id);
   if (!host) return ThrowReleased(cx);
-  std::vector<Variant> in(argc);
+  TArgumentList list(argc);
+  std::vector<Variant>& in = *list;
   for (unsigned i = 0; i < argc; ++i)
     if (!ToVariant(cx, args[i], in[i])) return false;
   return InvokeHost(cx, host, id, DISPATCH_METHOD, in, args.rval());

@@ -70,8 +70,10 @@ class TBodyServer {
       }
       bool head = pending.compare(0, 5, "HEAD ") == 0;
       pending.erase(0, end + 4);
-      std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
-                          "Content-Length: " + std::to_string(FBody.size()) + "\r\n\r\n";
+      std::string reply =
+          "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+          "Content-Length: " +
+          std::to_string(FBody.size()) + "\r\n\r\n";
       if (!Send(fd, reply.data(), reply.size()) ||
           (!head && !Send(fd, FBody.data(), FBody.size()))) {
         ::close(fd);
@@ -102,7 +104,9 @@ double Seconds(F&& f) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-double Rate(double seconds) { return BodySize / 1048576.0 / seconds; }
+double Rate(double seconds) {
+  return BodySize / 1048576.0 / seconds;
+}
 
 }  // namespace
 
@@ -117,9 +121,8 @@ int main() {
 
   // The HTTP layer alone, without the dispatch of the result.
   size_t got = 0;
-  double tFetch = Seconds([&] {
-    got = FetchToText(url, NoByteLimit, std::chrono::milliseconds(30000)).size();
-  });
+  double tFetch = Seconds(
+      [&] { got = FetchToText(url, NoByteLimit, std::chrono::milliseconds(30000)).size(); });
   IDispatchPtr inet = CoInet::Create();
   double tText = Seconds([&] { got = inet->Call("toString", {url}).AsString().size(); });
   if (got != BodySize) {
@@ -133,9 +136,8 @@ int main() {
     return 1;
   }
   int curlRc = 0;
-  double tCurl = Seconds([&] {
-    curlRc = std::system(("curl -s -o '" + curlFile + "' '" + url + "'").c_str());
-  });
+  double tCurl = Seconds(
+      [&] { curlRc = std::system(("curl -s -o '" + curlFile + "' '" + url + "'").c_str()); });
   if (curlRc != 0) {
     std::fprintf(stderr, "curl failed (%d); is the curl program installed?\n", curlRc);
     return 1;

@@ -39,17 +39,30 @@ void TInet::AfterConstruction() {
   FHeaderCache = std::make_unique<std::map<std::string, std::unique_ptr<TUrlInfo>>>();
 }
 
-void TInet::BeforeDestruction() { FHeaderCache.reset(); }
+void TInet::BeforeDestruction() {
+  FHeaderCache.reset();
+}
 
 void TInet::CallMember(const TMemberInfo& member, const std::vector<Variant>& args,
                        Variant& result) {
   switch (member.DispId) {
-    case 201: result = toString(args.at(0).AsString()); break;
-    case 202: result = headers(args.at(0).AsString()); break;
-    case 203: result = queryInfo(args.at(0).AsString(), args.at(1).AsUI4()); break;
-    case 204: result = Variant::FromInt(toFile(args.at(0).AsString(), args.at(1).AsString())); break;
-    case 205: result = header(args.at(0).AsString(), args.at(1).AsString()); break;
-    default: throw Exception(std::string("not available: ") + member.Name);
+    case 201:
+      result = toString(args.at(0).AsString());
+      break;
+    case 202:
+      result = headers(args.at(0).AsString());
+      break;
+    case 203:
+      result = queryInfo(args.at(0).AsString(), args.at(1).AsUI4());
+      break;
+    case 204:
+      result = Variant::FromInt(toFile(args.at(0).AsString(), args.at(1).AsString()));
+      break;
+    case 205:
+      result = header(args.at(0).AsString(), args.at(1).AsString());
+      break;
+    default:
+      throw Exception(std::string("not available: ") + member.Name);
   }
 }
 
@@ -93,4 +106,6 @@ void InitInetUnit() {
   InitInetTools();
 }
 
-void ShutdownInetTools() { EndInetTools(); }
+void ShutdownInetTools() {
+  EndInetTools();
+}

@@ -80,7 +80,9 @@ TFileStream::TFileStream(const std::string& fileName) {
     throw Exception("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
 }
 
-TFileStream::~TFileStream() { Close(); }
+TFileStream::~TFileStream() {
+  Close();
+}
 
 void TFileStream::Close() {
   if (FHandle >= 0) ::close(FHandle);
@@ -205,72 +207,72 @@ bool SameName(const std::string& a, const char* b) {
 // Header names behind the information levels that name one header, by level number.
 // Levels that name request headers find nothing in a response and give the empty text.
 const char* const HeaderOfLevel[] = {
-    "MIME-Version",        // 0
-    "Content-Type",        // 1
+    "MIME-Version",  // 0
+    "Content-Type",  // 1
     "Content-Transfer-Encoding",
     "Content-ID",
     "Content-Description",
-    "Content-Length",      // 5
+    "Content-Length",  // 5
     "Content-Language",
     "Allow",
     "Public",
-    "Date",                // 9
-    "Expires",             // 10
-    "Last-Modified",       // 11
+    "Date",           // 9
+    "Expires",        // 10
+    "Last-Modified",  // 11
     "Message-ID",
     "URI",
     "Derived-From",
-    "Cost",                // 15
+    "Cost",  // 15
     "Link",
-    "Pragma",              // 17
-    nullptr,               // 18 version
-    nullptr,               // 19 status code
-    nullptr,               // 20 status text
-    nullptr,               // 21 raw headers
-    nullptr,               // 22 raw headers, CR LF
-    "Connection",          // 23
+    "Pragma",      // 17
+    nullptr,       // 18 version
+    nullptr,       // 19 status code
+    nullptr,       // 20 status text
+    nullptr,       // 21 raw headers
+    nullptr,       // 22 raw headers, CR LF
+    "Connection",  // 23
     "Accept",
-    "Accept-Charset",      // 25
+    "Accept-Charset",  // 25
     "Accept-Encoding",
     "Accept-Language",
     "Authorization",
     "Content-Encoding",
-    "Forwarded",           // 30
+    "Forwarded",  // 30
     "From",
     "If-Modified-Since",
-    "Location",            // 33
+    "Location",  // 33
     "Orig-URI",
-    "Referer",             // 35
+    "Referer",  // 35
     "Retry-After",
-    "Server",              // 37
+    "Server",  // 37
     "Title",
     "User-Agent",
-    "WWW-Authenticate",    // 40
+    "WWW-Authenticate",  // 40
     "Proxy-Authenticate",
     "Accept-Ranges",
-    "Set-Cookie",          // 43
+    "Set-Cookie",  // 43
     "Cookie",
-    nullptr,               // 45 request method
+    nullptr,  // 45 request method
     "Refresh",
     "Content-Disposition",
     "Age",
     "Cache-Control",
-    "Content-Base",        // 50
+    "Content-Base",  // 50
     "Content-Location",
     "Content-MD5",
     "Content-Range",
-    "ETag",                // 54
+    "ETag",  // 54
     "Host",
     "If-Match",
     "If-None-Match",
     "If-Range",
     "If-Unmodified-Since",
-    "Max-Forwards",        // 60
+    "Max-Forwards",  // 60
     "Proxy-Authorization",
     "Range",
-    "Transfer-Encoding",   // 63
+    "Transfer-Encoding",  // 63
     "Upgrade",
-    "Vary",                // 65
+    "Vary",  // 65
     "Via",
     "Warning",
     "Expect",
@@ -283,9 +285,12 @@ static_assert(sizeof HeaderOfLevel / sizeof HeaderOfLevel[0] == 71);
 
 std::string TResponseHead::Info(uint32_t level) const {
   switch (level) {
-    case 18: return StatusToken(0);
-    case HTTP_QUERY_STATUS_CODE: return StatusToken(1);
-    case 20: return StatusToken(2);
+    case 18:
+      return StatusToken(0);
+    case HTTP_QUERY_STATUS_CODE:
+      return StatusToken(1);
+    case 20:
+      return StatusToken(2);
     case 21: {
       std::string s;
       for (const std::string& line : Lines) {
@@ -300,10 +305,10 @@ std::string TResponseHead::Info(uint32_t level) const {
       for (const std::string& line : Lines) s += line + "\r\n";
       return s + "\r\n";
     }
-    default: break;
+    default:
+      break;
   }
-  if (level >= sizeof HeaderOfLevel / sizeof HeaderOfLevel[0] || !HeaderOfLevel[level])
-    return {};
+  if (level >= sizeof HeaderOfLevel / sizeof HeaderOfLevel[0] || !HeaderOfLevel[level]) return {};
   for (size_t i = 1; i < Lines.size(); ++i) {
     size_t colon = Lines[i].find(':');
     if (colon == std::string::npos) continue;
@@ -372,7 +377,7 @@ class TGetInetFile {
   // Worker-only.
   TResponseHead FHead;
   bool FHeadDone = false;
-  std::string FHeadError;   // a status other than success, or a status that is no number
+  std::string FHeadError;  // a status other than success, or a status that is no number
   std::string FWriteError;
   bool FLimitReached = false;
   uint64_t FTotal = 0;
@@ -665,7 +670,9 @@ std::string QueryHttpInfo(const std::string& url, uint32_t level) {
 
 // ---------------------------------------------------------------------------------
 
-void InitInetTools() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+void InitInetTools() {
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+}
 
 void EndInetTools() {
   std::lock_guard<std::mutex> serial(FetchLock);

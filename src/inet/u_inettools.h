@@ -70,8 +70,7 @@ int32_t FetchToStream(const std::string& url, TStream& stream, int32_t limit,
 int32_t FetchToFile(const std::string& url, const std::string& fileName, int32_t limit,
                     std::chrono::milliseconds timeLimit, std::string& error);
 // GET of the whole body as bytes; the fetch's error text is raised.
-std::string FetchToText(const std::string& url, int32_t limit,
-                        std::chrono::milliseconds timeLimit);
+std::string FetchToText(const std::string& url, int32_t limit, std::chrono::milliseconds timeLimit);
 
 // Information levels of QueryHttpInfo (the numbering scripts already use).
 constexpr uint32_t HTTP_QUERY_STATUS_CODE = 19;

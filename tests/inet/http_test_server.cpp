@@ -119,9 +119,14 @@ void TTestServer::Serve(int fd) {
     TTestReply reply = FHandler(request);
     if (!SendAll(fd, reply.Bytes)) return;
     switch (reply.Then) {
-      case TTestReply::TThen::KeepAlive: break;
-      case TTestReply::TThen::Close: ::shutdown(fd, SHUT_WR); return;
-      case TTestReply::TThen::Stall: WaitStop(60000); return;
+      case TTestReply::TThen::KeepAlive:
+        break;
+      case TTestReply::TThen::Close:
+        ::shutdown(fd, SHUT_WR);
+        return;
+      case TTestReply::TThen::Stall:
+        WaitStop(60000);
+        return;
       case TTestReply::TThen::Trickle:
         while (!WaitStop(20))
           if (!SendAll(fd, std::string(1024, 't'))) return;

@@ -28,11 +28,8 @@ TTestServer::THandler Headers() {
   return [](const TTestRequest& r) {
     if (r.Path == "/missing") return Page(r, 404, "Not Found", "gone");
     return Page(r, 200, "OK", "hello",
-                {"Content-Type: text/html; charset=utf-8",
-                 "Date: Tue, 08 Dec 2026 23:14:17 GMT",
-                 "Set-Cookie: first=1",
-                 "Set-Cookie: second=2",
-                 "X-Padded:    spaced value   "});
+                {"Content-Type: text/html; charset=utf-8", "Date: Tue, 08 Dec 2026 23:14:17 GMT",
+                 "Set-Cookie: first=1", "Set-Cookie: second=2", "X-Padded:    spaced value   "});
   };
 }
 
@@ -45,7 +42,8 @@ TEST(Inet, BodiesAsTextAndFiles) {
   EXPECT_EQ(Text(inet, "TOSTRING", {server.Url("/")}), "hello");
   EXPECT_EQ(ErrorOf(inet, "toString", {server.Url("/missing")}), "Error: HttpQueryInfo 404");
 
-  std::string dir = std::string(ORVEL_BINARY_DIR) + "/tests/inet/tmp_inet_" + std::to_string(::getpid());
+  std::string dir =
+      std::string(ORVEL_BINARY_DIR) + "/tests/inet/tmp_inet_" + std::to_string(::getpid());
   std::string file = dir + "/a/b/page.html";
   Variant status = inet->Call("toFile", {server.Url("/"), file});
   EXPECT_EQ(status.type(), VarType::Int);

@@ -39,8 +39,8 @@ bool Exists(const std::string& name) {
 }
 
 std::string TempFolder(const char* tag) {
-  std::string dir = std::string(ORVEL_BINARY_DIR) + "/tests/inet/tmp_" + tag + "_" +
-                    std::to_string(::getpid());
+  std::string dir =
+      std::string(ORVEL_BINARY_DIR) + "/tests/inet/tmp_" + tag + "_" + std::to_string(::getpid());
   std::system(("rm -rf '" + dir + "'").c_str());
   ::mkdir((std::string(ORVEL_BINARY_DIR) + "/tests").c_str(), 0777);
   ::mkdir((std::string(ORVEL_BINARY_DIR) + "/tests/inet").c_str(), 0777);
@@ -78,8 +78,7 @@ TEST(SplitUrl, SplitsHostAndPathAsWritten) {
 TEST(SplitUrl, RefusesOtherSchemesAndTheBarePrefix) {
   std::string host, path;
   for (const char* url : {"https://h/", "HTTP://h/", "http://", "http:/", "", "ftp://h/x"})
-    EXPECT_EQ(ErrorOf([&] { SplitUrl(url, host, path); }),
-              std::string("url without host: ") + url);
+    EXPECT_EQ(ErrorOf([&] { SplitUrl(url, host, path); }), std::string("url without host: ") + url);
 }
 
 // The connection takes a port from the end of the host and uses 80 otherwise.
@@ -109,8 +108,7 @@ TEST(FetchToText, ReturnsTheWholeBodyWithZeroBytes) {
 // success with its own body, not followed.
 TEST(FetchToStream, StatusRules) {
   TTestServer server([](const TTestRequest& r) {
-    if (r.Path == "/moved")
-      return Page(r, 302, "Found", "moved body", {"Location: /elsewhere"});
+    if (r.Path == "/moved") return Page(r, 302, "Found", "moved body", {"Location: /elsewhere"});
     return Page(r, 404, "Not Found", "no such page");
   });
   TMemoryStream stream;
@@ -144,9 +142,7 @@ TEST(FetchToStream, FailuresBeforeTheStatus) {
 // A silent server ends the wait at the limit with status -1; a body that stalls ends it
 // with the status already seen and what arrived so far.
 TEST(FetchToStream, TimeLimit) {
-  TTestServer silent([](const TTestRequest&) {
-    return TTestReply{"", TTestReply::TThen::Stall};
-  });
+  TTestServer silent([](const TTestRequest&) { return TTestReply{"", TTestReply::TThen::Stall}; });
   TMemoryStream stream;
   std::string error;
   auto start = std::chrono::steady_clock::now();
@@ -155,7 +151,8 @@ TEST(FetchToStream, TimeLimit) {
   EXPECT_EQ(error, "Истекло время ожидания");
 
   TTestServer stalling([](const TTestRequest&) {
-    return TTestReply{"HTTP/1.1 200 OK\r\nContent-Length: 9000\r\n\r\npartial", TTestReply::TThen::Stall};
+    return TTestReply{"HTTP/1.1 200 OK\r\nContent-Length: 9000\r\n\r\npartial",
+                      TTestReply::TThen::Stall};
   });
   EXPECT_EQ(FetchToStream(stalling.Url("/"), stream, NoByteLimit, 300ms, error), 200);
   EXPECT_EQ(error, "Истекло время ожидания");
@@ -283,8 +280,7 @@ TEST(FetchToFile, BareNameDeletesTheOldFileThenFails) {
 // HEAD on the calling thread: levels 19 and 22 and the named headers, any status.
 TEST(QueryHttpInfo, LevelsOfTheResponse) {
   TTestServer server([](const TTestRequest& r) {
-    if (r.Path == "/missing")
-      return Page(r, 404, "Not Found", "gone", {"Server: test"});
+    if (r.Path == "/missing") return Page(r, 404, "Not Found", "gone", {"Server: test"});
     return Page(r, 200, "OK", "12345", {"Content-Type: text/plain", "Server: test/1"});
   });
   std::string url = server.Url("/page");
@@ -318,9 +314,7 @@ TEST(QueryHttpInfo, Failures) {
   EXPECT_EQ(ErrorOf([&] { QueryHttpInfo(refused, 22); }), "Error: HttpSendRequest 7");
   EXPECT_EQ(ErrorOf([&] { QueryHttpInfo("http:/", 22); }), "url without host: http:/");
   EXPECT_EQ(ErrorOf([&] { QueryHttpInfo("http:///a", 22); }), "Error: InternetConnection 3");
-  TTestServer silent([](const TTestRequest&) {
-    return TTestReply{"", TTestReply::TThen::Stall};
-  });
+  TTestServer silent([](const TTestRequest&) { return TTestReply{"", TTestReply::TThen::Stall}; });
   auto saved = HeadTimeLimit;
   HeadTimeLimit = 200ms;
   EXPECT_EQ(ErrorOf([&] { QueryHttpInfo(silent.Url("/"), 22); }), "Error: HttpSendRequest 28");

@@ -142,9 +142,11 @@ bool TControlPrivate::eventFilter(QObject* watched, QEvent* e) {
       break;
     }
     case QEvent::ShortcutOverride:
-      if (WantsKey && WantsKey(static_cast<QKeyEvent*>(e)->key())) {
-        e->accept();
-        return true;
+      if (ShortcutKey) {
+        const int verdict = ShortcutKey(static_cast<QKeyEvent*>(e));
+        if (verdict > 0) e->accept();
+        if (verdict < 0) e->ignore();
+        if (verdict != 0) return true;
       }
       break;
     case QEvent::KeyPress:

@@ -345,7 +345,7 @@ TButton::TButton(TComponent* AOwner)
   FCaptionFollowsName = true;
   QObject::connect(b, &QPushButton::clicked, d.get(), [this] { FireEvent("OnClick"); });
   // A focused button takes Enter itself, ahead of the form's default button.
-  d->WantsKey = [b](int key) { return IsEnterKey(key) && b->hasFocus(); };
+  d->ShortcutKey = [b](QKeyEvent* e) { return IsEnterKey(e->key()) && b->hasFocus() ? 1 : 0; };
   d->KeyHook = [this](QKeyEvent* e) {
     if (!IsEnterKey(e->key()) || e->modifiers() & ~Qt::KeypadModifier) return false;
     ButtonWidget()->click();
@@ -517,7 +517,10 @@ TCustomMemo::TCustomMemo(TComponent* AOwner) : TCustomEdit(AOwner, new QPlainTex
     }
     FireEvent("OnChange");
   });
-  d->WantsKey = [this](int key) { return IsEnterKey(key) && FWantReturns; };
+  d->ShortcutKey = [this](QKeyEvent* e) {
+    if (!IsEnterKey(e->key()) || (e->modifiers() & Qt::ControlModifier)) return 0;
+    return FWantReturns ? 1 : -1;
+  };
   d->KeyHook = [this](QKeyEvent* e) {
     // Without WantReturns, Enter belongs to the form; Ctrl+Enter still breaks the line.
     if (!IsEnterKey(e->key()) || FWantReturns) return false;

@@ -265,8 +265,10 @@ void TStrings::AddStrings(const TStrings& other) {
   EndUpdate();
 }
 
+// The state hooks run outside the batch, so a list's change events fire once for it.
 void TStrings::BeginUpdate() {
-  if (FUpdateCount++ == 0) SetUpdateState(true);
+  if (FUpdateCount == 0) SetUpdateState(true);
+  ++FUpdateCount;
 }
 
 void TStrings::EndUpdate() {

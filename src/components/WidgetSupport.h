@@ -45,8 +45,9 @@ struct TControlPrivate : public QObject {
 
   TControl* Control;
   unsigned Events = 0;
-  // Keys the control takes before any shortcut of its window (ShortcutOverride).
-  std::function<bool(int key)> WantsKey;
+  // Before the window's shortcuts see a key: 1 the control takes it, -1 the shortcuts
+  // get it even where the widget would keep it, 0 the widget decides.
+  std::function<int(QKeyEvent* e)> ShortcutKey;
   // A key press the control handles itself; true consumes it.
   std::function<bool(QKeyEvent* e)> KeyHook;
   bool Pressed = false;

@@ -1,0 +1,272 @@
+// What the properties do on screen, and the events that user actions fire, driven
+// with QTest on the real widgets.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "Forms.h"
+#include "StdCtrls.h"
+#include "TypInfo.h"
+#include "ValEdit.h"
+
+namespace {
+
+// A shown, active form to put controls on.
+struct ShownForm {
+  TForm form{nullptr};
+  ShownForm() {
+    form.SetBounds(100, 100, 400, 300);
+    form.Show();
+    QApplication::setActiveWindow(form.Widget());
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(form.Widget()));
+  }
+  template <class T>
+  T* Add(int left, int top) {
+    auto* c = new T(&form);
+    c->SetParent(&form);
+    c->SetLeft(left);
+    c->SetTop(top);
+    return c;
+  }
+};
+
+void Count(TComponent* c, const char* event, int& n) {
+  c->SetEvent(event, [&n](TObject*) { ++n; });
+}
+
+}  // namespace
+
+TEST(OnScreen, VisibleEnabledFontHintReadBackFromWidgets) {
+  ShownForm f;
+  auto* b = f.Add<TButton>(10, 10);
+  EXPECT_TRUE(b->Widget()->isVisible());
+  b->SetVisible(false);
+  EXPECT_FALSE(b->Widget()->isVisible());
+  b->SetVisible(true);
+  b->SetEnabled(false);
+  EXPECT_FALSE(b->Widget()->isEnabled());
+
+  b->Font()->SetSize(14);
+  b->Font()->SetStyle((1 << fsBold) | (1 << fsItalic));
+  b->Font()->SetColor(clRed);
+  EXPECT_EQ(b->Widget()->font().pointSize(), 14);
+  EXPECT_TRUE(b->Widget()->font().bold());
+  EXPECT_TRUE(b->Widget()->font().italic());
+  EXPECT_EQ(b->Widget()->palette().color(QPalette::ButtonText), QColor(255, 0, 0));
+  EXPECT_FALSE(b->ParentFont());
+  EXPECT_EQ(b->Font()->Height(), -19);
+
+  // A child that keeps ParentFont follows its parent's font.
+  auto* l = f.Add<TLabel>(10, 50);
+  f.form.Font()->SetName("Monospace");
+  EXPECT_EQ(l->Font()->Name(), "Monospace");
+  EXPECT_EQ(b->Font()->Name() == "Monospace", false);
+
+  b->SetHint("press me");
+  EXPECT_EQ(b->Widget()->toolTip(), "");  // ShowHint is off
+  b->SetShowHint(true);
+  EXPECT_EQ(b->Widget()->toolTip().toStdString(), "press me");
+}
+
+TEST(OnScreen, LabelAutoSizeAndEditOptions) {
+  ShownForm f;
+  auto* l = f.Add<TLabel>(0, 0);
+  l->SetCaption("a rather long caption");
+  const int wide = l->Width();
+  l->SetCaption("x");
+  EXPECT_LT(l->Width(), wide);
+  l->SetCaption("&File");
+  EXPECT_EQ(l->LabelWidget()->text().toStdString(), "File");
+
+  auto* e = f.Add<TEdit>(0, 40);
+  e->SetCharCase(ecUpperCase);
+  e->SetMaxLength(4);
+  e->SetFocus();
+  QTest::keyClicks(e->Widget(), "abcdef");
+  EXPECT_EQ(e->Text(), "ABCD");
+  e->SetPasswordChar('*');
+  EXPECT_EQ(e->LineEditWidget()->echoMode(), QLineEdit::Password);
+  e->SetReadOnly(true);
+  QTest::keyClicks(e->Widget(), "z");
+  EXPECT_EQ(e->Text(), "ABCD");
+}
+
+TEST(Events, ClicksFromTheMouse) {
+  ShownForm f;
+  int button = 0, label = 0, form = 0, list = 0;
+  auto* b = f.Add<TButton>(10, 10);
+  Count(b, "OnClick", button);
+  auto* l = f.Add<TLabel>(10, 60);
+  l->SetCaption("label");
+  Count(l, "OnClick", label);
+  Count(&f.form, "OnClick", form);
+  auto* box = f.Add<TListBox>(200, 10);
+  box->Items()->Add("one");
+  box->Items()->Add("two");
+  Count(box, "OnClick", list);
+
+  QTest::mouseClick(b->Widget(), Qt::LeftButton);
+  QTest::mouseClick(l->Widget(), Qt::LeftButton);
+  QTest::mouseClick(f.form.Widget(), Qt::LeftButton, {}, QPoint(300, 250));
+  QListWidget* lw = box->ListWidget();
+  QTest::mouseClick(lw->viewport(), Qt::LeftButton, {}, lw->visualItemRect(lw->item(1)).center());
+  EXPECT_EQ(button, 1);
+  EXPECT_EQ(label, 1);  // and not the form's click as well
+  EXPECT_EQ(form, 1);
+  EXPECT_EQ(list, 1);
+  EXPECT_EQ(box->ItemIndex(), 1);
+}
+
+TEST(Events, CheckBoxClickOnEveryChangeOfChecked) {
+  ShownForm f;
+  auto* c = f.Add<TCheckBox>(10, 10);
+  int clicks = 0;
+  Count(c, "OnClick", clicks);
+  QTest::mouseClick(c->Widget(), Qt::LeftButton, {}, QPoint(5, c->Height() / 2));
+  EXPECT_TRUE(c->Checked());
+  EXPECT_EQ(c->CheckBoxWidget()->checkState(), Qt::Checked);
+  c->SetChecked(false);  // a write counts too
+  EXPECT_EQ(clicks, 2);
+  c->SetChecked(false);
+  EXPECT_EQ(clicks, 2);
+  c->SetAllowGrayed(true);
+  c->CheckBoxWidget()->click();
+  EXPECT_EQ(c->State(), cbGrayed);
+  c->CheckBoxWidget()->click();
+  EXPECT_EQ(c->State(), cbChecked);
+}
+
+TEST(Events, ChangeOnTypingAndOnWrites) {
+  ShownForm f;
+  auto* e = f.Add<TEdit>(10, 10);
+  auto* m = f.Add<TMemo>(10, 50);
+  int edits = 0, memos = 0;
+  Count(e, "OnChange", edits);
+  Count(m, "OnChange", memos);
+  e->SetFocus();
+  QTest::keyClicks(e->Widget(), "abc");
+  EXPECT_EQ(edits, 3);
+  e->SetText("xyz");
+  EXPECT_EQ(edits, 4);
+  m->SetFocus();
+  QTest::keyClicks(m->Widget(), "hi");
+  m->Lines()->Add("line");
+  EXPECT_EQ(memos, 3);
+  EXPECT_EQ(m->Lines()->Get(1), "line");
+}
+
+TEST(Events, EnterAndExitFollowTheFocus) {
+  ShownForm f;
+  auto* a = f.Add<TEdit>(10, 10);
+  auto* b = f.Add<TButton>(10, 50);
+  std::string log;
+  a->SetEvent("OnEnter", [&](TObject*) { log += "a+"; });
+  a->SetEvent("OnExit", [&](TObject*) { log += "a-"; });
+  b->SetEvent("OnEnter", [&](TObject*) { log += "b+"; });
+  a->SetFocus();
+  b->SetFocus();
+  EXPECT_EQ(log, "a+a-b+");
+  EXPECT_TRUE(b->Focused());
+  EXPECT_EQ(f.form.ActiveControl(), b);
+}
+
+// Enter and Esc press the Default and Cancel buttons; a memo that wants returns keeps
+// Enter for itself.
+TEST(Events, DefaultAndCancelButtons) {
+  ShownForm f;
+  auto* ok = f.Add<TButton>(10, 10);
+  auto* cancel = f.Add<TButton>(100, 10);
+  auto* e = f.Add<TEdit>(10, 50);
+  auto* m = f.Add<TMemo>(10, 100);
+  ok->SetDefault(true);
+  cancel->SetCancel(true);
+  int oks = 0, cancels = 0;
+  Count(ok, "OnClick", oks);
+  Count(cancel, "OnClick", cancels);
+  e->SetFocus();
+  QTest::keyClick(e->Widget(), Qt::Key_Return);
+  QTest::keyClick(e->Widget(), Qt::Key_Escape);
+  EXPECT_EQ(oks, 1);
+  EXPECT_EQ(cancels, 1);
+  m->SetFocus();
+  QTest::keyClick(m->Widget(), Qt::Key_Return);
+  EXPECT_EQ(oks, 1);
+  EXPECT_EQ(m->Lines()->Count(), 1);
+  m->SetWantReturns(false);
+  m->Lines()->Clear();
+  QTest::keyClick(m->Widget(), Qt::Key_Return);
+  EXPECT_EQ(oks, 2);
+  EXPECT_EQ(m->Lines()->Count(), 0);
+  cancel->SetFocus();  // a focused button takes Enter itself
+  QTest::keyClick(cancel->Widget(), Qt::Key_Return);
+  EXPECT_EQ(cancels, 2);
+  EXPECT_EQ(oks, 2);
+}
+
+// A handler that frees its own component (or the whole form) must not crash the
+// toolkit, which is still inside the widget's signal.
+TEST(Events, HandlerMayFreeItsOwnComponent) {
+  auto* f = new ShownForm;
+  auto* b = f->Add<TButton>(10, 10);
+  TWeakRef<TButton> wb(b);
+  b->SetEvent("OnClick", [b](TObject*) { b->Free(); });
+  QTest::mouseClick(b->Widget(), Qt::LeftButton);
+  EXPECT_FALSE(wb);
+  auto* b2 = f->Add<TButton>(10, 10);
+  b2->SetEvent("OnClick", [f](TObject*) { delete f; });
+  QTest::mouseClick(b2->Widget(), Qt::LeftButton);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST(Events, FormShowHideResizeAndGridEvents) {
+  TForm form(nullptr);
+  std::string log;
+  form.SetEvent("OnShow", [&](TObject*) { log += "show "; });
+  form.SetEvent("OnHide", [&](TObject*) { log += "hide "; });
+  form.SetEvent("OnResize", [&](TObject*) { log += "resize "; });
+  form.Show();
+  form.SetWidth(500);
+  form.Hide();
+  EXPECT_EQ(log, "show resize hide ");
+
+  ShownForm f;
+  auto* g = f.Add<TValueListEditor>(0, 0);
+  g->SetBounds(0, 0, 300, 100);
+  for (int i = 0; i < 30; ++i) g->Strings()->Add("k" + std::to_string(i) + "=v");
+  int top = 0, edit = 0, click = 0;
+  Count(g, "OnTopLeftChanged", top);
+  Count(g, "OnEditButtonClick", edit);
+  Count(g, "OnClick", click);
+  g->GridWidget()->scrollToBottom();
+  EXPECT_GE(top, 1);
+  g->SetFocus();
+  QTest::keyClick(g->Widget(), Qt::Key_Return, Qt::ControlModifier);
+  EXPECT_EQ(edit, 1);
+  QTableWidget* t = g->GridWidget();
+  QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(t->item(29, 0)).center());
+  EXPECT_EQ(click, 1);
+}
+
+TEST(Events, GridKeyOptionsAddAndDeleteRows) {
+  ShownForm f;
+  auto* g = f.Add<TValueListEditor>(0, 0);
+  g->Strings()->Add("a=1");
+  EXPECT_THROW(g->InsertRowForUser(), EComponentError);
+  g->SetKeyOptions((1 << keyAdd) | (1 << keyDelete));
+  g->SetFocus();
+  g->GridWidget()->setCurrentCell(0, 0);
+  QTest::keyClick(g->Widget(), Qt::Key_Down);  // past the last row
+  EXPECT_EQ(g->Strings()->Count(), 2);
+  QTest::keyClick(g->Widget(), Qt::Key_Delete, Qt::ControlModifier);
+  EXPECT_EQ(g->Strings()->Count(), 1);
+  EXPECT_EQ(g->Strings()->Get(0), "a=1");
+}

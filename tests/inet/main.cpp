@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "u_inet.h"
 
@@ -11,5 +13,9 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   int rc = RUN_ALL_TESTS();
   ShutdownInetTools();
+  // The folders the file tests made for this process.
+  std::system(("rm -rf " + std::string(ORVEL_BINARY_DIR) + "/tests/inet/tmp_*_" +
+               std::to_string(::getpid()))
+                  .c_str());
   return rc;
 }

@@ -43,7 +43,8 @@ std::string Upper(std::string s) {
 }  // namespace
 
 int main() {
-  const fs::path path = fs::temp_directory_path() / ("orvel_md5_bench_" + std::to_string(::getpid()));
+  const fs::path path =
+      fs::temp_directory_path() / ("orvel_md5_bench_" + std::to_string(::getpid()));
   {
     std::mt19937_64 random(1);
     std::vector<uint64_t> block(1 << 17);

@@ -38,7 +38,8 @@ std::string CurrentFolder() {
 // Absolute form of a path with "." and ".." resolved and repeated slashes merged,
 // keeping a trailing slash; symbolic links are left alone.
 std::string FullPath(const std::string& path) {
-  const std::string absolute = !path.empty() && path[0] == '/' ? path : CurrentFolder() + "/" + path;
+  const std::string absolute =
+      !path.empty() && path[0] == '/' ? path : CurrentFolder() + "/" + path;
   std::vector<std::string> parts;
   size_t begin = 0;
   while (begin <= absolute.size()) {
@@ -56,8 +57,10 @@ std::string FullPath(const std::string& path) {
   for (const std::string& part : parts) result += "/" + part;
   if (result.empty()) return "/";
   const char last = absolute.back();
-  const bool endsInFolder = last == '/' || (absolute.size() >= 2 && absolute.compare(absolute.size() - 2, 2, "/.") == 0) ||
-                            (absolute.size() >= 3 && absolute.compare(absolute.size() - 3, 3, "/..") == 0);
+  const bool endsInFolder =
+      last == '/' ||
+      (absolute.size() >= 2 && absolute.compare(absolute.size() - 2, 2, "/.") == 0) ||
+      (absolute.size() >= 3 && absolute.compare(absolute.size() - 3, 3, "/..") == 0);
   if (endsInFolder) result += '/';
   return result;
 }
@@ -65,7 +68,8 @@ std::string FullPath(const std::string& path) {
 std::string ResolveIncludePath(const std::string& name, const std::string& IncludingFile) {
   if (!name.empty() && name[0] == '/') return name;
   const size_t slash = IncludingFile.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : IncludingFile.substr(0, slash + 1);
+  const std::string folder =
+      slash == std::string::npos ? std::string() : IncludingFile.substr(0, slash + 1);
   return FullPath(folder + name);
 }
 

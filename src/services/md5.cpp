@@ -25,7 +25,9 @@ inline void Store32(uint8_t* p, uint32_t v) {
   p[3] = static_cast<uint8_t>(v >> 24);
 }
 
-inline uint32_t Rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+inline uint32_t Rotl(uint32_t x, int n) {
+  return (x << n) | (x >> (32 - n));
+}
 
 // The four rounds, written out so that every shift and constant is an immediate.
 #define MD5_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
@@ -36,9 +38,9 @@ inline uint32_t Rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
   (a) = Rotl((a), (s)) + (b)
 // G split in two independent terms: the message word and constant are added while
 // the previous step is still finishing.
-#define MD5_STEP_G(a, b, c, d, x, t, s)              \
-  (a) += (x) + (t) + (~(d) & (c));                   \
-  (a) += (d) & (b);                                  \
+#define MD5_STEP_G(a, b, c, d, x, t, s) \
+  (a) += (x) + (t) + (~(d) & (c));      \
+  (a) += (d) & (b);                     \
   (a) = Rotl((a), (s)) + (b)
 
 // Processes `blocks` consecutive 64-byte blocks.
@@ -221,7 +223,9 @@ Digest DigestBuffer(const void* bytes, size_t count) {
   return DigestFinal(context);
 }
 
-Digest DigestString(const std::string& text) { return DigestBuffer(text.data(), text.size()); }
+Digest DigestString(const std::string& text) {
+  return DigestBuffer(text.data(), text.size());
+}
 
 Digest DigestStream(int fd) {
   DigestContext context;

@@ -17,9 +17,13 @@ IWorkbenchOutput* gOutput = nullptr;
 
 }  // namespace
 
-void SetWorkbenchOutput(IWorkbenchOutput* out) { gOutput = out; }
+void SetWorkbenchOutput(IWorkbenchOutput* out) {
+  gOutput = out;
+}
 
-IWorkbenchOutput* WorkbenchOutput() { return gOutput; }
+IWorkbenchOutput* WorkbenchOutput() {
+  return gOutput;
+}
 
 void InitSupScriptUnit() {
   RegisterClassObject(SupScriptClass, []() -> TAutoObject* { return new TSupScript; });
@@ -92,8 +96,7 @@ void TSupScript::out(const std::string& msg) {
 
 void TSupScript::sleep(int32_t millisec) {
   if (millisec < 0)
-    throw Exception("sleep: the time must not be negative (" + std::to_string(millisec) +
-                    " ms)");
+    throw Exception("sleep: the time must not be negative (" + std::to_string(millisec) + " ms)");
   std::this_thread::sleep_for(std::chrono::milliseconds(millisec));
 }
 
@@ -103,17 +106,25 @@ std::string TSupScript::listClassName() {
   return FClassNames;
 }
 
-std::string TSupScript::listObj() { return ListObjectNames(); }
+std::string TSupScript::listObj() {
+  return ListObjectNames();
+}
 
 Variant TSupScript::getObj(const std::string& NameObj) {
   return Variant(GetRegisteredObject(NameObj));
 }
 
-std::string TSupScript::path() { return MainFilePath; }
+std::string TSupScript::path() {
+  return MainFilePath;
+}
 
-uint32_t TSupScript::self() { return Serial(); }
+uint32_t TSupScript::self() {
+  return Serial();
+}
 
-std::string TSupScript::md5(const std::string& str) { return DigestToHex(DigestString(str)); }
+std::string TSupScript::md5(const std::string& str) {
+  return DigestToHex(DigestString(str));
+}
 
 std::string TSupScript::md5_file(const std::string& filename) {
   return DigestToHex(DigestFile(filename));

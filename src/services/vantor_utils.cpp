@@ -46,7 +46,9 @@ std::string DatedLine(const std::string& msg) {
   return line;
 }
 
-[[noreturn]] void ThrowInOut(int error) { throw EInOutError(InOutErrorMessage(error), error); }
+[[noreturn]] void ThrowInOut(int error) {
+  throw EInOutError(InOutErrorMessage(error), error);
+}
 
 void EnsureFolder(const std::string& folder) {
   const std::string dir = WithoutTrailingSlashes(folder);
@@ -117,8 +119,8 @@ void AppendLogLine(const std::string& FileName, const std::string& Msg) {
   if (error != 0) ThrowInOut(error);
 }
 
-void SplitAtSeparator(const std::string& Text, const std::string& Separator,
-                      std::string& Head, std::string& Rest) {
+void SplitAtSeparator(const std::string& Text, const std::string& Separator, std::string& Head,
+                      std::string& Rest) {
   const size_t at = Separator.empty() ? std::string::npos : Text.find(Separator);
   if (at == std::string::npos) {
     Head = Trim(Text);

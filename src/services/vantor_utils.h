@@ -22,8 +22,8 @@ void AppendLogLine(const std::string& FileName, const std::string& Msg);
 // Head = Text before the first Separator, Rest = Text after it, both trimmed of
 // characters 0..32 at their ends. Not found (or empty Separator): Head = trimmed
 // Text, Rest empty.
-void SplitAtSeparator(const std::string& Text, const std::string& Separator,
-                      std::string& Head, std::string& Rest);
+void SplitAtSeparator(const std::string& Text, const std::string& Separator, std::string& Head,
+                      std::string& Rest);
 
 // Creates every missing folder of FileName's folder part. Throws EInOutError
 // "Unable to create directory" for a name without a folder; creation failures are

@@ -151,8 +151,7 @@ TEST_F(ExpandIncludesTest, MissingFilesAreReportedUnderTheNameThatWasToBeOpened)
 TEST_F(ExpandIncludesTest, EachFileIsExpandedOnceAndCyclesEnd) {
   Write("shared.js", "shared\n#include \"main.js\"\n");
   Write("other.js", "other\n#include \"shared.js\"\n#include \"other.js\"\n");
-  Write("main.js",
-        "#include \"shared.js\"\n#include \"other.js\"\n#include \"shared.js\"\nmain\n");
+  Write("main.js", "#include \"shared.js\"\n#include \"other.js\"\n#include \"shared.js\"\nmain\n");
   ASSERT_EQ(Expand(Abs("main.js")), "");
   EXPECT_EQ(Texts(), (Strings{"shared", "other", "main"}));
   EXPECT_EQ(files_, (Strings{Abs("main.js"), Abs("shared.js"), Abs("other.js")}));
@@ -167,9 +166,8 @@ TEST_F(ExpandIncludesTest, TheMainFileUnderAnotherNameIsADifferentFile) {
 
 TEST_F(ExpandIncludesTest, AngleBracketsReadTheLibraryFolderAndCompareAsStrings) {
   Write("lib/util.js", "util\n");
-  Write("main.js",
-        "#include <util.js>\n#include \"lib/util.js\"\n#include <util.js>\n#include '" +
-            Abs("lib/util.js") + "'\n");
+  Write("main.js", "#include <util.js>\n#include \"lib/util.js\"\n#include <util.js>\n#include '" +
+                       Abs("lib/util.js") + "'\n");
   ASSERT_EQ(Expand("main.js"), "");
   // The library path is built as folder + name; the quoted name ends the same.
   EXPECT_EQ(Texts(), (Strings{"util"}));

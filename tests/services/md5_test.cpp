@@ -15,7 +15,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Hex(const std::string& text) { return DigestToHex(DigestString(text)); }
+std::string Hex(const std::string& text) {
+  return DigestToHex(DigestString(text));
+}
 
 // The test suite of RFC 1321, in the upper-case form the system prints.
 TEST(Md5, MatchesTheReferenceTestSuite) {
@@ -109,7 +111,8 @@ TEST_F(Md5FileTest, AStreamIsHashedFromItsStartAndKeepsItsPosition) {
 }
 
 TEST_F(Md5FileTest, FilesThatCannotBeReadFailWithTheNameAsPassed) {
-  EXPECT_EQ(Failure((dir_ / "missing").string()), "Cannot open file " + (dir_ / "missing").string());
+  EXPECT_EQ(Failure((dir_ / "missing").string()),
+            "Cannot open file " + (dir_ / "missing").string());
   EXPECT_EQ(Failure(dir_.string()), "Cannot open file " + dir_.string());
   EXPECT_EQ(Failure(""), "Cannot open file ");
 

@@ -64,7 +64,8 @@ class SysTest : public ::testing::Test {
     return s.str();
   }
   static bool IsDated(const std::string& text, const std::string& msg) {
-    return std::regex_match(text, std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d )" + msg + "\r\n"));
+    return std::regex_match(text,
+                            std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d )" + msg + "\r\n"));
   }
 
   fs::path dir_, oldCwd_;

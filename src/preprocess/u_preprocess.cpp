@@ -74,10 +74,16 @@ std::string ResolveIncludePath(const std::string& name, const std::string& Inclu
 }
 
 std::string ReadWholeFile(const std::string& name) {
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not waiting for the writer of a named pipe: a script run must not hang on one.
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     const int error = errno;
     throw Exception("Cannot open file \"" + FullPath(name) + "\". " + std::strerror(error));
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw Exception("Cannot open file \"" + FullPath(name) + "\". Not a regular file");
   }
   std::string text;
   char buffer[65536];

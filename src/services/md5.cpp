@@ -255,13 +255,16 @@ Digest DigestStream(int fd) {
 }
 
 Digest DigestFile(const std::string& FileName) {
-  const int fd = FileName.empty() ? -1 : ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  // Only regular files: a pipe or a device could block the open or never end. The
+  // open does not wait for a writer of a named pipe.
+  const int fd =
+      FileName.empty() ? -1 : ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat st;
-  if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) ||
-      (S_ISREG(st.st_mode) && OpenForWritingElsewhere(fd))) {
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || OpenForWritingElsewhere(fd)) {
     if (fd >= 0) ::close(fd);
     throw Exception("Cannot open file " + FileName);
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   try {
     const Digest digest = DigestStream(fd);

@@ -95,7 +95,9 @@ void AppendLogLine(const std::string& FileName, const std::string& Msg) {
   const std::string folder = LogFolder(FileName);
   if (!folder.empty() && !IsFolder(folder)) ::mkdir(folder.c_str(), 0777);  // one level only
 
-  const int fd = ::open(FileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  // O_NONBLOCK: a named pipe without a reader fails instead of blocking the run.
+  const int fd =
+      ::open(FileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) ThrowInOut(errno);
 
   const std::string line = DatedLine(Msg);

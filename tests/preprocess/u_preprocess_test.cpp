@@ -211,6 +211,10 @@ TEST_F(ExpandIncludesTest, AFileThatExistsButDoesNotOpenIsEnteredAndReportedWith
   EXPECT_EQ(Expand("main.js"), "Cannot open file \"" + path + "\". No such device or address");
   EXPECT_EQ(files_, (Strings{"main.js", path}));
   ::close(s);
+
+  // A named pipe without a writer must not hang the run.
+  ASSERT_EQ(::mkfifo(Abs("pipe.js").c_str(), 0600), 0);
+  EXPECT_EQ(Expand("pipe.js"), "Cannot open file \"" + Abs("pipe.js") + "\". Not a regular file");
 }
 
 }  // namespace

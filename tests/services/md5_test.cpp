@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -115,6 +116,10 @@ TEST_F(Md5FileTest, FilesThatCannotBeReadFailWithTheNameAsPassed) {
             "Cannot open file " + (dir_ / "missing").string());
   EXPECT_EQ(Failure(dir_.string()), "Cannot open file " + dir_.string());
   EXPECT_EQ(Failure(""), "Cannot open file ");
+  // Devices and pipes could block or never end.
+  EXPECT_EQ(Failure("/dev/zero"), "Cannot open file /dev/zero");
+  ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+  EXPECT_EQ(Failure((dir_ / "pipe").string()), "Cannot open file " + (dir_ / "pipe").string());
 
   // Held open for writing (here by this very process): its contents may be changing.
   const std::string path = Write("busy", "data");

@@ -1,0 +1,3 @@
+sys.out("before");
+sys.getObj("ghost");
+sys.out("never");

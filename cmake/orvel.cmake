@@ -30,6 +30,9 @@ function(orvel_test name)
   target_compile_definitions(test_${name} PRIVATE
     ORVEL_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}"
     ORVEL_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  # Listing the tests starts the program too: Qt must not look for a display then.
+  set_target_properties(test_${name} PROPERTIES
+    CROSSCOMPILING_EMULATOR "/usr/bin/env;QT_QPA_PLATFORM=offscreen")
   include(GoogleTest)
   gtest_discover_tests(test_${name}
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"

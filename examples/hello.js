@@ -1,12 +1,13 @@
 // The first script: press Run (F9), click the button, then Stop (Ctrl+F2).
+// `main` is the run's own form: controls made through main.nw live on it.
 #include <greeting.js>
 
 sys.out(greeting("world"));
 
-var f = main.nw("TForm", "helloForm", "Hello from Orvel");
-f.setBounds(240, 200, 300, 120);
+main.propSet("Caption", "Hello from Orvel");
+main.setBounds(240, 200, 300, 120);
 
-var b = f.nw("TButton", "b1", "Say hello");
+var b = main.nw("TButton", "b1", "Say hello");
 b.setBounds(20, 20, 120, 28);
 b.propSet("OnClick", "clicked('%1')");
 
@@ -15,4 +16,4 @@ function clicked(name) {
   sys.status("clicked " + name);
 }
 
-f.propSet("Visible", true);
+main.propSet("Visible", true);

@@ -1,0 +1,617 @@
+#include "Unit1.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScreen>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <fstream>
+#include <sstream>
+
+#include "Classes.h"
+#include "u_jobject.h"
+#include "u_myedit.h"
+#include "vantor_utils.h"
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string S(const QString& s) { return s.toStdString(); }
+
+// Client area of the designed window; the outer size is 731 × 604 with its frame.
+constexpr int kClientWidth = 715;
+constexpr int kClientHeight = 566;
+
+std::function<void(const std::string&)>& UrlOpener() {
+  static std::function<void(const std::string&)> opener = [](const std::string& address) {
+    QDesktopServices::openUrl(QUrl(Q(address)));
+  };
+  return opener;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int left,
+                        int top, int width, int height) {
+  auto* b = new QPushButton(caption, parent);
+  b->setObjectName(name);
+  b->setGeometry(left, top, width, height);
+  b->setFocusPolicy(Qt::TabFocus);
+  return b;
+}
+
+// Trims blanks and control characters at both ends.
+std::string Trim(const std::string& s) {
+  size_t a = 0, b = s.size();
+  while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
+  while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
+  return s.substr(a, b - a);
+}
+
+bool ParseInt(const std::string& text, long long& value) {
+  const std::string t = Trim(text);
+  if (t.empty()) return false;
+  try {
+    size_t used = 0;
+    value = std::stoll(t, &used, 10);
+    return used == t.size();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+// Replaces `path` as a whole or not at all.
+void WriteFileAtomically(const std::string& path, const std::string& data) {
+  QSaveFile file(Q(path));
+  if (!file.open(QIODevice::WriteOnly))
+    throw Exception("Cannot write file \"" + path + "\". " + S(file.errorString()));
+  if (file.write(data.data(), static_cast<qint64>(data.size())) !=
+          static_cast<qint64>(data.size()) ||
+      !file.commit())
+    throw Exception("Cannot write file \"" + path + "\". " + S(file.errorString()));
+}
+
+}  // namespace
+
+std::string OrvelTitle() { return std::string("Orvel configurator ") + ORVEL_VERSION; }
+
+void OpenInBrowser(const std::string& address) {
+  if (address.empty()) return;
+  if (UrlOpener()) UrlOpener()(address);
+}
+
+void SetUrlOpener(std::function<void(const std::string&)> opener) {
+  UrlOpener() = std::move(opener);
+}
+
+// ---------------------------------------------------------------------------------
+
+TForm1::TForm1(const std::string& mainFile, QWidget* parent)
+    : QWidget(parent),
+      rootOwner_(std::make_unique<TComponent>(nullptr)),
+      workspaceFile_(DefaultWorkspaceFileName()),
+      initialMainFile_(mainFile) {
+  setObjectName("Form1");
+  setWindowTitle(Q(OrvelTitle()));
+  BuildLayout();
+
+  run_.Log = [this](const std::string& line) { LogLine(line); };
+  run_.OnActiveChange = [this](bool active) { SetRunState(active); };
+  SetRootOwner(rootOwner_.get());
+  SetWorkbenchOutput(this);
+  qApp->installEventFilter(this);
+
+  // Releases queued by the garbage collector run once control is back in the loop.
+  if (auto* dispatcher = QAbstractEventDispatcher::instance())
+    connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [] {
+      if (ScriptCtrl && ScriptCtrl->Depth() == 0) ScriptCtrl->ReleasePending();
+    });
+}
+
+TForm1::~TForm1() {
+  qApp->removeEventFilter(this);
+  run_.Stop();
+  if (WorkbenchOutput() == this) SetWorkbenchOutput(nullptr);
+  SetRootOwner(nullptr);
+  rootOwner_.reset();
+  if (Form1 == this) Form1 = nullptr;
+}
+
+void TForm1::BuildLayout() {
+  resize(kClientWidth, kClientHeight);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+  }
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  Panel1 = new QWidget(this);
+  Panel1->setObjectName("Panel1");
+  Panel1->setFixedHeight(34);
+  column->addWidget(Panel1);
+
+  lbFileName = new QLabel("File:", Panel1);
+  lbFileName->setObjectName("lbFileName");
+  lbFileName->move(22, 13);
+  lbFileName->adjustSize();
+
+  edMainFile = new QLineEdit("edMainFile", Panel1);
+  edMainFile->setObjectName("edMainFile");
+  edMainFile->setGeometry(46, 7, 257, 21);
+
+  btSelectMainFile = MakeButton(Panel1, "btSelectMainFile", "...", 303, 7, 21, 21);
+
+  edLanguage = new QLineEdit("edLanguage", Panel1);
+  edLanguage->setObjectName("edLanguage");
+  edLanguage->setGeometry(337, 7, 95, 21);
+
+  btLoad = MakeButton(Panel1, "btLoad", "Load", 440, 7, 35, 20);
+  btSave = MakeButton(Panel1, "btSave", "Save (Ctrl+S)", 477, 7, 67, 20);
+  btRun = MakeButton(Panel1, "btRun", "Run (F9)", 546, 7, 49, 20);
+  btStop = MakeButton(Panel1, "btStop", "Stop (Ctrl+F2)", 598, 7, 71, 20);
+  btStop->setEnabled(false);
+
+  lbCaretPos = new QLabel("lbCaretPos", Panel1);
+  lbCaretPos->setObjectName("lbCaretPos");
+  lbCaretPos->move(672, 12);
+  lbCaretPos->setMinimumWidth(60);
+  lbCaretPos->adjustSize();
+
+  Splitter1 = new QSplitter(Qt::Vertical, this);
+  Splitter1->setObjectName("Splitter1");
+  Splitter1->setHandleWidth(7);
+  Splitter1->setChildrenCollapsible(false);
+  Splitter1->setStyleSheet("QSplitter::handle { border-top: 1px solid palette(light);"
+                           " border-bottom: 1px solid palette(dark); }");
+  column->addWidget(Splitter1, 1);
+
+  PageControl1 = new QTabWidget(Splitter1);
+  PageControl1->setObjectName("PageControl1");
+  PageControl1->setDocumentMode(true);
+  PageControl1->setFocusPolicy(Qt::NoFocus);
+  Splitter1->addWidget(PageControl1);
+
+  pnLog = new QWidget(Splitter1);
+  pnLog->setObjectName("pnLog");
+  pnLog->setMinimumHeight(10);
+  Splitter1->addWidget(pnLog);
+  auto* logLayout = new QVBoxLayout(pnLog);
+  logLayout->setContentsMargins(0, 0, 0, 0);
+  log = new QPlainTextEdit(pnLog);
+  log->setObjectName("log");
+  log->setReadOnly(true);
+  log->setLineWrapMode(QPlainTextEdit::NoWrap);
+  log->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  log->setMinimumHeight(10);
+  logLayout->addWidget(log);
+
+  btLogClear = MakeButton(pnLog, "btLogClear", "Clear", 613, 5, 36, 20);
+  btLogMinim = MakeButton(pnLog, "btLogMinim", "Minim", 656, 5, 36, 20);
+  Button1 = MakeButton(pnLog, "Button1", QString::fromUtf8("Описание на ") + ORVEL_SITE, 464, 29,
+                       228, 20);
+  Button2 = MakeButton(pnLog, "Button2", QString::fromUtf8("Последняя версия ") + ORVEL_SITE,
+                       464, 50, 228, 20);
+
+  Splitter1->setStretchFactor(0, 1);
+  Splitter1->setStretchFactor(1, 0);
+  Splitter1->setSizes({kClientHeight - 34 - 19 - 7 - 115, 115});
+
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName("StatusBar1");
+  StatusBar1->setFixedHeight(19);
+  StatusBar1->setSizeGripEnabled(true);
+  StatusText1 = new QLabel(StatusBar1);
+  StatusText1->setObjectName("StatusText1");
+  StatusBar1->addWidget(StatusText1, 1);
+  column->addWidget(StatusBar1);
+
+  // Over the right end of the tab row.
+  btClosePage = MakeButton(this, "btClosePage", "Close Page", 644, 36, 67, 18);
+  btClosePage->raise();
+
+  connect(btSelectMainFile, &QPushButton::clicked, this, [this] { btSelectMainFileClick(); });
+  connect(btLoad, &QPushButton::clicked, this, [this] { btLoadClick(); });
+  connect(btSave, &QPushButton::clicked, this, [this] { btSaveClick(); });
+  connect(btRun, &QPushButton::clicked, this, [this] { btRunClick(); });
+  connect(btStop, &QPushButton::clicked, this, [this] { btStopClick(); });
+  connect(btClosePage, &QPushButton::clicked, this, [this] { btClosePageClick(); });
+  connect(btLogClear, &QPushButton::clicked, this, [this] { btLogClearClick(); });
+  connect(btLogMinim, &QPushButton::clicked, this, [this] { btLogMinimClick(); });
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+  PlaceAnchoredControls();
+}
+
+// Controls over the right end of the tab row and of the log keep their distance from
+// the right edge, as laid out for the designed width.
+void TForm1::PlaceAnchoredControls() {
+  const int shift = width() - kClientWidth;
+  btClosePage->move(644 + shift, 36);
+  btClosePage->raise();
+  btLogClear->move(613 + shift, 5);
+  btLogMinim->move(656 + shift, 5);
+  Button1->move(464 + shift, 29);
+  Button2->move(464 + shift, 50);
+  for (QWidget* b : {static_cast<QWidget*>(btLogClear), static_cast<QWidget*>(btLogMinim),
+                     static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2)})
+    b->raise();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  PlaceAnchoredControls();
+}
+
+// ---------------------------------------------------------------------------------
+// Workspace and main file.
+
+std::string TForm1::DefaultWorkspaceFileName() {
+  const QString dir = QCoreApplication::applicationDirPath();
+  const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+  const QString beside = dir + "/" + name + ".ini";
+  const QFileInfo besideInfo(beside);
+  if (QFileInfo(dir).isWritable() && (!besideInfo.exists() || besideInfo.isWritable()))
+    return S(beside);
+  QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  if (config.isEmpty()) config = QDir::homePath() + "/.config";
+  return S(config + "/orvel/" + name + ".ini");
+}
+
+std::string TForm1::ExampleMainFile() {
+  return S(QCoreApplication::applicationDirPath() + "/examples/hello.js");
+}
+
+void TForm1::SaveWorkspace() {
+  std::string text;
+  auto line = [&text](const std::string& s) {
+    text += s;
+    text += "\r\n";
+  };
+  line(S(edLanguage->text()));
+  line(std::to_string(PageControl1->currentIndex()));
+  line(S(edMainFile->text()));
+  for (int i = 0; i < PageCount(); ++i) {
+    TMyEdit* editor = PageEditor(i);
+    line(std::to_string(editor->FirstVisibleLine()) + "," + std::to_string(editor->SelStart()) +
+         "," + editor->FilePath);
+  }
+  const QString folder = QFileInfo(Q(workspaceFile_)).absolutePath();
+  if (!QDir().mkpath(folder)) throw Exception("Cannot create folder \"" + S(folder) + "\"");
+  WriteFileAtomically(workspaceFile_, text);
+}
+
+void TForm1::LoadWorkspace() {
+  std::ifstream in(workspaceFile_, std::ios::binary);
+  if (!in) return;
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  const std::string data = buffer.str();
+
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < data.size()) {
+    size_t end = data.find_first_of("\r\n", pos);
+    if (end == std::string::npos) end = data.size();
+    lines.push_back(data.substr(pos, end - pos));
+    pos = end;
+    if (pos < data.size() && data[pos] == '\r') ++pos;
+    if (pos < data.size() && data[pos] == '\n') ++pos;
+  }
+
+  long long active = -1;
+  if (lines.size() > 0) edLanguage->setText(Q(lines[0]));
+  if (lines.size() > 1 && !ParseInt(lines[1], active)) active = -1;
+  if (lines.size() > 2) edMainFile->setText(Q(lines[2]));
+
+  int activePage = -1;
+  long long entry = 0;  // position among the page lines as they were saved
+  for (size_t i = 3; i < lines.size(); ++i) {
+    if (lines[i].empty()) continue;
+    const long long thisEntry = entry++;
+    std::string head, rest, selHead, path;
+    SplitAtSeparator(lines[i], ",", head, rest);
+    SplitAtSeparator(rest, ",", selHead, path);
+    head = Trim(head);
+    selHead = Trim(selHead);
+    path = Trim(path);
+    long long scroll = 0, selStart = 0;
+    // A line of another shape, or a file that is gone, is left out.
+    if (!ParseInt(head, scroll) || !ParseInt(selHead, selStart) || path.empty()) continue;
+    if (!QFileInfo(Q(path)).isFile()) continue;
+    const int index = OpenPage(path);
+    if (index < 0) continue;
+    TMyEdit* editor = PageEditor(index);
+    editor->SetSelStart(static_cast<int>(std::max(0LL, selStart)));
+    editor->LineScroll(static_cast<int>(std::max(0LL, scroll)));
+    if (thisEntry == active) activePage = index;
+  }
+
+  if (activePage >= 0) PageControl1->setCurrentIndex(activePage);
+  if (PageControl1->currentIndex() >= 0) PageEditor(PageControl1->currentIndex())->setFocus();
+}
+
+void TForm1::LoadMainFile() {
+  const std::string name = S(edMainFile->text());
+  if (!QFileInfo(Q(name)).isFile()) {
+    ShowMessage("File not found: " + name);
+    return;
+  }
+  btStopClick();
+  for (int i = PageCount() - 1; i >= 0; --i) ClosePage(i);
+  OpenPage(name);
+}
+
+// ---------------------------------------------------------------------------------
+// Pages.
+
+int TForm1::OpenPage(const std::string& path) {
+  auto* sheet = new QWidget;
+  sheet->setObjectName("TabSheet");
+  // The editor is in place before the page joins the control, whose change signal
+  // reads the active page's editor.
+  auto* editor = new TMyEdit(sheet);
+  auto* fill = new QVBoxLayout(sheet);
+  fill->setContentsMargins(0, 0, 0, 0);
+  fill->addWidget(editor);
+  const int index = PageControl1->addTab(sheet, QFileInfo(Q(path)).fileName());
+
+  try {
+    editor->LoadFromFile(path);
+  } catch (const std::exception& e) {
+    PageControl1->removeTab(index);
+    delete sheet;
+    ShowMessage("Cannot open file " + path, e.what());
+    return -1;
+  }
+  editor->OnCaretMove = [this](TMyEdit*) { ShowCaretPos(); };
+  editor->FilePath = path;
+  editor->Sheet = sheet;
+
+  PageControl1->setCurrentIndex(index);
+  editor->setFocus();
+  return index;
+}
+
+int TForm1::PageCount() const { return PageControl1->count(); }
+
+TMyEdit* TForm1::PageEditor(int index) const {
+  QWidget* sheet = PageControl1->widget(index);
+  TMyEdit* editor = sheet ? sheet->findChild<TMyEdit*>() : nullptr;
+  if (!editor) throw Exception("MyEdit control not found");
+  return editor;
+}
+
+void TForm1::ClosePage(int index) {
+  QWidget* sheet = PageControl1->widget(index);
+  if (!sheet) return;
+  PageControl1->removeTab(index);
+  delete sheet;
+}
+
+void TForm1::btClosePageClick() {
+  const int index = PageControl1->currentIndex();
+  if (index < 0) return;
+  ClosePage(index);
+  if (PageCount() > 0) PageEditor(PageControl1->currentIndex())->setFocus();
+}
+
+void TForm1::ShowCaretPos() {
+  QWidget* sheet = PageControl1->currentWidget();
+  TMyEdit* editor = sheet ? sheet->findChild<TMyEdit*>() : nullptr;
+  if (!editor) return;
+  lbCaretPos->setText(QString("%1, %2").arg(editor->CaretPos().Y + 1).arg(editor->CaretPos().X + 1));
+  lbCaretPos->adjustSize();
+}
+
+void TForm1::btSaveClick() {
+  try {
+    for (int i = 0; i < PageCount(); ++i) {
+      for (TMyEdit* editor : PageControl1->widget(i)->findChildren<TMyEdit*>()) {
+        if (!editor->Modified()) continue;
+        editor->SaveToFile(editor->FilePath);
+        editor->SetModified(false);
+      }
+    }
+    SaveWorkspace();
+    if (PageControl1->currentIndex() >= 0) PageEditor(PageControl1->currentIndex())->setFocus();
+  } catch (const std::exception& e) {
+    ShowMessage("error of saving", e.what());
+  }
+}
+
+void TForm1::btLoadClick() {
+  const std::string name = ChooseFile();
+  if (!name.empty()) OpenPage(name);
+}
+
+void TForm1::btSelectMainFileClick() {
+  const std::string name = ChooseFile();
+  if (name.empty()) return;
+  edMainFile->setText(Q(name));
+  LoadMainFile();
+}
+
+void TForm1::edMainFileKeyDown(int key) {
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) btLoadClick();
+}
+
+void TForm1::btLogClearClick() { log->clear(); }
+
+void TForm1::btLogMinimClick() {
+  const QList<int> sizes = Splitter1->sizes();
+  const int total = sizes.value(0) + sizes.value(1);
+  Splitter1->setSizes({total - 10, 10});
+}
+
+void TForm1::Button1Click() {
+  const QString readme = QCoreApplication::applicationDirPath() + "/README.md";
+  OpenInBrowser(S(QUrl::fromLocalFile(readme).toString()));
+}
+
+void TForm1::Button2Click() { OpenInBrowser(ORVEL_DOWNLOAD_URL); }
+
+void TForm1::LogLine(const std::string& line) { log->appendPlainText(Q(line)); }
+
+void TForm1::StatusText(const std::string& text) { StatusText1->setText(Q(text)); }
+
+void TForm1::ShowMessage(const std::string& text, const std::string& detail) {
+  if (ShowMessageHook) {
+    ShowMessageHook(text, detail);
+    return;
+  }
+  QMessageBox box(QMessageBox::Warning, windowTitle(), Q(text), QMessageBox::Ok, this);
+  if (!detail.empty()) box.setInformativeText(Q(detail));
+  box.exec();
+}
+
+std::string TForm1::ChooseFile() {
+  if (ChooseFileHook) return ChooseFileHook();
+  // Default settings: no filter, no default extension, the file need not exist.
+  QFileDialog dialog(this);
+  dialog.setObjectName("OpenDialog1");
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return "";
+  return S(dialog.selectedFiles().first());
+}
+
+// ---------------------------------------------------------------------------------
+// The run cycle's window side.
+
+void TForm1::SetRunState(bool active) {
+  btRun->setEnabled(!active);
+  btStop->setEnabled(active);
+}
+
+void TForm1::btRunClick() {
+  if (!btRun->isEnabled()) return;
+  btSaveClick();
+  LogLine("== RUN ==");
+  run_.Start(S(edMainFile->text()), S(edLanguage->text()));
+  // The log gets nothing more; why a run did not get going goes to the status bar.
+  if (!run_.Failure().empty() && run_.ErrorsReported() == 0) StatusText(run_.Failure());
+}
+
+void TForm1::btStopClick() {
+  setFocus();
+  if (run_.Busy()) {
+    // A statement is running below us (a nested event loop): end once it returns.
+    QTimer::singleShot(0, this, [this] { btStopClick(); });
+    return;
+  }
+  run_.Stop();
+  SetRunState(false);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!shown_) {
+    shown_ = true;
+    FormShow();
+  }
+}
+
+void TForm1::FormShow() {
+  run_.IncludedFiles.clear();
+  run_.ExpandedLines.clear();
+  edLanguage->setText("JScript");
+  ScriptCtrl = nullptr;
+  winId();
+  const bool restored = QFileInfo(Q(workspaceFile_)).exists();
+  LoadWorkspace();
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this] { ShowCaretPos(); });
+  ShowCaretPos();
+
+  std::string mainFile = initialMainFile_;
+  if (mainFile.empty() && !restored && QFileInfo(Q(ExampleMainFile())).isFile())
+    mainFile = ExampleMainFile();
+  if (!mainFile.empty()) {
+    edMainFile->setText(Q(mainFile));
+    LoadMainFile();
+  }
+}
+
+bool TForm1::FormClose() {
+  btSaveClick();
+  btStopClick();
+  run_.IncludedFiles.clear();
+  run_.ExpandedLines.clear();
+  if (ObjectCount() <= 0) return true;
+  if (ConfirmCloseWithObjectsHook) return ConfirmCloseWithObjectsHook();
+  QMessageBox box(QMessageBox::Warning, "COM Server Warning",
+                  "There are still active COM objects in this application.  One or more "
+                  "clients may have references to these objects, so manually closing "
+                  "this application may cause those client application(s) to fail.\n\n"
+                  "Are you sure you want to close this application?",
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setDefaultButton(QMessageBox::No);
+  box.setWindowModality(Qt::ApplicationModal);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (!FormClose()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  if (QuitOnClose) QCoreApplication::quit();
+}
+
+// ---------------------------------------------------------------------------------
+// Keys seen in every window of the program.
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    if (watched == edMainFile) edMainFileKeyDown(static_cast<QKeyEvent*>(event)->key());
+    ApplicationEvents1Message(watched, event);
+  }
+  return false;  // the key goes on to its window as well
+}
+
+bool TForm1::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
+  if (!receiver->isWidgetType()) return false;
+  // A key that its widget ignored travels up to the parents: act on it once.
+  if (event == lastKeyEvent_ && lastKeyReceiver_) {
+    for (const QObject* p = lastKeyReceiver_->parent(); p; p = p->parent())
+      if (p == receiver) return false;
+  }
+  lastKeyEvent_ = event;
+  lastKeyReceiver_ = receiver;
+
+  const auto* key = static_cast<QKeyEvent*>(event);
+  const Qt::KeyboardModifiers mods = key->modifiers();
+  if (mods & Qt::AltModifier) return false;  // system keys are not seen
+  const bool ctrl = mods & Qt::ControlModifier;
+  // Run and Stop may tear down the window that holds the key's widget: they wait until
+  // the key has been delivered.
+  if (key->key() == Qt::Key_F9) {
+    QTimer::singleShot(0, this, [this] { btRunClick(); });
+  } else if (key->key() == Qt::Key_S && ctrl) {
+    btSaveClick();
+  } else if (key->key() == Qt::Key_F2 && ctrl) {
+    QTimer::singleShot(0, this, [this] { btStopClick(); });
+  }
+  return false;
+}

@@ -1,0 +1,135 @@
+#pragma once
+// The workbench window: tool row, editor pages, log panel, status bar, the keys that
+// work in every window of the program, the workspace file, and the run cycle's
+// window side (Run, Stop, the error report into the log memo).
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "Unit1_runcycle.h"
+#include "u_SupScript.h"
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QStatusBar;
+class QTabWidget;
+class TComponent;
+class TMyEdit;
+
+// "Orvel configurator 1.0.2"
+std::string OrvelTitle();
+
+// Opens an address in the user's browser; a failed start is not reported.
+void OpenInBrowser(const std::string& address);
+// Replaces the desktop's URL opener (tests).
+void SetUrlOpener(std::function<void(const std::string&)> opener);
+
+class TForm1 final : public QWidget, public IWorkbenchOutput {
+  Q_OBJECT
+
+ public:
+  // `mainFile`: from the command line; it replaces the restored main file.
+  explicit TForm1(const std::string& mainFile = "", QWidget* parent = nullptr);
+  ~TForm1() override;
+  Q_DISABLE_COPY_MOVE(TForm1)
+
+  // Pages.
+  int OpenPage(const std::string& path);
+  void LoadMainFile();
+  int PageCount() const;
+  TMyEdit* PageEditor(int index) const;  // throws "MyEdit control not found"
+  void SaveWorkspace();
+  void LoadWorkspace();
+  void ShowCaretPos();
+
+  // Handlers.
+  void btRunClick();
+  void btStopClick();
+  void btSaveClick();
+  void btLoadClick();
+  void btSelectMainFileClick();
+  void btClosePageClick();
+  void btLogClearClick();
+  void btLogMinimClick();
+  void Button1Click();
+  void Button2Click();
+  void ScriptControlError(TScriptControl* sender) { run_.ScriptControlError(sender); }
+
+  // IWorkbenchOutput: the log memo and the status bar.
+  void LogLine(const std::string& line) override;
+  void StatusText(const std::string& text) override;
+
+  // The workspace file: orvel.ini beside the executable, or in the user's
+  // configuration folder when that folder cannot be written.
+  static std::string DefaultWorkspaceFileName();
+  std::string WorkspaceFileName() const { return workspaceFile_; }
+  void SetWorkspaceFileName(const std::string& path) { workspaceFile_ = path; }
+
+  // The main file of a first start without a workspace file.
+  static std::string ExampleMainFile();
+
+  TRunCycle& RunCycle() { return run_; }
+
+  // Seams for what would otherwise wait for a person (tests replace them).
+  std::function<void(const std::string& text, const std::string& detail)> ShowMessageHook;
+  std::function<std::string()> ChooseFileHook;         // "" when cancelled
+  std::function<bool()> ConfirmCloseWithObjectsHook;   // true: end anyway
+  // Ending the program when the window has closed (off in tests).
+  bool QuitOnClose = false;
+
+  // Controls, named as in the layout.
+  QWidget* Panel1 = nullptr;
+  QLabel* lbFileName = nullptr;
+  QLineEdit* edMainFile = nullptr;
+  QPushButton* btSelectMainFile = nullptr;
+  QLineEdit* edLanguage = nullptr;
+  QPushButton* btLoad = nullptr;
+  QPushButton* btSave = nullptr;
+  QPushButton* btRun = nullptr;
+  QPushButton* btStop = nullptr;
+  QLabel* lbCaretPos = nullptr;
+  QTabWidget* PageControl1 = nullptr;
+  QPushButton* btClosePage = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  QWidget* pnLog = nullptr;
+  QPlainTextEdit* log = nullptr;
+  QPushButton* btLogClear = nullptr;
+  QPushButton* btLogMinim = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QLabel* StatusText1 = nullptr;  // the status bar's one text
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildLayout();
+  void PlaceAnchoredControls();
+  void FormShow();
+  bool FormClose();  // false: the user chose to keep the program running
+  void edMainFileKeyDown(int key);
+  bool ApplicationEvents1Message(QObject* receiver, QEvent* event);
+  void ShowMessage(const std::string& text, const std::string& detail = "");
+  std::string ChooseFile();
+  void ClosePage(int index);
+  void SetRunState(bool active);
+
+  TRunCycle run_;
+  std::unique_ptr<TComponent> rootOwner_;  // owner of each run's root form
+  std::string workspaceFile_;
+  std::string initialMainFile_;
+  bool shown_ = false;
+  const QObject* lastKeyReceiver_ = nullptr;
+  const QEvent* lastKeyEvent_ = nullptr;
+};
+
+extern TForm1* Form1;

@@ -1,0 +1,134 @@
+#include "Unit1_runcycle.h"
+
+#include <iostream>
+
+#include "u_SupScript.h"
+#include "u_jobject.h"
+
+IDispatchPtr SysIntf;
+IDispatchPtr MainIntf;
+IDispatchPtr InetIntf;
+
+TRunCycle::~TRunCycle() { Stop(); }
+
+bool TRunCycle::Busy() const { return control_ && control_->Depth() > 0; }
+
+void TRunCycle::SetActive(bool active) {
+  if (active_ == active) return;
+  active_ = active;
+  if (OnActiveChange) OnActiveChange(active);
+}
+
+void TRunCycle::LogLine(const std::string& line) {
+  if (Log) {
+    Log(line);
+  } else if (IWorkbenchOutput* out = WorkbenchOutput()) {
+    out->LogLine(line);
+  } else {
+    std::cout << line << '\n' << std::flush;
+  }
+}
+
+TRunOutcome TRunCycle::Start(const std::string& mainFile, const std::string& language) {
+  failure_.clear();
+  errors_ = 0;
+  try {
+    IncludedFiles.clear();
+    ExpandedLines.clear();
+    ExpandIncludes(mainFile, ExpandedLines, IncludedFiles);
+
+    std::string code;
+    size_t size = 0;
+    for (const TExpandedLine& line : ExpandedLines) size += line.Text.size() + 2;
+    code.reserve(size);
+    for (const TExpandedLine& line : ExpandedLines) {
+      code += line.Text;
+      code += "\r\n";
+    }
+
+    SetActive(true);
+    SysIntf = CoSupScript::Create();
+    MainIntf = CoJObject::Create();
+    InetIntf = CoInet::Create();
+
+    TJObject* root = HandleOf(MainIntf);
+    if (!root) throw Exception("The main object is not a script handle");
+    SetupMainObject(root);
+
+    MainFilePath = mainFile;
+
+    // A previous control is only left over when a run attempt failed half way.
+    ScriptCtrl = nullptr;
+    control_ = std::make_unique<TScriptControl>();
+    ScriptCtrl = control_.get();
+    ScriptCtrl->SetAllowUI(false);
+    ScriptCtrl->OnError = [this](TScriptControl* sender) { ScriptControlError(sender); };
+    ScriptCtrl->SetLanguage(language);
+    ScriptCtrl->SetTimeout(-1);
+    ScriptCtrl->AddObject("sys", SysIntf, true);
+    ScriptCtrl->AddObject("main", MainIntf, true);
+    ScriptCtrl->AddObject("inet", InetIntf, true);
+
+    mainSource_ = mainFile;
+    ScriptCtrl->ExecuteStatement(code, mainSource_);
+  } catch (const std::exception& e) {
+    failure_ = e.what();
+    if (!active_) return TRunOutcome::NotStarted;
+    return errors_ > 0 ? TRunOutcome::ScriptFailed : TRunOutcome::Failed;
+  }
+  return TRunOutcome::Ran;
+}
+
+void TRunCycle::Stop() {
+  if (control_) {
+    // Cleared first: widgets torn down below may fire events, and those must find no
+    // control to run their text on.
+    ScriptCtrl = nullptr;
+    control_.reset();
+    SysIntf.reset();
+    MainIntf.reset();
+    InetIntf.reset();
+  }
+  SetActive(false);
+}
+
+namespace {
+
+// Origin codes carry the file index above the line index: file * 65536 + line.
+constexpr int64_t kOriginFileUnit = 65536;
+
+}  // namespace
+
+std::vector<std::string> TRunCycle::ErrorReport(const TScriptError& error) const {
+  std::string line = "?";
+  std::string file = "?";
+  std::string source = "?";
+  const std::string column = std::to_string(static_cast<int64_t>(error.Column) + 1);
+
+  const bool mainText = error.SourceName.empty() || error.SourceName == mainSource_;
+  if (mainText) {
+    const int n = error.Line;
+    if (n >= 1 && static_cast<size_t>(n) <= ExpandedLines.size()) {
+      const TExpandedLine& entry = ExpandedLines[n - 1];
+      source = entry.Text;
+      const int64_t fileIndex = entry.Origin / kOriginFileUnit;
+      line = std::to_string(entry.Origin % kOriginFileUnit + 1);
+      if (fileIndex >= 0 && static_cast<size_t>(fileIndex) < IncludedFiles.size())
+        file = IncludedFiles[fileIndex];
+    }
+  } else {
+    // An event statement: its own text, line and binding name.
+    file = error.SourceName;
+    if (error.Line >= 1) line = std::to_string(error.Line);
+    if (!error.Text.empty()) source = error.Text;
+  }
+  return {"err> unit (" + line + ", " + column + ") " + file, "err> " + source,
+          "err> " + error.Description};
+}
+
+void TRunCycle::ScriptControlError(TScriptControl* sender) {
+  ++errors_;
+  TScriptControl* control = sender ? sender : ScriptCtrl;
+  if (!control) return;
+  for (const std::string& line : ErrorReport(control->Error())) LogLine(line);
+}

@@ -1,0 +1,177 @@
+// Program entry: the command line, the units' start-up order and the teardown order.
+
+#include <QApplication>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "MSScriptControl_TLB.h"
+#include "Project1_TLB.h"
+#include "Unit1.h"
+#include "Unit1_runcycle.h"
+#include "test.h"
+#include "u_busserver.h"
+#include "u_inet.h"
+#include "u_jobject.h"
+#include "u_SupScript.h"
+
+namespace {
+
+const char* const kUsage =
+    "Usage:\n"
+    "  orvel [MAINFILE]                      the workbench; MAINFILE becomes the main file\n"
+    "  orvel --run FILE [--language NAME] [--no-wait]\n"
+    "                                        run FILE headless: log lines go to stdout\n"
+    "  orvel --help | --version\n"
+    "  orvel /REGSERVER | /UNREGSERVER | /AUTOMATION | /EMBEDDING   (also with \"-\")\n";
+
+struct TCommandLine {
+  bool help = false;
+  bool version = false;
+  bool run = false;
+  bool noWait = false;
+  std::string runFile;
+  std::string language = "JScript";
+  std::string mainFile;
+  std::vector<std::string> switches;  // everything after the program name
+  std::string error;
+};
+
+bool IsServerSwitch(const std::string& arg) {
+  if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-') || arg[1] == '-') return false;
+  std::string word;
+  for (char c : arg.substr(1)) word += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return word == "REGSERVER" || word == "UNREGSERVER" || word == "AUTOMATION" ||
+         word == "EMBEDDING";
+}
+
+TCommandLine ParseCommandLine(int argc, char** argv) {
+  TCommandLine cl;
+  bool languageGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    cl.switches.push_back(arg);
+    if (arg == "--help" || arg == "-h") {
+      cl.help = true;
+    } else if (arg == "--version") {
+      cl.version = true;
+    } else if (arg == "--no-wait") {
+      cl.noWait = true;
+    } else if (arg == "--run" || arg == "--language") {
+      if (i + 1 >= argc) {
+        cl.error = arg + " needs a value";
+        return cl;
+      }
+      const std::string value = argv[++i];
+      cl.switches.push_back(value);
+      if (arg == "--run") {
+        if (cl.run) {
+          cl.error = "--run given twice";
+          return cl;
+        }
+        cl.run = true;
+        cl.runFile = value;
+      } else {
+        cl.language = value;
+        languageGiven = true;
+      }
+    } else if (IsServerSwitch(arg)) {
+      // Read by StartModeFromArgs.
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+      cl.error = "unknown option " + arg;
+      return cl;
+    } else if (cl.mainFile.empty()) {
+      cl.mainFile = arg;
+    } else {
+      cl.error = "more than one main file: " + arg;
+      return cl;
+    }
+  }
+  if (!cl.run && (languageGiven || cl.noWait)) cl.error = "--language and --no-wait need --run";
+  if (cl.run && !cl.mainFile.empty()) cl.error = "--run takes one file: " + cl.mainFile;
+  return cl;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const TCommandLine cl = ParseCommandLine(argc, argv);
+  if (!cl.error.empty()) {
+    std::cerr << "orvel: " << cl.error << "\n" << kUsage;
+    return 2;
+  }
+  if (cl.help) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (cl.version) {
+    std::cout << OrvelTitle() << "\n";
+    return 0;
+  }
+
+  // Unit start-up, before any window.
+  const TStartMode mode = StartModeFromArgs(cl.switches);
+  InitJObjectUnit();
+  InitSupScriptUnit();
+  InitInetUnit();
+  InitScriptEngine();  // the engine must start before the window toolkit
+
+  // A headless run needs no display: without one, windows are built offscreen.
+  if (cl.run && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
+      !std::getenv("WAYLAND_DISPLAY"))
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+  int status = 0;
+  {
+    QApplication app(argc, argv);
+
+    if (mode == TStartMode::smRegServer || mode == TStartMode::smUnregServer) {
+      std::string error;
+      const bool ok = mode == TStartMode::smRegServer ? RegisterAutomationServer(error)
+                                                      : UnregisterAutomationServer(error);
+      if (!ok) {
+        std::cerr << "orvel: " << error << std::endl;
+        status = 1;
+      }
+    } else if (cl.run) {
+      status = RunHeadless(cl.runFile, cl.language, cl.noWait);
+    } else {
+      std::string error;
+      if (!StartAutomationServer(mode, error) && mode == TStartMode::smAutomation) {
+        std::cerr << "orvel: " << error << std::endl;
+        status = 1;
+      } else {
+        if (!error.empty()) std::cerr << "orvel: automation server: " << error << std::endl;
+        Form1 = new TForm1(cl.mainFile);
+        Form2 = new TForm2();
+        SetShowWorkbenchHandler([] {
+          if (Form1) {
+            Form1->show();
+            Form1->raise();
+            Form1->activateWindow();
+          }
+        });
+        if (mode != TStartMode::smAutomation || AutomationServerNeedsWindow()) Form1->show();
+        // In automation mode the server quits the loop after the last release.
+        app.setQuitOnLastWindowClosed(mode != TStartMode::smAutomation);
+        status = app.exec();
+        SetShowWorkbenchHandler(nullptr);
+        // Teardown: the window stops its run, then the units end in a fixed order.
+        delete Form2;
+        Form2 = nullptr;
+        delete Form1;
+        Form1 = nullptr;
+      }
+    }
+    StopAutomationServer();
+    SysIntf.reset();
+    MainIntf.reset();
+    InetIntf.reset();
+    FinalizeJObjectUnit();
+    ShutdownInetTools();
+    ShutdownScriptEngine();
+  }
+  return status;
+}

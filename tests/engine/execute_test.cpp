@@ -139,3 +139,26 @@ TEST_F(EngineTest, DestroyReleasesEverything) {
   EXPECT_EQ(refused, 6);
   EXPECT_TRUE(Sys().Lines.empty());
 }
+
+// Collections the engine starts by itself, in the middle of statements and nested
+// statements, neither release a handle still reachable nor keep one that is not.
+TEST_F(EngineTest, CollectionsDuringScriptsKeepCountsRight) {
+  const int before = FakesAlive();
+  Run("var kept = [];"
+      "for (var i = 0; i < 60000; ++i) {"
+      "  var h = main.nw('A');"
+      "  if (i % 100 == 0) kept.push(h);"
+      "  var junk = new Array(64).fill(i);"
+      "}"
+      "h = null;"
+      "main.propSet('run', 'for (var j = 0; j < 20000; ++j) main.nw(\"B\").propSet(\"x\", j);');"
+      "for (var k = 0; k < kept.length; ++k)"
+      "  if (kept[k].propGet('className') !== 'A') throw new Error('lost ' + k);");
+  control_->CollectGarbage();
+  control_->ReleasePending();
+  EXPECT_EQ(FakesAlive(), before + 600);
+  Run("kept = null;");
+  control_->CollectGarbage();
+  control_->ReleasePending();
+  EXPECT_EQ(FakesAlive(), before);
+}

@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -426,27 +427,27 @@ class TArgumentList {
   explicit TArgumentList(unsigned count) {
     auto& pool = Pool();
     if (pool.empty()) {
-      list_ = new std::vector<Variant>;
+      list_ = std::make_unique<std::vector<Variant>>();
     } else {
-      list_ = pool.back();
+      list_ = std::move(pool.back());
       pool.pop_back();
     }
     list_->resize(count);
   }
   ~TArgumentList() {
     list_->clear();
-    Pool().push_back(list_);
+    Pool().push_back(std::move(list_));
   }
   TArgumentList(const TArgumentList&) = delete;
   TArgumentList& operator=(const TArgumentList&) = delete;
   std::vector<Variant>& operator*() { return *list_; }
 
  private:
-  static std::vector<std::vector<Variant>*>& Pool() {
-    static std::vector<std::vector<Variant>*> pool;
+  static std::vector<std::unique_ptr<std::vector<Variant>>>& Pool() {
+    static std::vector<std::unique_ptr<std::vector<Variant>>> pool;
     return pool;
   }
-  std::vector<Variant>* list_;
+  std::unique_ptr<std::vector<Variant>> list_;
 };
 
 bool HostMethod(JSContext* cx, unsigned argc, JS::Value* vp) {

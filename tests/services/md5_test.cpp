@@ -1,6 +1,5 @@
 #include "md5.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,8 +19,14 @@ std::string Hex(const std::string& text) {
   return DigestToHex(DigestString(text));
 }
 
-// The test suite of RFC 1321, in the upper-case form the system prints.
-TEST(Md5, MatchesTheReferenceTestSuite) {
+std::string RandomBytes(size_t size) {
+  std::mt19937 random(static_cast<unsigned>(size));
+  std::string data(size, '\0');
+  for (char& c : data) c = static_cast<char>(random());
+  return data;
+}
+
+TEST(Md5, MatchesTheReferenceTestSuiteInUpperCase) {
   EXPECT_EQ(Hex(""), "D41D8CD98F00B204E9800998ECF8427E");
   EXPECT_EQ(Hex("a"), "0CC175B9C0F1B6A831C399E269772661");
   EXPECT_EQ(Hex("abc"), "900150983CD24FB0D6963F7D28E17F72");
@@ -29,35 +34,31 @@ TEST(Md5, MatchesTheReferenceTestSuite) {
   EXPECT_EQ(Hex("abcdefghijklmnopqrstuvwxyz"), "C3FCD3D76192E4007DFB496CCA67E13B");
   EXPECT_EQ(Hex("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"),
             "D174AB98D277D9F5A5611C2C9F419D9F");
-  EXPECT_EQ(Hex("1234567890123456789012345678901234567890123456789012345678901234567890"
-                "1234567890"),
+  EXPECT_EQ(Hex("12345678901234567890123456789012345678901234567890"
+                "123456789012345678901234567890"),
             "57EDF4A22BE3C955AC49DA2E2107B67A");
-  // Bytes are hashed as they are: a NUL inside counts, UTF-8 is not converted.
-  EXPECT_NE(Hex(std::string("a\0b", 3)), Hex("ab"));
-  EXPECT_EQ(DigestString("\xC3\xA9"), DigestBuffer("\xC3\xA9", 2));
+  EXPECT_NE(Hex(std::string("a\0b", 3)), Hex("ab"));  // every byte counts, NUL too
 }
 
 // Splitting the input at block and padding boundaries must not change the digest.
 TEST(Md5, FeedingInPiecesGivesTheSameDigestAsOnePiece) {
-  std::mt19937 random(7);
-  std::string data(1000, '\0');
-  for (char& c : data) c = static_cast<char>(random());
-  for (size_t length : {55u, 56u, 63u, 64u, 65u, 119u, 120u, 128u, 1000u}) {
-    const Digest whole = DigestBuffer(data.data(), length);
-    for (size_t piece : {1u, 3u, 63u, 64u, 65u}) {
+  const std::string data = RandomBytes(1000);
+  for (size_t length : {55u, 56u, 63u, 64u, 65u, 120u, 1000u}) {
+    for (size_t piece : {1u, 63u, 64u, 65u}) {
       DigestContext context;
       DigestInit(context);
       for (size_t at = 0; at < length; at += piece)
         DigestUpdate(context, data.data() + at, std::min(piece, length - at));
-      EXPECT_EQ(DigestFinal(context), whole) << "length " << length << " piece " << piece;
+      EXPECT_EQ(DigestFinal(context), DigestBuffer(data.data(), length)) << length << "/" << piece;
     }
   }
 }
 
+// Files of 512 MiB and more pass 2^32 message bits.
 TEST(Md5, TheBitCountCarriesIntoItsHighWordAndTheContextIsWipedAfterwards) {
   DigestContext context;
   DigestInit(context);
-  context.Count[0] = 0xFFFFFFF8u;  // one byte short of 2^32 bits
+  context.Count[0] = 0xFFFFFFF8u;
   DigestUpdate(context, "ab", 2);
   EXPECT_EQ(context.Count[1], 1u);
   EXPECT_EQ(context.Count[0], 8u);
@@ -74,9 +75,8 @@ class Md5FileTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
   std::string Write(const std::string& name, const std::string& data) {
-    const std::string path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary) << data;
-    return path;
+    std::ofstream(dir_ / name, std::ios::binary) << data;
+    return (dir_ / name).string();
   }
   static std::string Failure(const std::string& name) {
     try {
@@ -89,33 +89,18 @@ class Md5FileTest : public ::testing::Test {
   fs::path dir_;
 };
 
-// Sizes around the read block and several megabytes: a lost or repeated block shows.
+// Sizes around the read blocks and several megabytes: a lost or repeated block shows.
 TEST_F(Md5FileTest, FileDigestEqualsTheDigestOfItsWholeContents) {
-  std::mt19937 random(11);
-  for (size_t size : {0u, 4096u, 4097u, (1u << 20) - 1, 1u << 20, (1u << 20) + 1, 5000000u}) {
-    std::string data(size, '\0');
-    for (char& c : data) c = static_cast<char>(random());
-    const std::string path = Write("f" + std::to_string(size), data);
-    EXPECT_EQ(DigestFile(path), DigestString(data)) << size << " bytes";
+  for (size_t size : {0u, 4096u, 4097u, (1u << 20) + 1, 5000000u}) {
+    const std::string data = RandomBytes(size);
+    EXPECT_EQ(DigestFile(Write("f", data)), DigestString(data)) << size << " bytes";
   }
-  EXPECT_EQ(DigestToHex(DigestFile(Write("empty", ""))), "D41D8CD98F00B204E9800998ECF8427E");
 }
 
-TEST_F(Md5FileTest, AStreamIsHashedFromItsStartAndKeepsItsPosition) {
-  const std::string path = Write("s", "abc");
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  ::lseek(fd, 2, SEEK_SET);
-  EXPECT_EQ(DigestToHex(DigestStream(fd)), "900150983CD24FB0D6963F7D28E17F72");
-  EXPECT_EQ(::lseek(fd, 0, SEEK_CUR), 2);
-  ::close(fd);
-}
-
-TEST_F(Md5FileTest, FilesThatCannotBeReadFailWithTheNameAsPassed) {
-  EXPECT_EQ(Failure((dir_ / "missing").string()),
-            "Cannot open file " + (dir_ / "missing").string());
+TEST_F(Md5FileTest, FilesThatCannotBeReadWholeFailWithTheNameAsPassed) {
+  const std::string missing = (dir_ / "missing").string();
+  EXPECT_EQ(Failure(missing), "Cannot open file " + missing);
   EXPECT_EQ(Failure(dir_.string()), "Cannot open file " + dir_.string());
-  EXPECT_EQ(Failure(""), "Cannot open file ");
   // Devices and pipes could block or never end.
   EXPECT_EQ(Failure("/dev/zero"), "Cannot open file /dev/zero");
   ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);
@@ -125,7 +110,6 @@ TEST_F(Md5FileTest, FilesThatCannotBeReadFailWithTheNameAsPassed) {
   const std::string path = Write("busy", "data");
   {
     std::ofstream writer(path, std::ios::app);
-    ASSERT_TRUE(writer.is_open());
     EXPECT_EQ(Failure(path), "Cannot open file " + path);
   }
   EXPECT_EQ(Failure(path), "");

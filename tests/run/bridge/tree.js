@@ -20,6 +20,7 @@ tryIt(function () { f.propParent = fb; });
 var font = b1.propGet("Font");
 tryIt(function () { b1.propParent = font; });
 tryIt(function () { font.propParent; });
+tryIt(function () { b1.propParent = sys; });
 f.fr();
 f.fr();
 sys.out(sys.listObj());

@@ -1,4 +1,4 @@
-// Events bound to script text, fired by real input; string lists and bounds.
+// Events bound to script text, fired by real clicks and typing.
 #include <QTest>
 #include <QWidget>
 
@@ -111,46 +111,4 @@ TEST_F(Events, HandlesDyingAroundTheirEventsAreSafe) {
   EXPECT_FALSE(static_cast<bool>(GetMethodProp(loose, onClick)));
   QTest::mouseClick(static_cast<TControl*>(loose)->Widget(), Qt::LeftButton);
   EXPECT_EQ(Log(), "");
-}
-
-TEST_F(BridgeTest, StringListMembersReachTheListUnchanged) {
-  auto memo = Nw(main_, "TMemo", "m1");
-  EXPECT_EQ(Failure(memo, "add", {Variant("x")}), "Object not TStrings");
-  auto lines = Call(memo, "propGet", {Variant("Lines")}).AsDispatch();
-  const int before = Call(lines, "cnt").AsI4();
-  Call(lines, "add", {Variant("one")});
-  EXPECT_EQ(Call(lines, "cnt").AsI4(), before + 1);
-  Call(lines, "insert", {Variant(0), Variant("zero")});
-  EXPECT_EQ(Str(lines, "get", {Variant(0)}), "zero");
-  Call(lines, "set", {Variant(0), Variant("nil")});
-  EXPECT_EQ(Str(lines, "get", {Variant(0)}), "nil");
-  Call(lines, "clear");
-  EXPECT_EQ(Call(lines, "cnt").AsI4(), 0);
-
-  auto vle = Nw(main_, "TValueListEditor", "v1");
-  auto strings = Call(vle, "propGet", {Variant("Strings")}).AsDispatch();
-  Call(strings, "add", {Variant("k=v")});
-  const int n = Call(strings, "cnt").AsI4();
-  EXPECT_EQ(Failure(strings, "get", {Variant(n)}),
-            "List index out of bounds (" + std::to_string(n) + ")");
-  EXPECT_EQ(Failure(strings, "get", {Variant(-1)}), "List index out of bounds (-1)");
-  EXPECT_EQ(Call(strings, "cnt").AsI4(), n);
-}
-
-TEST_F(BridgeTest, SetBoundsOnControlsOnly) {
-  auto b = Nw(main_, "TButton", "b1");
-  Call(b, "setBounds", {Variant(5), Variant(6), Variant(70), Variant(30)});
-  auto* c = static_cast<TControl*>(Obj(b));
-  EXPECT_EQ(c->Left(), 5);
-  EXPECT_EQ(c->Top(), 6);
-  EXPECT_EQ(c->Width(), 70);
-  EXPECT_EQ(c->Height(), 30);
-  auto font = Call(b, "propGet", {Variant("Font")}).AsDispatch();
-  EXPECT_EQ(Failure(font, "setBounds", {Variant(0), Variant(0), Variant(1), Variant(1)}),
-            "Объект не контрол");
-  font.reset();
-  Call(b, "fr");
-  EXPECT_EQ(Failure(b, "setBounds", {Variant(0), Variant(0), Variant(1), Variant(1)}),
-            "Объект не контрол");
-  EXPECT_EQ(Failure(b, "cnt"), "Object not TStrings");
 }

@@ -145,6 +145,23 @@ void AppendUtf16(std::string& out, const char16_t* s, size_t n) {
 // block that a collector thread must free later.
 constexpr size_t kInternedLength = 128;
 
+// The bytes of a string whose characters are all below 256; empty otherwise.
+std::string NarrowToBytes(JSContext* cx, JSString* str) {
+  JSLinearString* linear = JS_EnsureLinearString(cx, str);
+  if (!linear) {
+    JS_ClearPendingException(cx);
+    return std::string();
+  }
+  const size_t n = JS::GetLinearStringLength(linear);
+  std::string out(n, '\0');
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t c = JS::GetLinearStringCharAt(linear, i);
+    if (c > 0xFF) return std::string();
+    out[i] = char(c);
+  }
+  return out;
+}
+
 [[nodiscard]] JSString* NewString(JSContext* cx, std::string_view s) {
   bool ascii = true;
   for (char c : s)
@@ -756,6 +773,8 @@ bool TScriptControl::Impl::FrameLocation(JSContext* cx, JS::HandleObject stack,
       JS_ClearPendingException(cx);
       return false;
     }
+    // The engine widens a file name byte by byte: take the bytes back.
+    if (!texts.count(name)) name = NarrowToBytes(cx, source);
     if (texts.count(name)) {
       uint32_t line = 0, column = 0;
       JS::GetSavedFrameLine(cx, nullptr, frame, &line);

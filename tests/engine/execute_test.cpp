@@ -47,6 +47,12 @@ TEST_F(EngineTest, ErrorInFunctionOfEarlierStatement) {
   EXPECT_EQ(err.Column, 4);
   EXPECT_EQ(err.SourceName, "main.js");
   EXPECT_EQ(err.Text, "    null.x;");
+  // Source names are file names: any bytes, not only ASCII.
+  Run("function g() {\n  var x = 1; null.x;\n}", "/home/jürgen/main.js");
+  err = Fail("g();", "b1.OnClick");
+  EXPECT_EQ(err.SourceName, "/home/jürgen/main.js");
+  EXPECT_EQ(err.Line, 2);
+  EXPECT_EQ(err.Column, 13);
   // The statement's own errors stay in its own text.
   err = Fail("\n  f(", "b1.OnClick");
   EXPECT_EQ(err.Line, 2);

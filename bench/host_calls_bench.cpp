@@ -31,9 +31,8 @@ struct TCase {
 
 // Seconds for one loop of kCalls iterations running `body`.
 double TimeLoop(TScriptControl& control, const std::string& body) {
-  const std::string text =
-      "(function () { var r, o = {x: 1}; for (var i = 0; i < " + std::to_string(kCalls) +
-      "; ++i) { " + body + "; } return r; })();";
+  const std::string text = "(function () { var r, o = {x: 1}; for (var i = 0; i < " +
+                           std::to_string(kCalls) + "; ++i) { " + body + "; } return r; })();";
   const auto start = Clock::now();
   control.ExecuteStatement(text, "bench");
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -63,13 +62,11 @@ int main() {
     control.AddObject("sys", IDispatchPtr(new TSupScript), true);
     control.ExecuteStatement("function f(x) { return x + 1; }", "bench");
     const double emptyLoop = Best(control, "r = i");
-    for (TCase& c : cases)
-      c.rate = kCalls / std::max(Best(control, c.body) - emptyLoop, 1e-9);
+    for (TCase& c : cases) c.rate = kCalls / std::max(Best(control, c.body) - emptyLoop, 1e-9);
   }
   const double bare = cases.back().rate;
   std::printf("%-32s %14s %10s\n", "call", "calls/second", "vs native");
-  for (const TCase& c : cases)
-    std::printf("%-32s %14.0f %9.2fx\n", c.label, c.rate, bare / c.rate);
+  for (const TCase& c : cases) std::printf("%-32s %14.0f %9.2fx\n", c.label, c.rate, bare / c.rate);
   const double worst = bare / std::min(cases[0].rate, cases[1].rate);
   std::printf("\ntarget: a host call within 10x of a bare native call: %s (worst %.1fx)\n",
               worst <= 10 ? "met" : "not met", worst);

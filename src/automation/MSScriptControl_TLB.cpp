@@ -4,8 +4,6 @@
 
 #include "MSScriptControl_TLB.h"
 
-#include <jsapi.h>
-#include <jsfriendapi.h>
 #include <js/CallAndConstruct.h>
 #include <js/CompilationAndEvaluation.h>
 #include <js/Conversions.h>
@@ -20,6 +18,8 @@
 #include <js/SourceText.h>
 #include <js/Stack.h>
 #include <js/String.h>
+#include <jsapi.h>
+#include <jsfriendapi.h>
 #include <mozilla/FloatingPoint.h>
 #include <sys/resource.h>
 
@@ -337,15 +337,17 @@ constexpr size_t kFnDispIdSlot = 1;    // and the member's dispatch identifier
 bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp);
 void HostFinalize(JS::GCContext* gcx, JSObject* obj);
 
-const JSClassOps kHostOps = {
-    nullptr, nullptr, nullptr, nullptr, HostResolve, nullptr, HostFinalize, nullptr, nullptr,
-    nullptr};
+const JSClassOps kHostOps = {nullptr, nullptr,      nullptr, nullptr, HostResolve,
+                             nullptr, HostFinalize, nullptr, nullptr, nullptr};
 // Finalized on the main thread: the finalizer touches the release queue.
-const JSClass kHostClass = {"HostObject",
-                            JSCLASS_HAS_RESERVED_SLOTS(1) | JSCLASS_FOREGROUND_FINALIZE,
-                            &kHostOps, nullptr, nullptr, nullptr};
+const JSClass kHostClass = {
+    "HostObject", JSCLASS_HAS_RESERVED_SLOTS(1) | JSCLASS_FOREGROUND_FINALIZE,
+    &kHostOps,    nullptr,
+    nullptr,      nullptr};
 
-bool IsHost(JSObject* obj) { return JS::GetClass(obj) == &kHostClass; }
+bool IsHost(JSObject* obj) {
+  return JS::GetClass(obj) == &kHostClass;
+}
 
 TAutoObject* HostOf(JSObject* obj) {
   return JS::GetMaybePtrFromReservedSlot<TAutoObject>(obj, kHostSlot);
@@ -544,17 +546,15 @@ bool DefineMember(JSContext* cx, JS::HandleObject holder, JS::HandleObject wrapp
     if (m.Kind == MemberKind::PropertyPut) put = true;
   }
   if (method) {
-    JS::RootedObject fn(cx, NewMemberFunction(cx, HostMethod, unsigned(method->Params.size()),
-                                              id, wrapper, dispId));
+    JS::RootedObject fn(cx, NewMemberFunction(cx, HostMethod, unsigned(method->Params.size()), id,
+                                              wrapper, dispId));
     if (!fn) return false;
     JS::RootedValue value(cx, JS::ObjectValue(*fn));
     if (!JS_DefinePropertyById(cx, holder, id, value, attrs)) return false;
   } else if (get || put) {
     JS::RootedObject getter(cx), setter(cx);
-    if (get && !(getter = NewMemberFunction(cx, HostGetter, 0, id, wrapper, dispId)))
-      return false;
-    if (put && !(setter = NewMemberFunction(cx, HostSetter, 1, id, wrapper, dispId)))
-      return false;
+    if (get && !(getter = NewMemberFunction(cx, HostGetter, 0, id, wrapper, dispId))) return false;
+    if (put && !(setter = NewMemberFunction(cx, HostSetter, 1, id, wrapper, dispId))) return false;
     if (!JS_DefinePropertyById(cx, holder, id, getter, setter, attrs & ~JSPROP_READONLY))
       return false;
   } else {
@@ -599,18 +599,11 @@ bool ErrorDescriptionSet(JSContext* cx, unsigned argc, JS::Value* vp) {
 
 bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp);
 
-const JSClassOps kGlobalOps = {nullptr,
-                               nullptr,
-                               nullptr,
-                               JS_NewEnumerateStandardClasses,
-                               GlobalResolve,
-                               nullptr,
-                               nullptr,
-                               nullptr,
-                               nullptr,
-                               JS_GlobalObjectTraceHook};
+const JSClassOps kGlobalOps = {
+    nullptr, nullptr, nullptr, JS_NewEnumerateStandardClasses, GlobalResolve, nullptr,
+    nullptr, nullptr, nullptr, JS_GlobalObjectTraceHook};
 const JSClass kGlobalClass = {"global", JSCLASS_GLOBAL_FLAGS, &kGlobalOps, nullptr, nullptr,
-                               nullptr};
+                              nullptr};
 
 // Restores a depth counter on every way out of ExecuteStatement and releases queued
 // references when the outermost call of all controls returns.
@@ -679,8 +672,7 @@ bool TScriptControl::Impl::ResolveGlobalMember(JSContext* cx, JS::HandleObject g
     if (!item.AddMembers || item.Object->Interface().IdOfName(name) == -1) continue;
     JS::RootedObject wrapper(cx, Wrap(cx, item.Object.get()));
     if (!wrapper) return false;
-    return DefineMember(cx, global, wrapper, item.Object.get(), id, kGlobalMemberAttrs,
-                        resolvedp);
+    return DefineMember(cx, global, wrapper, item.Object.get(), id, kGlobalMemberAttrs, resolvedp);
   }
   return true;
 }
@@ -758,15 +750,13 @@ void SweepWrappers(JSTracer* trc, void*) {
 
 }  // namespace
 
-bool TScriptControl::Impl::FrameLocation(JSContext* cx, JS::HandleObject stack,
-                                         TScriptError& err) {
+bool TScriptControl::Impl::FrameLocation(JSContext* cx, JS::HandleObject stack, TScriptError& err) {
   // The first frame in one of our texts: code that eval or Function compiled has
   // lines of its own, which mean nothing in the executed text.
   JS::RootedObject frame(cx, stack);
   while (frame) {
     JS::RootedString source(cx);
-    if (JS::GetSavedFrameSource(cx, nullptr, frame, &source) != JS::SavedFrameResult::Ok ||
-        !source)
+    if (JS::GetSavedFrameSource(cx, nullptr, frame, &source) != JS::SavedFrameResult::Ok || !source)
       return false;
     std::string name;
     if (!ToUtf8(cx, source, name)) {
@@ -879,8 +869,8 @@ TScriptControl::TScriptControl() : impl_(std::make_unique<Impl>()) {
     JSAutoRealm realm(cx, global);
     JS::RootedObject errorProto(cx);
     if (!JS_GetClassPrototype(cx, JSProto_Error, &errorProto) ||
-        !JS_DefineProperty(cx, errorProto, "description", ErrorDescriptionGet,
-                           ErrorDescriptionSet, 0)) {
+        !JS_DefineProperty(cx, errorProto, "description", ErrorDescriptionGet, ErrorDescriptionSet,
+                           0)) {
       const std::string msg = TakePendingMessage(cx);
       JS::SetReservedSlot(global, kGlobalImplSlot, JS::PrivateValue(nullptr));
       throw Exception("The script engine could not set up its global scope: " + msg);
@@ -981,7 +971,9 @@ void TScriptControl::ExecuteStatement(const std::string& text, const std::string
   throw Exception(error_.Description);
 }
 
-void TScriptControl::ReleasePending() { DrainPending(); }
+void TScriptControl::ReleasePending() {
+  DrainPending();
+}
 
 void TScriptControl::CollectGarbage() {
   JS_GC(impl_->cx);

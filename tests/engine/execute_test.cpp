@@ -98,7 +98,8 @@ TEST_F(EngineTest, PersistentScopeAndReentry) {
 TEST_F(EngineTest, LanguageNames) {
   TScriptControl c;
   EXPECT_THROW(c.ExecuteStatement("1"), Exception) << "no language yet";
-  for (const char* name : {"jscript", "JAVASCRIPT", "ECMAScript"}) EXPECT_NO_THROW(c.SetLanguage(name));
+  for (const char* name : {"jscript", "JAVASCRIPT", "ECMAScript"})
+    EXPECT_NO_THROW(c.SetLanguage(name));
   EXPECT_THROW(c.SetLanguage("VBScript"), Exception);
   EXPECT_EQ(c.Language(), "ECMAScript");
   EXPECT_THROW(control_->AddObject("sys", MakeFake<TFakeSup>(), true), Exception);

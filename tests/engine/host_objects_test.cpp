@@ -46,8 +46,7 @@ TEST_F(EngineTest, HostFailuresAreCatchableErrors) {
   EXPECT_EQ(RunOne("try { sys.sleep(-1) } catch (e) { sys.out(e.message + '|' + "
                    "e.description + '|' + (e instanceof Error)) }"),
             "Объект не контрол|Объект не контрол|true");
-  EXPECT_EQ(RunOne("try { sys.md5_file('x') } catch (e) { sys.out('[' + e.message + ']') }"),
-            "[]");
+  EXPECT_EQ(RunOne("try { sys.md5_file('x') } catch (e) { sys.out('[' + e.message + ']') }"), "[]");
   EXPECT_EQ(RunOne("try { inet.headers('u') } catch (e) { sys.out(e.message + ' ' + e.number) }"),
             "refused " + std::to_string(static_cast<int32_t>(0x80004005)));
   EXPECT_EQ(RunOne("try { sys.sleep() } catch (e) { sys.out(e.message + ' ' + e.number) }"),
@@ -67,8 +66,7 @@ TEST_F(EngineTest, SameObjectIsSameScriptObject) {
   Sys().Objects["main"] = mainObj_;
   Sys().Objects["x"] = MakeFake<TFakeInet>();
   EXPECT_EQ(RunOne("sys.out(String(sys.getObj('main') === main))"), "true");
-  EXPECT_EQ(RunOne("sys.out(String(sys.getObj('x') === sys.getObj('X'.toLowerCase())))"),
-            "true");
+  EXPECT_EQ(RunOne("sys.out(String(sys.getObj('x') === sys.getObj('X'.toLowerCase())))"), "true");
   EXPECT_EQ(RunOne("var a = sys.getObj('x'); a.mark = 1; sys.out(String(sys.getObj('x').mark))"),
             "1");
   EXPECT_EQ(RunOne("sys.out(String(main.nw('A') === main.nw('A')))"), "false");

@@ -267,6 +267,15 @@ void EndEngineAtExit() {
   if (!e.cx) JS_ShutDown();
 }
 
+// Releases run from destructors and safe points where no caller could take a failure;
+// an object whose teardown fails must not end the program.
+void ReleaseQuietly(TAutoObject* obj) {
+  try {
+    obj->Release();
+  } catch (...) {
+  }
+}
+
 void DrainPending() {
   TEngine& e = Engine();
   if (e.depth > 0 || e.draining) return;
@@ -274,7 +283,7 @@ void DrainPending() {
   while (!e.pending.empty()) {
     std::vector<TAutoObject*> batch;
     batch.swap(e.pending);
-    for (TAutoObject* obj : batch) obj->Release();
+    for (TAutoObject* obj : batch) ReleaseQuietly(obj);
   }
   e.draining = false;
 }
@@ -907,8 +916,13 @@ TScriptControl::~TScriptControl() {
   if (Engine().depth == 0) JS_GC(cx);
 
   // Releases last: they may destroy components, which may fire events into scripts.
-  for (TAutoObject* obj : held) obj->Release();
-  items.clear();
+  for (TAutoObject* obj : held) ReleaseQuietly(obj);
+  for (Impl::TItem& item : items) {
+    try {
+      item.Object.reset();
+    } catch (...) {
+    }
+  }
   DrainPending();
 }
 

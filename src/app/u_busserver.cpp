@@ -21,7 +21,6 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
-
 #include <cstring>
 #include <map>
 #include <memory>
@@ -37,26 +36,39 @@ namespace {
 
 const char* const kErrorPrefix = "org.orvel.Workbench.Error.";
 const char* const kAnnotation = "org.orvel.Workbench.";
+// The holder of objects made with CreateDetached and of everything reached through
+// them: no client, so a shell's one-call clients can build on each other's results.
+const QString kDetached;
 
 const char* Signature(VarType t) {
   switch (t) {
-    case VarType::BStr: return "s";
+    case VarType::BStr:
+      return "s";
     case VarType::I4:
-    case VarType::Int: return "i";
-    case VarType::UI4: return "u";
-    case VarType::R8: return "d";
-    case VarType::Bool: return "b";
-    case VarType::Dispatch: return "o";
-    default: return "v";
+    case VarType::Int:
+      return "i";
+    case VarType::UI4:
+      return "u";
+    case VarType::R8:
+      return "d";
+    case VarType::Bool:
+      return "b";
+    case VarType::Dispatch:
+      return "o";
+    default:
+      return "v";
   }
 }
 
 // The bus method of a member: property halves become get_/put_ methods.
 QString BusMethodName(const TMemberInfo& m) {
   switch (m.Kind) {
-    case MemberKind::PropertyGet: return "get_" + QString::fromLatin1(m.Name);
-    case MemberKind::PropertyPut: return "put_" + QString::fromLatin1(m.Name);
-    case MemberKind::Method: break;
+    case MemberKind::PropertyGet:
+      return "get_" + QString::fromLatin1(m.Name);
+    case MemberKind::PropertyPut:
+      return "put_" + QString::fromLatin1(m.Name);
+    case MemberKind::Method:
+      break;
   }
   return QString::fromLatin1(m.Name);
 }
@@ -68,7 +80,8 @@ QString Annotation(const char* name, const QString& value, const char* indent) {
 }
 
 QString InterfaceXml(const TInterfaceInfo& intf) {
-  QString x = QStringLiteral("  <interface name=\"%1\">\n").arg(QString::fromStdString(BusInterfaceName(intf)));
+  QString x = QStringLiteral("  <interface name=\"%1\">\n")
+                  .arg(QString::fromStdString(BusInterfaceName(intf)));
   x += Annotation("IID", QLatin1String(intf.IID), "    ");
   x += Annotation("HelpString", QLatin1String(intf.HelpString), "    ");
   for (const TCoClassInfo* c : Project1Library.CoClasses) {
@@ -139,6 +152,10 @@ QString FactoryInterfaceXml() {
   x += Annotation("TypeLib.Types", order.join(' '), "    ");
   x += QStringLiteral(
       "    <method name=\"Create\">\n"
+      "      <arg name=\"progIdOrClsid\" type=\"s\" direction=\"in\"/>\n"
+      "      <arg name=\"object\" type=\"o\" direction=\"out\"/>\n"
+      "    </method>\n"
+      "    <method name=\"CreateDetached\">\n"
       "      <arg name=\"progIdOrClsid\" type=\"s\" direction=\"in\"/>\n"
       "      <arg name=\"object\" type=\"o\" direction=\"out\"/>\n"
       "    </method>\n"
@@ -226,7 +243,9 @@ bool WriteRegistrationFiles(std::string& error) {
 class TBusServer final : public QDBusVirtualObject {
  public:
   TBusServer(TStartMode mode, const QDBusConnection& conn)
-      : mode_(mode), conn_(conn), watcher_(QString(), conn, QDBusServiceWatcher::WatchForUnregistration) {
+      : mode_(mode),
+        conn_(conn),
+        watcher_(QString(), conn, QDBusServiceWatcher::WatchForUnregistration) {
     QObject::connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this,
                      [this](const QString& client) { ClientLeft(client); });
   }
@@ -249,7 +268,8 @@ class TBusServer final : public QDBusVirtualObject {
   QString introspect(const QString& path) const override {
     // Qt asks for the interfaces of a path; children are listed in handleMessage.
     if (path == QLatin1String(kFactoryPath)) return FactoryInterfaceXml();
-    if (const TExported* e = Lookup(path)) return InterfaceXml(e->obj->Interface()) + ObjectInterfaceXml();
+    if (const TExported* e = Lookup(path))
+      return InterfaceXml(e->obj->Interface()) + ObjectInterfaceXml();
     return QString();
   }
 
@@ -259,7 +279,8 @@ class TBusServer final : public QDBusVirtualObject {
     const QString intf = msg.interface();
     const QString member = msg.member();
 
-    if (intf == QLatin1String("org.freedesktop.DBus.Introspectable") && member == QLatin1String("Introspect")) {
+    if (intf == QLatin1String("org.freedesktop.DBus.Introspectable") &&
+        member == QLatin1String("Introspect")) {
       conn.send(msg.createReply(IntrospectPath(path)));
       return true;
     }
@@ -267,7 +288,8 @@ class TBusServer final : public QDBusVirtualObject {
 
     TExported* e = Lookup(path);
     if (!e) {
-      if (path.startsWith(QLatin1String(kObjectPathPrefix)) || path + '/' == QLatin1String(kObjectPathPrefix)) {
+      if (path.startsWith(QLatin1String(kObjectPathPrefix)) ||
+          path + '/' == QLatin1String(kObjectPathPrefix)) {
         conn.send(msg.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"),
                                        "No such object: " + path));
         return true;
@@ -289,7 +311,8 @@ class TBusServer final : public QDBusVirtualObject {
   QDBusObjectPath Export(const IDispatchPtr& obj, const QString& client) {
     TExported& e = exported_[obj->Serial()];
     if (!e.obj) e.obj = obj;
-    if (e.holders.insert(client).second && !watcher_.watchedServices().contains(client))
+    if (e.holders.insert(client).second && !client.isEmpty() &&
+        !watcher_.watchedServices().contains(client))
       watcher_.addWatchedService(client);
     return QDBusObjectPath(QString::fromLatin1(kObjectPathPrefix) + QString::number(obj->Serial()));
   }
@@ -308,16 +331,20 @@ class TBusServer final : public QDBusVirtualObject {
     auto it = exported_.find(serial);
     return it == exported_.end() ? nullptr : &it->second;
   }
-  const TExported* Lookup(const QString& path) const { return const_cast<TBusServer*>(this)->Lookup(path); }
+  const TExported* Lookup(const QString& path) const {
+    return const_cast<TBusServer*>(this)->Lookup(path);
+  }
 
   QString IntrospectPath(const QString& path) const {
-    QString x = QLatin1String(kDocType) + QStringLiteral("<node>\n") + QLatin1String(kIntrospectable);
+    QString x =
+        QLatin1String(kDocType) + QStringLiteral("<node>\n") + QLatin1String(kIntrospectable);
     const QString objects = QString::fromLatin1(kObjectPathPrefix).chopped(1);
     if (path == QLatin1String(kFactoryPath)) {
       x += FactoryInterfaceXml();
       x += QStringLiteral("  <node name=\"objects\"/>\n");
     } else if (path == objects) {
-      for (const auto& [serial, e] : exported_) x += QStringLiteral("  <node name=\"%1\"/>\n").arg(serial);
+      for (const auto& [serial, e] : exported_)
+        x += QStringLiteral("  <node name=\"%1\"/>\n").arg(serial);
     } else if (const TExported* e = Lookup(path)) {
       x += InterfaceXml(e->obj->Interface()) + ObjectInterfaceXml();
     }
@@ -327,7 +354,8 @@ class TBusServer final : public QDBusVirtualObject {
   void Release(const IDispatchPtr& obj, const QString& client) {
     auto it = exported_.find(obj->Serial());
     if (it == exported_.end() || it->second.obj != obj) return;
-    it->second.holders.erase(client);
+    // The caller's own hold first; a detached object is released by whoever asks.
+    if (!it->second.holders.erase(client)) it->second.holders.erase(kDetached);
     if (!it->second.holders.empty()) return;
     IDispatchPtr last = std::move(it->second.obj);
     exported_.erase(it);
@@ -352,15 +380,32 @@ class TBusServer final : public QDBusVirtualObject {
   static QString ErrorName(HRESULT hr) {
     const char* name = "Error";
     switch (hr) {
-      case DISP_E_EXCEPTION: name = "Failed"; break;
-      case DISP_E_BADPARAMCOUNT: name = "BadParamCount"; break;
-      case DISP_E_TYPEMISMATCH: name = "TypeMismatch"; break;
-      case DISP_E_OVERFLOW: name = "Overflow"; break;
-      case DISP_E_UNKNOWNNAME: name = "UnknownName"; break;
-      case DISP_E_MEMBERNOTFOUND: name = "MemberNotFound"; break;
-      case DISP_E_PARAMNOTOPTIONAL: name = "ParamNotOptional"; break;
-      case REGDB_E_CLASSNOTREG: name = "ClassNotRegistered"; break;
-      default: break;
+      case DISP_E_EXCEPTION:
+        name = "Failed";
+        break;
+      case DISP_E_BADPARAMCOUNT:
+        name = "BadParamCount";
+        break;
+      case DISP_E_TYPEMISMATCH:
+        name = "TypeMismatch";
+        break;
+      case DISP_E_OVERFLOW:
+        name = "Overflow";
+        break;
+      case DISP_E_UNKNOWNNAME:
+        name = "UnknownName";
+        break;
+      case DISP_E_MEMBERNOTFOUND:
+        name = "MemberNotFound";
+        break;
+      case DISP_E_PARAMNOTOPTIONAL:
+        name = "ParamNotOptional";
+        break;
+      case REGDB_E_CLASSNOTREG:
+        name = "ClassNotRegistered";
+        break;
+      default:
+        break;
     }
     return QLatin1String(kErrorPrefix) + QLatin1String(name);
   }
@@ -370,14 +415,16 @@ class TBusServer final : public QDBusVirtualObject {
     conn.send(msg.createErrorReply(ErrorName(hr), QString::fromStdString(text)));
   }
 
-  static void InvalidArgs(const QDBusMessage& msg, const QDBusConnection& conn, const QString& text) {
+  static void InvalidArgs(const QDBusMessage& msg, const QDBusConnection& conn,
+                          const QString& text) {
     conn.send(msg.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"), text));
   }
 
   // A bus value as a variant; object paths name exported objects, "/" is no object and
   // an empty array is the empty value.
   bool FromBus(const QVariant& in, Variant& out, QString& error) {
-    if (in.userType() == qMetaTypeId<QDBusVariant>()) return FromBus(qvariant_cast<QDBusVariant>(in).variant(), out, error);
+    if (in.userType() == qMetaTypeId<QDBusVariant>())
+      return FromBus(qvariant_cast<QDBusVariant>(in).variant(), out, error);
     if (in.userType() == qMetaTypeId<QDBusObjectPath>()) {
       const QString p = qvariant_cast<QDBusObjectPath>(in).path();
       if (p == QLatin1String("/")) {
@@ -406,22 +453,34 @@ class TBusServer final : public QDBusVirtualObject {
       return false;
     }
     switch (in.userType()) {
-      case QMetaType::QString: out = Variant(in.toString().toStdString()); return true;
-      case QMetaType::Bool: out = Variant(in.toBool()); return true;
+      case QMetaType::QString:
+        out = Variant(in.toString().toStdString());
+        return true;
+      case QMetaType::Bool:
+        out = Variant(in.toBool());
+        return true;
       case QMetaType::Int:
       case QMetaType::Short:
       case QMetaType::UShort:
-      case QMetaType::UChar: out = Variant(static_cast<int32_t>(in.toInt())); return true;
-      case QMetaType::UInt: out = Variant::FromUI4(in.toUInt()); return true;
-      case QMetaType::Double: out = Variant(in.toDouble()); return true;
+      case QMetaType::UChar:
+        out = Variant(static_cast<int32_t>(in.toInt()));
+        return true;
+      case QMetaType::UInt:
+        out = Variant::FromUI4(in.toUInt());
+        return true;
+      case QMetaType::Double:
+        out = Variant(in.toDouble());
+        return true;
       case QMetaType::LongLong: {
         const qlonglong v = in.toLongLong();
-        out = (v >= INT32_MIN && v <= INT32_MAX) ? Variant(static_cast<int32_t>(v)) : Variant(static_cast<double>(v));
+        out = (v >= INT32_MIN && v <= INT32_MAX) ? Variant(static_cast<int32_t>(v))
+                                                 : Variant(static_cast<double>(v));
         return true;
       }
       case QMetaType::ULongLong: {
         const qulonglong v = in.toULongLong();
-        out = v <= UINT32_MAX ? Variant::FromUI4(static_cast<uint32_t>(v)) : Variant(static_cast<double>(v));
+        out = v <= UINT32_MAX ? Variant::FromUI4(static_cast<uint32_t>(v))
+                              : Variant(static_cast<double>(v));
         return true;
       }
       case QMetaType::QStringList:
@@ -436,31 +495,43 @@ class TBusServer final : public QDBusVirtualObject {
           return true;
         }
         break;
-      default: break;
+      default:
+        break;
     }
-    error = QStringLiteral("Unsupported argument type: ") + QLatin1String(in.typeName() ? in.typeName() : "?");
+    error = QStringLiteral("Unsupported argument type: ") +
+            QLatin1String(in.typeName() ? in.typeName() : "?");
     return false;
   }
 
   QVariant ToBus(const Variant& v, const QString& client) {
     switch (v.type()) {
       case VarType::I4:
-      case VarType::Int: return QVariant(v.AsI4());
-      case VarType::UI4: return QVariant(v.AsUI4());
-      case VarType::R8: return QVariant(v.AsR8());
-      case VarType::Bool: return QVariant(v.AsBool());
-      case VarType::BStr: return QVariant(QString::fromStdString(v.AsString()));
+      case VarType::Int:
+        return QVariant(v.AsI4());
+      case VarType::UI4:
+        return QVariant(v.AsUI4());
+      case VarType::R8:
+        return QVariant(v.AsR8());
+      case VarType::Bool:
+        return QVariant(v.AsBool());
+      case VarType::BStr:
+        return QVariant(QString::fromStdString(v.AsString()));
       case VarType::Dispatch:
         if (!v.AsDispatch()) return QVariant::fromValue(QDBusObjectPath(QStringLiteral("/")));
         return QVariant::fromValue(Export(v.AsDispatch(), client));
-      default: return QVariant::fromValue(QVariantList());  // empty and null
+      default:
+        return QVariant::fromValue(QVariantList());  // empty and null
     }
   }
 
   // Runs the standard invoke and replies with the result as `resultType` ("v" wraps).
-  void InvokeAndReply(const IDispatchPtr& obj, DISPID id, uint16_t flags, const std::vector<Variant>& args,
-                      VarType resultType, const QDBusMessage& msg, const QDBusConnection& conn) {
-    const QString client = msg.service();
+  void InvokeAndReply(const IDispatchPtr& obj, DISPID id, uint16_t flags,
+                      const std::vector<Variant>& args, VarType resultType, const QDBusMessage& msg,
+                      const QDBusConnection& conn) {
+    // Handles reached through a detached object are detached too.
+    QString client = msg.service();
+    auto held = exported_.find(obj->Serial());
+    if (held != exported_.end() && held->second.holders.count(kDetached)) client = kDetached;
     TInvokeResult r = obj->Invoke(id, flags, args);
     if (r.Status == DISP_E_EXCEPTION) return ReplyError(msg, conn, r.Status, r.Excep.Description);
     if (Failed(r.Status)) {
@@ -475,8 +546,8 @@ class TBusServer final : public QDBusVirtualObject {
     conn.send(msg.createReply(value));
   }
 
-  bool ArgsFromBus(const QVariantList& in, int from, std::vector<Variant>& out, const QDBusMessage& msg,
-                   const QDBusConnection& conn) {
+  bool ArgsFromBus(const QVariantList& in, int from, std::vector<Variant>& out,
+                   const QDBusMessage& msg, const QDBusConnection& conn) {
     for (int i = from; i < in.size(); ++i) {
       Variant v;
       QString error;
@@ -489,7 +560,8 @@ class TBusServer final : public QDBusVirtualObject {
     return true;
   }
 
-  bool HandleGeneric(const IDispatchPtr& obj, const QDBusMessage& msg, const QDBusConnection& conn) {
+  bool HandleGeneric(const IDispatchPtr& obj, const QDBusMessage& msg,
+                     const QDBusConnection& conn) {
     const QString member = msg.member();
     const QVariantList in = msg.arguments();
     if (member == QLatin1String("Release")) {
@@ -502,10 +574,14 @@ class TBusServer final : public QDBusVirtualObject {
       return true;
     }
     uint16_t flags;
-    if (member == QLatin1String("Call")) flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
-    else if (member == QLatin1String("PropertyGet")) flags = DISPATCH_PROPERTYGET;
-    else if (member == QLatin1String("PropertyPut")) flags = DISPATCH_PROPERTYPUT;
-    else return false;
+    if (member == QLatin1String("Call"))
+      flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+    else if (member == QLatin1String("PropertyGet"))
+      flags = DISPATCH_PROPERTYGET;
+    else if (member == QLatin1String("PropertyPut"))
+      flags = DISPATCH_PROPERTYPUT;
+    else
+      return false;
 
     if (in.isEmpty() || in[0].userType() != QMetaType::QString) {
       InvalidArgs(msg, conn, member + " needs the member name first");
@@ -514,7 +590,8 @@ class TBusServer final : public QDBusVirtualObject {
     std::vector<Variant> args;
     if (member == QLatin1String("Call")) {
       if (in.size() != 2) {
-        InvalidArgs(msg, conn, QStringLiteral("Call takes a member name and an array of arguments"));
+        InvalidArgs(msg, conn,
+                    QStringLiteral("Call takes a member name and an array of arguments"));
         return true;
       }
       const QVariantList list = qdbus_cast<QVariantList>(in[1]);
@@ -528,8 +605,8 @@ class TBusServer final : public QDBusVirtualObject {
       ReplyError(msg, conn, hr, StatusMessage(hr) + " " + in[0].toString().toStdString());
       return true;
     }
-    InvokeAndReply(obj, id, flags, args, flags == DISPATCH_PROPERTYPUT ? VarType::Void : VarType::Variant, msg,
-                   conn);
+    InvokeAndReply(obj, id, flags, args,
+                   flags == DISPATCH_PROPERTYPUT ? VarType::Void : VarType::Variant, msg, conn);
     return true;
   }
 
@@ -553,9 +630,9 @@ class TBusServer final : public QDBusVirtualObject {
     if (!intf.isEmpty() && intf != QLatin1String(kFactoryInterface)) return false;
     const QString member = msg.member();
     const QVariantList in = msg.arguments();
-    if (member == QLatin1String("Create")) {
+    if (member == QLatin1String("Create") || member == QLatin1String("CreateDetached")) {
       if (in.size() != 1 || in[0].userType() != QMetaType::QString) {
-        InvalidArgs(msg, conn, QStringLiteral("Create takes a program or class identifier"));
+        InvalidArgs(msg, conn, member + " takes a program or class identifier");
         return true;
       }
       const std::string name = in[0].toString().toStdString();
@@ -567,7 +644,8 @@ class TBusServer final : public QDBusVirtualObject {
         ReplyError(msg, conn, hr, error);
         return true;
       }
-      conn.send(msg.createReply(QVariant::fromValue(Export(obj, msg.service()))));
+      const QString holder = member == QLatin1String("Create") ? msg.service() : kDetached;
+      conn.send(msg.createReply(QVariant::fromValue(Export(obj, holder))));
       return true;
     }
     if (member == QLatin1String("ObjectCount")) {
@@ -592,6 +670,8 @@ class TBusServer final : public QDBusVirtualObject {
 std::unique_ptr<TBusServer> g_server;
 std::function<void()> g_showHandler;
 bool g_needsWindow = false;
+// The handler is called through copies, so its state lives here.
+bool g_hadObjects = false;
 
 }  // namespace
 
@@ -608,7 +688,8 @@ std::vector<std::string> InterfaceFilePaths() {
   std::vector<std::string> paths{(folder + QLatin1String(kFactoryInterface) + ".xml").toStdString(),
                                  (folder + QLatin1String(kObjectInterface) + ".xml").toStdString()};
   for (const TInterfaceInfo* intf : Project1Library.Interfaces)
-    paths.push_back((folder + QString::fromStdString(BusInterfaceName(*intf)) + ".xml").toStdString());
+    paths.push_back(
+        (folder + QString::fromStdString(BusInterfaceName(*intf)) + ".xml").toStdString());
   return paths;
 }
 
@@ -619,7 +700,9 @@ std::string IntrospectionXml(const TInterfaceInfo* intf, bool factory) {
   return (x + QStringLiteral("</node>\n")).toStdString();
 }
 
-bool RegisterAutomationServer(std::string& error) { return WriteRegistrationFiles(error); }
+bool RegisterAutomationServer(std::string& error) {
+  return WriteRegistrationFiles(error);
+}
 
 bool UnregisterAutomationServer(std::string& error) {
   for (const TRegistrationFile& f : RegistrationFiles()) {
@@ -645,8 +728,10 @@ bool StartAutomationServer(TStartMode mode, std::string& error) {
     return false;
   }
   auto server = std::make_unique<TBusServer>(mode, conn);
-  if (!conn.registerVirtualObject(QLatin1String(kFactoryPath), server.get(), QDBusConnection::SubPath)) {
-    error = std::string("Cannot offer the objects at ") + kFactoryPath + ": another server holds the path";
+  if (!conn.registerVirtualObject(QLatin1String(kFactoryPath), server.get(),
+                                  QDBusConnection::SubPath)) {
+    error = std::string("Cannot offer the objects at ") + kFactoryPath +
+            ": another server holds the path";
     return false;
   }
   if (!conn.registerService(QLatin1String(kBusName))) {
@@ -663,10 +748,12 @@ bool StartAutomationServer(TStartMode mode, std::string& error) {
   // In automation mode the process lives while objects do: the last release ends it,
   // whoever held the object.
   if (mode == TStartMode::smAutomation) {
-    SetObjectCountHandler([seen = false](int count) mutable {
-      if (count > 0) seen = true;
-      if (count == 0 && seen && QCoreApplication::instance())
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+    g_hadObjects = ObjectCount() > 0;
+    SetObjectCountHandler([](int count) {
+      if (count > 0) g_hadObjects = true;
+      if (count == 0 && g_hadObjects && QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     });
   }
   if (!writeError.empty()) error = writeError;
@@ -689,6 +776,10 @@ void SetShowWorkbenchHandler(std::function<void()> show) {
   if (g_server) g_server->showHandler = g_showHandler;
 }
 
-bool AutomationServerNeedsWindow() { return g_server ? g_server->needsWindow : g_needsWindow; }
+bool AutomationServerNeedsWindow() {
+  return g_server ? g_server->needsWindow : g_needsWindow;
+}
 
-int ClientHeldObjectCount() { return g_server ? g_server->HeldCount() : 0; }
+int ClientHeldObjectCount() {
+  return g_server ? g_server->HeldCount() : 0;
+}

@@ -12,11 +12,11 @@
 
 // Well-known bus name and the factory's object path; created objects live below
 // ObjectPathPrefix, one path per object, named by its serial.
-extern const char* const kBusName;          // "org.orvel.Workbench"
-extern const char* const kFactoryPath;      // "/org/orvel/Workbench"
-extern const char* const kFactoryInterface; // "org.orvel.Workbench.Factory"
-extern const char* const kObjectInterface;  // "org.orvel.Workbench.Object": generic calls
-extern const char* const kObjectPathPrefix; // "/org/orvel/Workbench/objects/"
+extern const char* const kBusName;           // "org.orvel.Workbench"
+extern const char* const kFactoryPath;       // "/org/orvel/Workbench"
+extern const char* const kFactoryInterface;  // "org.orvel.Workbench.Factory"
+extern const char* const kObjectInterface;   // "org.orvel.Workbench.Object": generic calls
+extern const char* const kObjectPathPrefix;  // "/org/orvel/Workbench/objects/"
 // The bus interface of a dispatch interface: "org.orvel.Workbench." + its name.
 std::string BusInterfaceName(const TInterfaceInfo& intf);
 
@@ -36,7 +36,7 @@ bool StartAutomationServer(TStartMode mode, std::string& error);
 // Releases every object that clients still hold and leaves the bus.
 void StopAutomationServer();
 void SetShowWorkbenchHandler(std::function<void()> show);  // a client asks for the window
-bool AutomationServerNeedsWindow();  // false in automation mode until asked
+bool AutomationServerNeedsWindow();                        // false in automation mode until asked
 
 // Objects that bus clients hold now (each client holds an object at most once).
 int ClientHeldObjectCount();

@@ -45,9 +45,12 @@ std::vector<std::unique_ptr<TAutoObjectFactory>>& Factories() {
 // The flag bit of a member's kind, as the caller's invoke flags spell it.
 uint16_t KindFlag(MemberKind kind) {
   switch (kind) {
-    case MemberKind::Method: return DISPATCH_METHOD;
-    case MemberKind::PropertyGet: return DISPATCH_PROPERTYGET;
-    case MemberKind::PropertyPut: return DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF;
+    case MemberKind::Method:
+      return DISPATCH_METHOD;
+    case MemberKind::PropertyGet:
+      return DISPATCH_PROPERTYGET;
+    case MemberKind::PropertyPut:
+      return DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF;
   }
   return 0;
 }
@@ -79,7 +82,9 @@ TAutoObject::~TAutoObject() {
   NotifyCount();
 }
 
-uint32_t TAutoObject::AddRef() { return ++refs_; }
+uint32_t TAutoObject::AddRef() {
+  return ++refs_;
+}
 
 uint32_t TAutoObject::Release() {
   if (refs_ == 0) return 0;
@@ -98,8 +103,7 @@ void TAutoObject::DestroyObject(TAutoObject* obj) {
 }
 
 bool TAutoObject::Supports(std::string_view iid) const {
-  return IEquals(iid, IID_IUnknown) || IEquals(iid, IID_IDispatch) ||
-         IEquals(iid, Interface().IID);
+  return IEquals(iid, IID_IUnknown) || IEquals(iid, IID_IDispatch) || IEquals(iid, Interface().IID);
 }
 
 HRESULT TAutoObject::GetTypeInfo(unsigned index, const TInterfaceInfo*& info) const {
@@ -139,7 +143,8 @@ TInvokeResult TAutoObject::Invoke(DISPID id, uint16_t flags, const std::vector<V
   converted.reserve(member->Params.size());
   for (size_t i = 0; i < member->Params.size(); ++i) {
     const TParamInfo& p = member->Params[i];
-    const Variant given = i < args.size() ? args[i] : Variant(std::string(p.Default ? p.Default : ""));
+    const Variant given =
+        i < args.size() ? args[i] : Variant(std::string(p.Default ? p.Default : ""));
     Variant v;
     const HRESULT hr = given.ChangeType(p.Type, v);
     if (Failed(hr)) {
@@ -188,8 +193,7 @@ TInvokeResult TAutoObject::Invoke(DISPID id, uint16_t flags, const std::vector<V
   return r;
 }
 
-Variant TAutoObject::Call(std::string_view name, const std::vector<Variant>& args,
-                          uint16_t flags) {
+Variant TAutoObject::Call(std::string_view name, const std::vector<Variant>& args, uint16_t flags) {
   DISPID id = -1;
   HRESULT hr = GetIDsOfNames(name, id);
   if (Failed(hr)) throw EOleSysError(StatusMessage(hr), hr);
@@ -210,7 +214,9 @@ IDispatchPtr QueryInterface(TAutoObject* obj, std::string_view iid) {
   return IDispatchPtr(obj);
 }
 
-int ObjectCount() { return static_cast<int>(LiveObjects().size()); }
+int ObjectCount() {
+  return static_cast<int>(LiveObjects().size());
+}
 
 void SetObjectCountHandler(std::function<void(int)> handler) {
   CountHandler() = std::move(handler);
@@ -242,8 +248,7 @@ std::vector<const TAutoObjectFactory*> ClassObjects() {
   return out;
 }
 
-HRESULT CoCreateInstance(std::string_view clsidOrProgId, IDispatchPtr& out,
-                         std::string* error) {
+HRESULT CoCreateInstance(std::string_view clsidOrProgId, IDispatchPtr& out, std::string* error) {
   const TAutoObjectFactory* factory = nullptr;
   const bool braced = !clsidOrProgId.empty() && clsidOrProgId.front() == '{';
   for (const auto& f : Factories()) {
@@ -281,9 +286,15 @@ IDispatchPtr CreateByClass(const TCoClassInfo& cls) {
 
 }  // namespace
 
-IDispatchPtr CoSupScript::Create() { return CreateByClass(SupScriptClass); }
-IDispatchPtr CoJObject::Create() { return CreateByClass(JObjectClass); }
-IDispatchPtr CoInet::Create() { return CreateByClass(InetClass); }
+IDispatchPtr CoSupScript::Create() {
+  return CreateByClass(SupScriptClass);
+}
+IDispatchPtr CoJObject::Create() {
+  return CreateByClass(JObjectClass);
+}
+IDispatchPtr CoInet::Create() {
+  return CreateByClass(InetClass);
+}
 
 // ---------------------------------------------------------------------------------
 

@@ -33,8 +33,12 @@ constexpr HRESULT DISP_E_BADPARAMCOUNT = static_cast<HRESULT>(0x8002000E);
 constexpr HRESULT DISP_E_PARAMNOTOPTIONAL = static_cast<HRESULT>(0x8002000F);
 constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154);
 
-constexpr bool Failed(HRESULT hr) { return hr < 0; }
-constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
+constexpr bool Failed(HRESULT hr) {
+  return hr < 0;
+}
+constexpr bool Succeeded(HRESULT hr) {
+  return hr >= 0;
+}
 
 // The system's own text for a status, as the runtime words it ("Type mismatch.").
 std::string StatusMessage(HRESULT hr);
@@ -249,8 +253,8 @@ struct TExcepInfo {
 struct TInvokeResult {
   HRESULT Status = S_OK;
   Variant Value;
-  TExcepInfo Excep;      // filled when Status is DISP_E_EXCEPTION
-  unsigned ArgErr = 0;   // the failing argument (0-based) for a conversion failure
+  TExcepInfo Excep;     // filled when Status is DISP_E_EXCEPTION
+  unsigned ArgErr = 0;  // the failing argument (0-based) for a conversion failure
 };
 
 // Reference counted, dispatched through its class's default interface, counted in the
@@ -314,7 +318,8 @@ IDispatchPtr QueryInterface(TAutoObject* obj, std::string_view iid);
 
 // Live objects of the three classes, whoever made them.
 int ObjectCount();
-// Called after each change of the count, with the new count.
+// Called after each change of the count, with the new count, through a copy (so the
+// handler may replace itself): keep any state outside it.
 void SetObjectCountHandler(std::function<void(int)> handler);
 
 // ---------------------------------------------------------------------------------

@@ -78,16 +78,25 @@ const TInterfaceInfo IJObjectInfo{
         {8, 202, "self", M, {}, VarType::UI4},
         {9, 209, "classN", M, {}, Str},
         {10, 210, "fr", M, {}, None},
-        {11, 211, "nw", M,
-         {{"className", Str}, {"NameObj", Str, true, ""}, {"Caption", Str, true, ""}}, Var},
+        {11,
+         211,
+         "nw",
+         M,
+         {{"className", Str}, {"NameObj", Str, true, ""}, {"Caption", Str, true, ""}},
+         Var},
         {12, 201, "listChildren", M, {}, Str},
         {13, 212, "cnt", M, {}, VarType::I4},
         {14, 217, "get", M, {{"idx", VarType::I4}}, Str},
         {15, 214, "set", M, {{"idx", VarType::I4}, {"item", Str}}, None},
         {16, 215, "add", M, {{"item", Str}}, None},
         {17, 216, "clear", M, {}, None},
-        {18, 218, "setBounds", M,
-         {{"left", VarType::I4}, {"top", VarType::I4}, {"width", VarType::I4},
+        {18,
+         218,
+         "setBounds",
+         M,
+         {{"left", VarType::I4},
+          {"top", VarType::I4},
+          {"width", VarType::I4},
           {"height", VarType::I4}},
          None},
         {19, 213, "insert", M, {{"idx", VarType::I4}, {"item", Str}}, None},
@@ -107,14 +116,15 @@ const TInterfaceInfo IInetInfo{
     },
 };
 
-const TCoClassInfo SupScriptClass{"SupScript", "{2830F79B-7AC2-4118-842B-47B5C13F0C1A}",
-                                  "SupScript Object", &ISupScriptInfo, "TSupScript",
-                                  "Project1.SupScript"};
-const TCoClassInfo JObjectClass{"JObject", "{8F85F3F9-B21F-46AC-B3E4-E3EA99EA3CD7}",
-                                "JObject Object", &IJObjectInfo, "TJObject",
-                                "Project1.JObject"};
-const TCoClassInfo InetClass{"Inet", "{A98BD558-D151-4CCA-8AA5-9C45BF0FC5D6}", "Inet Object",
-                             &IInetInfo, "TInet", "Project1.Inet"};
+const TCoClassInfo SupScriptClass{"SupScript",        "{2830F79B-7AC2-4118-842B-47B5C13F0C1A}",
+                                  "SupScript Object", &ISupScriptInfo,
+                                  "TSupScript",       "Project1.SupScript"};
+const TCoClassInfo JObjectClass{"JObject",        "{8F85F3F9-B21F-46AC-B3E4-E3EA99EA3CD7}",
+                                "JObject Object", &IJObjectInfo,
+                                "TJObject",       "Project1.JObject"};
+const TCoClassInfo InetClass{"Inet",        "{A98BD558-D151-4CCA-8AA5-9C45BF0FC5D6}",
+                             "Inet Object", &IInetInfo,
+                             "TInet",       "Project1.Inet"};
 
 const TTypeLibInfo Project1Library{
     "Project1",

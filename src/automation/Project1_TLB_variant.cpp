@@ -1,10 +1,10 @@
 // Variants and the automation conversion rules (the VariantChangeType family).
 
 #include <cerrno>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <clocale>
 
 #include "Project1_TLB.h"
 
@@ -21,7 +21,9 @@ bool IEquals(std::string_view a, std::string_view b) {
   return true;
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 // A number as the automation runtime parses one: blanks around it, an optional sign,
 // digits with at most one decimal point ("." whatever the locale), an optional
@@ -40,10 +42,14 @@ HRESULT ParseNumber(const std::string& s, double& out) {
     for (size_t i = 2; i < t.size(); ++i) {
       const char c = t[i];
       int d;
-      if (c >= '0' && c <= '9') d = c - '0';
-      else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-      else return DISP_E_TYPEMISMATCH;
+      if (c >= '0' && c <= '9')
+        d = c - '0';
+      else if (c >= 'a' && c <= 'f')
+        d = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F')
+        d = c - 'A' + 10;
+      else
+        return DISP_E_TYPEMISMATCH;
       if (d >= base) return DISP_E_TYPEMISMATCH;
       v = v * base + d;
       if (v > 0xFFFFFFFFull) return DISP_E_OVERFLOW;
@@ -127,17 +133,28 @@ std::string DoubleToString(double v) {
 
 const char* VarTypeName(VarType t) {
   switch (t) {
-    case VarType::Empty: return "Empty";
-    case VarType::Null: return "Null";
-    case VarType::I4: return "I4";
-    case VarType::R8: return "R8";
-    case VarType::BStr: return "BSTR";
-    case VarType::Dispatch: return "Dispatch";
-    case VarType::Bool: return "Bool";
-    case VarType::Variant: return "VARIANT";
-    case VarType::UI4: return "UI4";
-    case VarType::Int: return "INT";
-    case VarType::Void: return "void";
+    case VarType::Empty:
+      return "Empty";
+    case VarType::Null:
+      return "Null";
+    case VarType::I4:
+      return "I4";
+    case VarType::R8:
+      return "R8";
+    case VarType::BStr:
+      return "BSTR";
+    case VarType::Dispatch:
+      return "Dispatch";
+    case VarType::Bool:
+      return "Bool";
+    case VarType::Variant:
+      return "VARIANT";
+    case VarType::UI4:
+      return "UI4";
+    case VarType::Int:
+      return "INT";
+    case VarType::Void:
+      return "void";
   }
   return "?";
 }
@@ -187,60 +204,97 @@ HRESULT Variant::ChangeType(VarType to, Variant& out) const {
   // From here: source and target are among Empty, I4, UI4, Int, R8, Bool, BStr.
   if (to == VarType::BStr) {
     switch (type_) {
-      case VarType::Empty: out = Variant(std::string()); return S_OK;
+      case VarType::Empty:
+        out = Variant(std::string());
+        return S_OK;
       case VarType::I4:
-      case VarType::Int: out = Variant(std::to_string(i_)); return S_OK;
-      case VarType::UI4: out = Variant(std::to_string(AsUI4())); return S_OK;
-      case VarType::R8: out = Variant(DoubleToString(d_)); return S_OK;
-      case VarType::Bool: out = Variant(std::string(b_ ? "True" : "False")); return S_OK;
-      default: return DISP_E_TYPEMISMATCH;
+      case VarType::Int:
+        out = Variant(std::to_string(i_));
+        return S_OK;
+      case VarType::UI4:
+        out = Variant(std::to_string(AsUI4()));
+        return S_OK;
+      case VarType::R8:
+        out = Variant(DoubleToString(d_));
+        return S_OK;
+      case VarType::Bool:
+        out = Variant(std::string(b_ ? "True" : "False"));
+        return S_OK;
+      default:
+        return DISP_E_TYPEMISMATCH;
     }
   }
 
   if (to == VarType::Bool) {
     switch (type_) {
-      case VarType::Empty: out = Variant(false); return S_OK;
+      case VarType::Empty:
+        out = Variant(false);
+        return S_OK;
       case VarType::I4:
       case VarType::Int:
-      case VarType::UI4: out = Variant(i_ != 0); return S_OK;
-      case VarType::R8: out = Variant(d_ != 0.0); return S_OK;
+      case VarType::UI4:
+        out = Variant(i_ != 0);
+        return S_OK;
+      case VarType::R8:
+        out = Variant(d_ != 0.0);
+        return S_OK;
       case VarType::BStr: {
         std::string t = s_;
         size_t b = 0, e = t.size();
         while (b < e && IsSpace(t[b])) ++b;
         while (e > b && IsSpace(t[e - 1])) --e;
         t = t.substr(b, e - b);
-        if (IEquals(t, "True") || IEquals(t, "#TRUE#")) { out = Variant(true); return S_OK; }
-        if (IEquals(t, "False") || IEquals(t, "#FALSE#")) { out = Variant(false); return S_OK; }
+        if (IEquals(t, "True") || IEquals(t, "#TRUE#")) {
+          out = Variant(true);
+          return S_OK;
+        }
+        if (IEquals(t, "False") || IEquals(t, "#FALSE#")) {
+          out = Variant(false);
+          return S_OK;
+        }
         double d = 0;
         const HRESULT hr = ParseNumber(s_, d);
         if (Failed(hr)) return hr;
         out = Variant(d != 0.0);
         return S_OK;
       }
-      default: return DISP_E_TYPEMISMATCH;
+      default:
+        return DISP_E_TYPEMISMATCH;
     }
   }
 
   // Numeric targets: get the source as a double, or as an exact integer.
   double d = 0;
   switch (type_) {
-    case VarType::Empty: d = 0; break;
+    case VarType::Empty:
+      d = 0;
+      break;
     case VarType::I4:
-    case VarType::Int: d = i_; break;
-    case VarType::UI4: d = AsUI4(); break;
-    case VarType::R8: d = d_; break;
-    case VarType::Bool: d = b_ ? -1.0 : 0.0; break;
+    case VarType::Int:
+      d = i_;
+      break;
+    case VarType::UI4:
+      d = AsUI4();
+      break;
+    case VarType::R8:
+      d = d_;
+      break;
+    case VarType::Bool:
+      d = b_ ? -1.0 : 0.0;
+      break;
     case VarType::BStr: {
       const HRESULT hr = ParseNumber(s_, d);
       if (Failed(hr)) return hr;
       break;
     }
-    default: return DISP_E_TYPEMISMATCH;
+    default:
+      return DISP_E_TYPEMISMATCH;
   }
 
   switch (to) {
-    case VarType::R8: out = Variant(d); return S_OK;
+    case VarType::R8:
+      out = Variant(d);
+      return S_OK;
     case VarType::I4:
     case VarType::Int: {
       int32_t v = 0;
@@ -261,7 +315,8 @@ HRESULT Variant::ChangeType(VarType to, Variant& out) const {
       out = Variant::FromUI4(v);
       return S_OK;
     }
-    default: return DISP_E_TYPEMISMATCH;
+    default:
+      return DISP_E_TYPEMISMATCH;
   }
 }
 
@@ -277,46 +332,78 @@ bool Variant::operator==(const Variant& o) const {
   switch (type_) {
     case VarType::Empty:
     case VarType::Null:
-    case VarType::Void: return true;
+    case VarType::Void:
+      return true;
     case VarType::I4:
     case VarType::UI4:
-    case VarType::Int: return i_ == o.i_;
-    case VarType::R8: return d_ == o.d_;
-    case VarType::Bool: return b_ == o.b_;
-    case VarType::BStr: return s_ == o.s_;
-    case VarType::Dispatch: return disp_ == o.disp_;
-    case VarType::Variant: return true;
+    case VarType::Int:
+      return i_ == o.i_;
+    case VarType::R8:
+      return d_ == o.d_;
+    case VarType::Bool:
+      return b_ == o.b_;
+    case VarType::BStr:
+      return s_ == o.s_;
+    case VarType::Dispatch:
+      return disp_ == o.disp_;
+    case VarType::Variant:
+      return true;
   }
   return false;
 }
 
 std::string StatusMessage(HRESULT hr) {
   switch (static_cast<uint32_t>(hr)) {
-    case 0x00000000u: return "The operation completed successfully.";
-    case 0x80004001u: return "Not implemented";
-    case 0x80004002u: return "No such interface supported";
-    case 0x80004003u: return "Invalid pointer";
-    case 0x80004004u: return "Operation aborted";
-    case 0x80004005u: return "Unspecified error";
-    case 0x8000FFFFu: return "Catastrophic failure";
-    case 0x80070057u: return "The parameter is incorrect.";
-    case 0x8007000Eu: return "Not enough storage is available to complete this operation.";
-    case 0x80020001u: return "Unknown interface.";
-    case 0x80020003u: return "Member not found.";
-    case 0x80020004u: return "Parameter not found.";
-    case 0x80020005u: return "Type mismatch.";
-    case 0x80020006u: return "Unknown name.";
-    case 0x80020007u: return "No named arguments.";
-    case 0x80020008u: return "Bad variable type.";
-    case 0x80020009u: return "Exception occurred.";
-    case 0x8002000Au: return "Out of present range.";
-    case 0x8002000Bu: return "Invalid index.";
-    case 0x8002000Cu: return "Unknown language.";
-    case 0x8002000Du: return "Memory is locked.";
-    case 0x8002000Eu: return "Invalid number of parameters.";
-    case 0x8002000Fu: return "Parameter not optional.";
-    case 0x80040154u: return "Class not registered";
-    case 0x800401F3u: return "Invalid class string";
+    case 0x00000000u:
+      return "The operation completed successfully.";
+    case 0x80004001u:
+      return "Not implemented";
+    case 0x80004002u:
+      return "No such interface supported";
+    case 0x80004003u:
+      return "Invalid pointer";
+    case 0x80004004u:
+      return "Operation aborted";
+    case 0x80004005u:
+      return "Unspecified error";
+    case 0x8000FFFFu:
+      return "Catastrophic failure";
+    case 0x80070057u:
+      return "The parameter is incorrect.";
+    case 0x8007000Eu:
+      return "Not enough storage is available to complete this operation.";
+    case 0x80020001u:
+      return "Unknown interface.";
+    case 0x80020003u:
+      return "Member not found.";
+    case 0x80020004u:
+      return "Parameter not found.";
+    case 0x80020005u:
+      return "Type mismatch.";
+    case 0x80020006u:
+      return "Unknown name.";
+    case 0x80020007u:
+      return "No named arguments.";
+    case 0x80020008u:
+      return "Bad variable type.";
+    case 0x80020009u:
+      return "Exception occurred.";
+    case 0x8002000Au:
+      return "Out of present range.";
+    case 0x8002000Bu:
+      return "Invalid index.";
+    case 0x8002000Cu:
+      return "Unknown language.";
+    case 0x8002000Du:
+      return "Memory is locked.";
+    case 0x8002000Eu:
+      return "Invalid number of parameters.";
+    case 0x8002000Fu:
+      return "Parameter not optional.";
+    case 0x80040154u:
+      return "Class not registered";
+    case 0x800401F3u:
+      return "Invalid class string";
   }
   char buf[48];
   std::snprintf(buf, sizeof buf, "Error 0x%08X", static_cast<unsigned>(hr));

@@ -20,7 +20,9 @@ class TPlain final : public TAutoObject {
 
 // A class object that serves the wrong class under JObject's identifier, as a broken
 // unit might: its objects lack IJObject.
-TAutoObject* MakeWrongJObject() { return new TPlain(InetClass); }
+TAutoObject* MakeWrongJObject() {
+  return new TPlain(InetClass);
+}
 
 void RegisterAll() {
   RegisterClassObject(JObjectClass, &MakeWrongJObject);

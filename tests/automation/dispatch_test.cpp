@@ -28,7 +28,9 @@ class TProbe final : public TAutoObject {
   }
 };
 
-TProbe* Probe(const IDispatchPtr& p) { return static_cast<TProbe*>(p.get()); }
+TProbe* Probe(const IDispatchPtr& p) {
+  return static_cast<TProbe*>(p.get());
+}
 
 DISPID Id(const IDispatchPtr& p, const char* name) {
   DISPID id = -1;
@@ -114,7 +116,8 @@ TEST(Dispatch, ArgumentsAreCheckedAndConvertedBeforeTheBody) {
   EXPECT_EQ(main->Invoke(nw, DISPATCH_METHOD, {"TButton", "b1", "OK", "x"}).Status,
             DISP_E_BADPARAMCOUNT);
   // A VARIANT parameter takes the value as it comes.
-  EXPECT_EQ(main->Invoke(Id(main, "propSet"), DISPATCH_METHOD, {"Tag", Variant::Null()}).Status, S_OK);
+  EXPECT_EQ(main->Invoke(Id(main, "propSet"), DISPATCH_METHOD, {"Tag", Variant::Null()}).Status,
+            S_OK);
   EXPECT_TRUE(m->LastArgs.at(1).IsNull());
 }
 

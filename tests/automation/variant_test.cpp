@@ -6,7 +6,9 @@
 
 namespace {
 
-HRESULT Change(const Variant& v, VarType to, Variant& out) { return v.ChangeType(to, out); }
+HRESULT Change(const Variant& v, VarType to, Variant& out) {
+  return v.ChangeType(to, out);
+}
 
 }  // namespace
 

@@ -5,7 +5,6 @@
 #include <QDBusMessage>
 #include <QString>
 #include <QVariant>
-
 #include <string>
 
 // The private bus of this test process: its address, data folder (XDG_DATA_HOME) and

@@ -1,21 +1,20 @@
 // Starts a private bus daemon for this test process before any bus connection exists,
 // and stops it at the end.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDir>
-
 #include <csignal>
-#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "bus_support.h"
 
@@ -35,15 +34,16 @@ bool StartDaemon() {
   QDir().mkpath(QString::fromStdString(services));
   g_address = "unix:path=" + g_tempDir + "/bus";
   const std::string config = g_tempDir + "/session.conf";
-  std::ofstream(config) << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                           " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                           "<busconfig>\n  <type>session</type>\n"
-                        << "  <listen>" << g_address << "</listen>\n"
-                        << "  <servicedir>" << services << "</servicedir>\n"
-                        << "  <policy context=\"default\">\n"
-                           "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                           "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n"
-                           "  </policy>\n</busconfig>\n";
+  std::ofstream(config)
+      << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+         " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+         "<busconfig>\n  <type>session</type>\n"
+      << "  <listen>" << g_address << "</listen>\n"
+      << "  <servicedir>" << services << "</servicedir>\n"
+      << "  <policy context=\"default\">\n"
+         "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+         "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n"
+         "  </policy>\n</busconfig>\n";
 
   // The bus passes its environment to the programs it activates.
   setenv("DBUS_SESSION_BUS_ADDRESS", g_address.c_str(), 1);
@@ -61,7 +61,8 @@ bool StartDaemon() {
     close(fds[0]);
     close(fds[1]);
     const std::string arg = "--config-file=" + config;
-    execlp("dbus-daemon", "dbus-daemon", arg.c_str(), "--nofork", "--print-address", (char*)nullptr);
+    execlp("dbus-daemon", "dbus-daemon", arg.c_str(), "--nofork", "--print-address",
+           (char*)nullptr);
     _exit(127);
   }
   close(fds[1]);
@@ -82,12 +83,17 @@ void StopDaemon() {
 
 }  // namespace
 
-const std::string& TestBusAddress() { return g_address; }
-const std::string& TestDataHome() { return g_dataHome; }
+const std::string& TestBusAddress() {
+  return g_address;
+}
+const std::string& TestDataHome() {
+  return g_dataHome;
+}
 
 QDBusMessage CallBus(QDBusConnection& conn, const QString& path, const QString& interface,
                      const QString& member, const QVariantList& args, int timeoutMs) {
-  QDBusMessage m = QDBusMessage::createMethodCall(QStringLiteral("org.orvel.Workbench"), path, interface, member);
+  QDBusMessage m = QDBusMessage::createMethodCall(QStringLiteral("org.orvel.Workbench"), path,
+                                                  interface, member);
   m.setArguments(args);
   return conn.call(m, QDBus::BlockWithGui, timeoutMs);
 }

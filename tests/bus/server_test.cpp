@@ -3,14 +3,13 @@
 // check the server's own work: creation, dispatch, conversion, paths, lifetime.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
-#include <QFile>
-#include <QCoreApplication>
 #include <QElapsedTimer>
-
+#include <QFile>
 #include <functional>
 
 #include "Project1_TLB.h"
@@ -40,14 +39,21 @@ class TFakeJObject final : public TAutoObject {
       res = Variant(FClass);
     } else if (name == "propGet") {
       const std::string p = a[0].AsString();
-      if (p == "Name") res = Variant(FName);
-      else if (p == "Caption") res = Variant(FCaption);
-      else if (p == "Tag") res = Variant(7);
-      else if (p == "Nothing") res = Variant();
-      else throw Exception("Property not found: " + p);
+      if (p == "Name")
+        res = Variant(FName);
+      else if (p == "Caption")
+        res = Variant(FCaption);
+      else if (p == "Tag")
+        res = Variant(7);
+      else if (p == "Nothing")
+        res = Variant();
+      else
+        throw Exception("Property not found: " + p);
     } else if (name == "propParent") {
-      if (m.Kind == MemberKind::PropertyGet) res = FParent ? Variant(FParent) : Variant();
-      else FParent = a[0].type() == VarType::Dispatch ? a[0].AsDispatch() : IDispatchPtr();
+      if (m.Kind == MemberKind::PropertyGet)
+        res = FParent ? Variant(FParent) : Variant();
+      else
+        FParent = a[0].type() == VarType::Dispatch ? a[0].AsDispatch() : IDispatchPtr();
     } else if (name == "cnt") {
       res = Variant(3);
     } else if (name == "self") {
@@ -64,11 +70,16 @@ class TFakeSys final : public TAutoObject {
   void BeforeDestruction() override { FShared.reset(); }
   void CallMember(const TMemberInfo& m, const std::vector<Variant>& a, Variant& res) override {
     const std::string name = m.Name;
-    if (name == "md5") res = Variant("digest:" + a[0].AsString());
-    else if (name == "sleep" && a[0].AsI4() < 0) throw Exception("negative pause");
-    else if (name == "out") throw Exception("");
-    else if (name == "fileLog" && m.Kind == MemberKind::PropertyGet) res = Variant(FFileLog);
-    else if (name == "fileLog") FFileLog = a[0].AsString();
+    if (name == "md5")
+      res = Variant("digest:" + a[0].AsString());
+    else if (name == "sleep" && a[0].AsI4() < 0)
+      throw Exception("negative pause");
+    else if (name == "out")
+      throw Exception("");
+    else if (name == "fileLog" && m.Kind == MemberKind::PropertyGet)
+      res = Variant(FFileLog);
+    else if (name == "fileLog")
+      FFileLog = a[0].AsString();
     else if (name == "getObj") {
       if (!FShared) FShared = CoJObject::Create();
       res = Variant(FShared);
@@ -108,7 +119,9 @@ bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
   return true;
 }
 
-QVariant Args(const QVariantList& list) { return QVariant::fromValue(list); }
+QVariant Args(const QVariantList& list) {
+  return QVariant::fromValue(list);
+}
 
 class BusServer : public ::testing::Test {
  protected:
@@ -129,7 +142,8 @@ class BusServer : public ::testing::Test {
 
   QDBusConnection Connect(const QString& name) {
     names << name;
-    QDBusConnection c = QDBusConnection::connectToBus(QString::fromStdString(TestBusAddress()), name);
+    QDBusConnection c =
+        QDBusConnection::connectToBus(QString::fromStdString(TestBusAddress()), name);
     EXPECT_TRUE(c.isConnected()) << c.lastError().message().toStdString();
     return c;
   }
@@ -140,7 +154,10 @@ class BusServer : public ::testing::Test {
     return PathOf(r);
   }
 
-  int Count() { return FirstValue(CallBus(client, kFactory, kFactoryIntf, QStringLiteral("ObjectCount"))).toInt(); }
+  int Count() {
+    return FirstValue(CallBus(client, kFactory, kFactoryIntf, QStringLiteral("ObjectCount")))
+        .toInt();
+  }
 
   QDBusConnection client{QStringLiteral("unset")};
   QStringList names;
@@ -167,8 +184,9 @@ TEST_F(BusServer, CreatesByProgIdOrClassIdAndCountsObjects) {
   EXPECT_EQ(Count(), 3);
   EXPECT_EQ(ClientHeldObjectCount(), 3);
   EXPECT_EQ(FirstValue(CallBus(client, main, kObject, "ClassName")).toString(), "JObject");
-  ExpectError(CallBus(client, kFactory, kFactoryIntf, "Create", {QStringLiteral("Project1.Nothing")}),
-              "org.orvel.Workbench.Error.ClassNotRegistered", "Class not registered: Project1.Nothing");
+  ExpectError(
+      CallBus(client, kFactory, kFactoryIntf, "Create", {QStringLiteral("Project1.Nothing")}),
+      "org.orvel.Workbench.Error.ClassNotRegistered", "Class not registered: Project1.Nothing");
   EXPECT_EQ(Count(), 3);
 }
 
@@ -180,10 +198,13 @@ TEST_F(BusServer, MembersBehaveAsForScripts) {
   const QString inet = Create(client, "Project1.Inet");
   const QString sysIntf = "org.orvel.Workbench.ISupScript";
 
-  EXPECT_EQ(FirstValue(CallBus(client, sys, sysIntf, "md5", {QStringLiteral("abc")})).toString(), "digest:abc");
-  EXPECT_EQ(FirstValue(CallBus(client, sys, kObject, "Call", {QStringLiteral("MD5"), Args({12})})).toString(),
+  EXPECT_EQ(FirstValue(CallBus(client, sys, sysIntf, "md5", {QStringLiteral("abc")})).toString(),
+            "digest:abc");
+  EXPECT_EQ(FirstValue(CallBus(client, sys, kObject, "Call", {QStringLiteral("MD5"), Args({12})}))
+                .toString(),
             "digest:12");
-  EXPECT_EQ(FirstValue(CallBus(client, inet, kObject, "Call", {QStringLiteral("TOSTRING"), Args({QStringLiteral("x")})}))
+  EXPECT_EQ(FirstValue(CallBus(client, inet, kObject, "Call",
+                               {QStringLiteral("TOSTRING"), Args({QStringLiteral("x")})}))
                 .toString(),
             "body of x");
   // A typed method's result keeps its declared type.
@@ -192,39 +213,51 @@ TEST_F(BusServer, MembersBehaveAsForScripts) {
   ASSERT_EQ(toFile.arguments().size(), 1);
   EXPECT_EQ(toFile.arguments()[0].userType(), QMetaType::Int);
 
-  EXPECT_EQ(CallBus(client, sys, sysIntf, "put_fileLog", {QStringLiteral("a.log")}).type(), QDBusMessage::ReplyMessage);
+  EXPECT_EQ(CallBus(client, sys, sysIntf, "put_fileLog", {QStringLiteral("a.log")}).type(),
+            QDBusMessage::ReplyMessage);
   EXPECT_EQ(FirstValue(CallBus(client, sys, sysIntf, "get_fileLog")).toString(), "a.log");
-  EXPECT_EQ(CallBus(client, sys, kObject, "PropertyPut", {QStringLiteral("FILELOG"), QVariant::fromValue(QDBusVariant(5))})
+  EXPECT_EQ(CallBus(client, sys, kObject, "PropertyPut",
+                    {QStringLiteral("FILELOG"), QVariant::fromValue(QDBusVariant(5))})
                 .type(),
             QDBusMessage::ReplyMessage);
-  EXPECT_EQ(FirstValue(CallBus(client, sys, kObject, "PropertyGet", {QStringLiteral("fileLog")})).toString(), "5");
+  EXPECT_EQ(FirstValue(CallBus(client, sys, kObject, "PropertyGet", {QStringLiteral("fileLog")}))
+                .toString(),
+            "5");
 
-  ExpectError(CallBus(client, inet, kObject, "Call", {QStringLiteral("toString"), Args({QString()})}),
-              "org.orvel.Workbench.Error.Failed", "Error: InternetOpen 12");
-  ExpectError(CallBus(client, sys, kObject, "Call", {QStringLiteral("out"), Args({QStringLiteral("hi")})}),
-              "org.orvel.Workbench.Error.Failed", "");
+  ExpectError(
+      CallBus(client, inet, kObject, "Call", {QStringLiteral("toString"), Args({QString()})}),
+      "org.orvel.Workbench.Error.Failed", "Error: InternetOpen 12");
+  ExpectError(
+      CallBus(client, sys, kObject, "Call", {QStringLiteral("out"), Args({QStringLiteral("hi")})}),
+      "org.orvel.Workbench.Error.Failed", "");
   ExpectError(CallBus(client, sys, kObject, "Call", {QStringLiteral("sleep"), Args({})}),
               "org.orvel.Workbench.Error.BadParamCount", "Invalid number of parameters.");
   ExpectError(CallBus(client, sys, sysIntf, "sleep", {QStringLiteral("soon")}),
               "org.orvel.Workbench.Error.TypeMismatch", nullptr);
-  ExpectError(CallBus(client, sys, sysIntf, "sleep", {-5}), "org.orvel.Workbench.Error.Failed", "negative pause");
+  ExpectError(CallBus(client, sys, sysIntf, "sleep", {-5}), "org.orvel.Workbench.Error.Failed",
+              "negative pause");
   ExpectError(CallBus(client, sys, kObject, "Call", {QStringLiteral("nosuch"), Args({})}),
               "org.orvel.Workbench.Error.UnknownName", nullptr);
   EXPECT_EQ(CallBus(client, sys, sysIntf, "nosuch").type(), QDBusMessage::ErrorMessage);
   // The object survives its failures.
-  EXPECT_EQ(FirstValue(CallBus(client, sys, sysIntf, "MD5", {QStringLiteral("z")})).toString(), "digest:z");
+  EXPECT_EQ(FirstValue(CallBus(client, sys, sysIntf, "MD5", {QStringLiteral("z")})).toString(),
+            "digest:z");
 }
 
 // Handles that members return come back as object paths the client can call and
 // pass back; "/" stands for no object and an empty array for the empty value.
 TEST_F(BusServer, HandlesTravelAsObjectPaths) {
   const QString main = Create(client, "Project1.JObject");
-  const QDBusMessage made = CallBus(client, main, kObject, "Call", {QStringLiteral("NW"), Args({QStringLiteral("TButton")})});
+  const QDBusMessage made = CallBus(client, main, kObject, "Call",
+                                    {QStringLiteral("NW"), Args({QStringLiteral("TButton")})});
   const QString button = PathOf(made);
   ASSERT_FALSE(button.isEmpty()) << made.errorMessage().toStdString();
-  EXPECT_EQ(FirstValue(CallBus(client, button, "org.orvel.Workbench.IJObject", "classN")).toString(), "TButton");
+  EXPECT_EQ(
+      FirstValue(CallBus(client, button, "org.orvel.Workbench.IJObject", "classN")).toString(),
+      "TButton");
   // nw's omitted arguments arrive as their empty defaults.
-  EXPECT_EQ(FirstValue(CallBus(client, button, kObject, "Call", {QStringLiteral("propGet"), Args({QStringLiteral("Name")})}))
+  EXPECT_EQ(FirstValue(CallBus(client, button, kObject, "Call",
+                               {QStringLiteral("propGet"), Args({QStringLiteral("Name")})}))
                 .toString(),
             "");
   EXPECT_EQ(Count(), 2);
@@ -234,16 +267,20 @@ TEST_F(BusServer, HandlesTravelAsObjectPaths) {
                     {QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusObjectPath(main))))})
                 .type(),
             QDBusMessage::ReplyMessage);
-  EXPECT_EQ(PathOf(CallBus(client, button, kObject, "PropertyGet", {QStringLiteral("propParent")})), main);
+  EXPECT_EQ(PathOf(CallBus(client, button, kObject, "PropertyGet", {QStringLiteral("propParent")})),
+            main);
   CallBus(client, button, "org.orvel.Workbench.IJObject", "put_propParent",
           {QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusObjectPath("/"))))});
-  const QVariant none = FirstValue(CallBus(client, button, kObject, "PropertyGet", {QStringLiteral("propParent")}));
+  const QVariant none =
+      FirstValue(CallBus(client, button, kObject, "PropertyGet", {QStringLiteral("propParent")}));
   ASSERT_EQ(none.userType(), qMetaTypeId<QDBusArgument>());
   EXPECT_EQ(qvariant_cast<QDBusArgument>(none).currentSignature(), "av");
   ExpectError(CallBus(client, button, kObject, "Call",
-                      {QStringLiteral("propSet"), Args({QStringLiteral("Tag"), QVariant::fromValue(QDBusObjectPath(
-                                                                                    "/org/orvel/Workbench/objects/999999"))})}),
-              "org.freedesktop.DBus.Error.InvalidArgs", "No such object: /org/orvel/Workbench/objects/999999");
+                      {QStringLiteral("propSet"),
+                       Args({QStringLiteral("Tag"), QVariant::fromValue(QDBusObjectPath(
+                                                        "/org/orvel/Workbench/objects/999999"))})}),
+              "org.freedesktop.DBus.Error.InvalidArgs",
+              "No such object: /org/orvel/Workbench/objects/999999");
 }
 
 // Release drops one client's hold; an object two clients hold lives until both let
@@ -254,19 +291,23 @@ TEST_F(BusServer, ReleaseAndClientsLeaving) {
   EXPECT_EQ(Count(), 2);
   EXPECT_EQ(CallBus(client, inet, kObject, "Release").type(), QDBusMessage::ReplyMessage);
   EXPECT_EQ(Count(), 1);
-  ExpectError(CallBus(client, inet, kObject, "Call", {QStringLiteral("toString"), Args({QStringLiteral("x")})}),
+  ExpectError(CallBus(client, inet, kObject, "Call",
+                      {QStringLiteral("toString"), Args({QStringLiteral("x")})}),
               "org.freedesktop.DBus.Error.UnknownObject", nullptr);
 
   {
     QDBusConnection other = Connect("client-b");
-    const QString shared =
-        PathOf(CallBus(client, sys, kObject, "Call", {QStringLiteral("getObj"), Args({QStringLiteral("x")})}));
-    EXPECT_EQ(PathOf(CallBus(other, sys, kObject, "Call", {QStringLiteral("getObj"), Args({QStringLiteral("x")})})),
+    const QString shared = PathOf(CallBus(client, sys, kObject, "Call",
+                                          {QStringLiteral("getObj"), Args({QStringLiteral("x")})}));
+    EXPECT_EQ(PathOf(CallBus(other, sys, kObject, "Call",
+                             {QStringLiteral("getObj"), Args({QStringLiteral("x")})})),
               shared);
     Create(other, "Project1.Inet");
     EXPECT_EQ(Count(), 3);
     EXPECT_EQ(CallBus(client, shared, kObject, "Release").type(), QDBusMessage::ReplyMessage);
-    EXPECT_EQ(FirstValue(CallBus(other, shared, kObject, "Call", {QStringLiteral("cnt"), Args({})})).toInt(), 3);
+    EXPECT_EQ(FirstValue(CallBus(other, shared, kObject, "Call", {QStringLiteral("cnt"), Args({})}))
+                  .toInt(),
+              3);
   }
   // The last copy of the connection is gone: this closes it.
   QDBusConnection::disconnectFromBus("client-b");
@@ -278,18 +319,44 @@ TEST_F(BusServer, ReleaseAndClientsLeaving) {
   EXPECT_EQ(Count(), 0);
 }
 
+// Detached objects outlive the client that made them (a shell's one-call clients),
+// and so do handles reached through them, until some client releases them.
+TEST_F(BusServer, DetachedObjectsOutliveTheirClient) {
+  QString main, form;
+  {
+    QDBusConnection shell = Connect("shell-1");
+    main = PathOf(CallBus(shell, kFactory, kFactoryIntf, "CreateDetached",
+                          {QStringLiteral("Project1.JObject")}));
+    form = PathOf(CallBus(shell, main, kObject, "Call",
+                          {QStringLiteral("nw"), Args({QStringLiteral("TForm")})}));
+  }
+  QDBusConnection::disconnectFromBus("shell-1");
+  names.removeAll("shell-1");
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_EQ(FirstValue(CallBus(client, form, "org.orvel.Workbench.IJObject", "classN")).toString(),
+            "TForm");
+  EXPECT_EQ(Count(), 2);
+  CallBus(client, form, kObject, "Release");
+  CallBus(client, main, kObject, "Release");
+  EXPECT_EQ(Count(), 0);
+}
+
 // Introspection carries the type library: members with their identifiers and
 // property halves, and the factory lists the exported objects.
 TEST_F(BusServer, IntrospectionDescribesTheTypeLibrary) {
   const QString sys = Create(client, "Project1.SupScript");
-  const QString xml = FirstValue(CallBus(client, sys, "org.freedesktop.DBus.Introspectable", "Introspect")).toString();
+  const QString xml =
+      FirstValue(CallBus(client, sys, "org.freedesktop.DBus.Introspectable", "Introspect"))
+          .toString();
   EXPECT_TRUE(xml.contains("<interface name=\"org.orvel.Workbench.ISupScript\">"));
   EXPECT_TRUE(xml.contains("<method name=\"get_fileLog\">"));
   EXPECT_TRUE(xml.contains("<method name=\"put_fileLog\">"));
   EXPECT_TRUE(xml.contains("value=\"{3951D1AA-DEA3-4BF3-95FA-B04B58E4FBFD}\""));
   EXPECT_TRUE(xml.contains("<interface name=\"org.orvel.Workbench.Object\">"));
-  const QString list = FirstValue(CallBus(client, "/org/orvel/Workbench/objects", "org.freedesktop.DBus.Introspectable",
-                                          "Introspect"))
+  const QString list = FirstValue(CallBus(client, "/org/orvel/Workbench/objects",
+                                          "org.freedesktop.DBus.Introspectable", "Introspect"))
                            .toString();
   EXPECT_TRUE(list.contains("<node name=\"" + sys.section('/', -1) + "\"/>")) << list.toStdString();
 
@@ -310,7 +377,8 @@ TEST_F(BusServer, ShowWorkbenchOnRequest) {
   EXPECT_FALSE(AutomationServerNeedsWindow());
   int shown = 0;
   SetShowWorkbenchHandler([&] { ++shown; });
-  EXPECT_EQ(CallBus(client, kFactory, kFactoryIntf, "ShowWorkbench").type(), QDBusMessage::ReplyMessage);
+  EXPECT_EQ(CallBus(client, kFactory, kFactoryIntf, "ShowWorkbench").type(),
+            QDBusMessage::ReplyMessage);
   EXPECT_EQ(shown, 1);
   EXPECT_TRUE(AutomationServerNeedsWindow());
   SetShowWorkbenchHandler(nullptr);
@@ -329,11 +397,13 @@ TEST(BusRegistration, WritesAndRemovesFiles) {
   EXPECT_TRUE(text.startsWith("[D-BUS Service]\nName=org.orvel.Workbench\nExec="));
   EXPECT_TRUE(text.contains(" /AUTOMATION\n"));
   EXPECT_EQ(ServiceFilePath(), TestDataHome() + "/dbus-1/services/org.orvel.Workbench.service");
-  for (const std::string& p : InterfaceFilePaths()) EXPECT_TRUE(QFile::exists(QString::fromStdString(p))) << p;
+  for (const std::string& p : InterfaceFilePaths())
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(p))) << p;
 
   ASSERT_TRUE(UnregisterAutomationServer(error)) << error;
   EXPECT_FALSE(QFile::exists(QString::fromStdString(ServiceFilePath())));
-  for (const std::string& p : InterfaceFilePaths()) EXPECT_FALSE(QFile::exists(QString::fromStdString(p))) << p;
+  for (const std::string& p : InterfaceFilePaths())
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(p))) << p;
   EXPECT_TRUE(UnregisterAutomationServer(error));  // nothing left to remove is fine
 
   const std::string blocker = TestDataHome() + "/blocked";

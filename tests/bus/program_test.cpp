@@ -1,0 +1,132 @@
+// The orvel program itself: registration switches, and a workbench that the bus starts
+// on demand in automation mode and that ends after the last release. The members run
+// the program's real units here.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusObjectPath>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+
+#include "bus_support.h"
+#include "u_busserver.h"
+
+namespace {
+
+const QString kOrvel = QStringLiteral(ORVEL_BINARY_DIR "/orvel");
+const QString kFactory = QStringLiteral("/org/orvel/Workbench");
+const QString kFactoryIntf = QStringLiteral("org.orvel.Workbench.Factory");
+const QString kObject = QStringLiteral("org.orvel.Workbench.Object");
+
+struct TRun {
+  int code = -1;
+  QByteArray out, err;
+};
+
+TRun RunOrvel(const QStringList& args) {
+  QProcess p;
+  p.start(kOrvel, args);
+  TRun r;
+  if (!p.waitForFinished(20000)) {
+    p.kill();
+    p.waitForFinished();
+    return r;
+  }
+  r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  r.out = p.readAllStandardOutput();
+  r.err = p.readAllStandardError();
+  return r;
+}
+
+bool NameOwned(QDBusConnection& c) {
+  return c.interface()->isServiceRegistered(QStringLiteral("org.orvel.Workbench")).value();
+}
+
+QVariant Call(QDBusConnection& c, const QString& path, const QString& member,
+              const QVariantList& args) {
+  const QDBusMessage r =
+      CallBus(c, path, kObject, QStringLiteral("Call"), {member, QVariant::fromValue(args)});
+  EXPECT_EQ(r.type(), QDBusMessage::ReplyMessage)
+      << member.toStdString() << ": " << r.errorMessage().toStdString();
+  return FirstValue(r);
+}
+
+class Program : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!QFile::exists(kOrvel)) GTEST_SKIP() << "the orvel program is not built";
+  }
+};
+
+}  // namespace
+
+// Both switches, after "/" or "-" in any case, do their file work and end at once
+// with status 0, writing nothing and showing nothing.
+TEST_F(Program, RegisterAndUnregisterSwitches) {
+  TRun reg = RunOrvel({"-RegServer"});
+  EXPECT_EQ(reg.code, 0) << reg.err.toStdString();
+  EXPECT_TRUE(reg.out.isEmpty());
+  QFile service(QString::fromStdString(ServiceFilePath()));
+  ASSERT_TRUE(service.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(service.readAll().contains("Exec=" + kOrvel.toUtf8() + " /AUTOMATION\n"));
+  service.close();
+  for (const std::string& p : InterfaceFilePaths())
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(p))) << p;
+
+  TRun unreg = RunOrvel({"/unregserver"});
+  EXPECT_EQ(unreg.code, 0) << unreg.err.toStdString();
+  EXPECT_TRUE(unreg.out.isEmpty());
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(ServiceFilePath())));
+  for (const std::string& p : InterfaceFilePaths())
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(p))) << p;
+}
+
+// After registration a client's first call starts the workbench; the real members
+// answer (names in any case, nw with one argument, a handle used by its path, a
+// failing member's own message), and releasing the last object ends the program.
+TEST_F(Program, StartedByTheBusAndEndedByTheLastRelease) {
+  ASSERT_EQ(RunOrvel({"/REGSERVER"}).code, 0);
+  QDBusConnection c =
+      QDBusConnection::connectToBus(QString::fromStdString(TestBusAddress()), "program-client");
+  ASSERT_TRUE(c.isConnected());
+  ASSERT_FALSE(NameOwned(c));
+
+  const QDBusMessage made =
+      CallBus(c, kFactory, kFactoryIntf, "Create", {QStringLiteral("PROJECT1.SUPSCRIPT")}, 30000);
+  ASSERT_EQ(made.type(), QDBusMessage::ReplyMessage) << made.errorMessage().toStdString();
+  const QString sys = PathOf(made);
+  EXPECT_TRUE(NameOwned(c));
+  EXPECT_EQ(Call(c, sys, "Md5", {QStringLiteral("abc")}).toString().toLower(),
+            "900150983cd24fb0d6963f7d28e17f72");
+
+  const QString inet =
+      PathOf(CallBus(c, kFactory, kFactoryIntf, "Create", {QStringLiteral("Project1.Inet")}));
+  const QDBusMessage bad =
+      CallBus(c, inet, kObject, "Call",
+              {QStringLiteral("TOSTRING"), QVariant::fromValue(QVariantList{QString()})});
+  EXPECT_EQ(bad.type(), QDBusMessage::ErrorMessage);
+  EXPECT_EQ(bad.errorName(), "org.orvel.Workbench.Error.Failed");
+  EXPECT_FALSE(bad.errorMessage().isEmpty());
+
+  const QString main =
+      PathOf(CallBus(c, kFactory, kFactoryIntf, "Create", {QStringLiteral("Project1.JObject")}));
+  const QVariant form = Call(c, main, "NW", {QStringLiteral("TForm")});
+  const QString formPath = qvariant_cast<QDBusObjectPath>(form).path();
+  ASSERT_TRUE(formPath.startsWith("/org/orvel/Workbench/objects/")) << formPath.toStdString();
+  EXPECT_EQ(Call(c, formPath, "classn", {}).toString(), "TForm");
+  EXPECT_EQ(FirstValue(CallBus(c, kFactory, kFactoryIntf, "ObjectCount")).toInt(), 4);
+
+  for (const QString& p : {formPath, inet, main})
+    EXPECT_EQ(CallBus(c, p, kObject, "Release").type(), QDBusMessage::ReplyMessage);
+  EXPECT_TRUE(NameOwned(c));  // sys still lives
+  CallBus(c, sys, kObject, "Release");
+  QElapsedTimer t;
+  t.start();
+  while (NameOwned(c) && t.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  EXPECT_FALSE(NameOwned(c)) << "the program did not end after the last release";
+  QDBusConnection::disconnectFromBus("program-client");
+}

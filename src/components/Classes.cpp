@@ -1,7 +1,6 @@
 #include "Classes.h"
 
 #include <QString>
-
 #include <algorithm>
 #include <cctype>
 
@@ -12,7 +11,9 @@ namespace {
 int gEventDepth = 0;
 }
 
-bool InsideEventHandler() { return gEventDepth > 0; }
+bool InsideEventHandler() {
+  return gEventDepth > 0;
+}
 
 int CompareText(const std::string& a, const std::string& b) {
   const QString fa = QString::fromUtf8(a).toCaseFolded();
@@ -31,11 +32,14 @@ int CompareStr(const std::string& a, const std::string& b) {
 }
 
 bool SameText(const std::string& a, const std::string& b) {
-  if (a.size() == b.size() &&
-      std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-        return std::tolower(x) == std::tolower(y);
-      }))
-    return true;
+  auto ascii = [](const std::string& s) {
+    return std::all_of(s.begin(), s.end(), [](unsigned char ch) { return ch < 0x80; });
+  };
+  if (ascii(a) && ascii(b))
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+             return std::tolower(x) == std::tolower(y);
+           });
   return QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
 }
 
@@ -55,7 +59,9 @@ TObject* TClassInfo::Create(TComponent* AOwner) const {
   return FFactory(AOwner);
 }
 
-bool TClassInfo::IsComponentClass() const { return InheritsFrom(TComponent::StaticClass()); }
+bool TClassInfo::IsComponentClass() const {
+  return InheritsFrom(TComponent::StaticClass());
+}
 
 const std::vector<const TPropInfo*>& TClassInfo::Properties() const {
   if (!FPropsBuilt) {
@@ -69,14 +75,18 @@ const std::vector<const TPropInfo*>& TClassInfo::Properties() const {
 
 TObject::TObject() = default;
 
-TObject::~TObject() { BeginDestruction(); }
+TObject::~TObject() {
+  BeginDestruction();
+}
 
 TClass TObject::StaticClass() {
   static const TClassInfo info("TObject", nullptr, nullptr);
   return &info;
 }
 
-TClass TObject::ClassType() const { return StaticClass(); }
+TClass TObject::ClassType() const {
+  return StaticClass();
+}
 
 void TObject::BeginDestruction() {
   if (FDestroying) return;
@@ -99,10 +109,9 @@ int TObject::AddFreeNotification(std::function<void(TObject*)> callback) {
 }
 
 void TObject::RemoveFreeNotification(int id) {
-  FFreeNotifications.erase(
-      std::remove_if(FFreeNotifications.begin(), FFreeNotifications.end(),
-                     [id](const auto& n) { return n.first == id; }),
-      FFreeNotifications.end());
+  FFreeNotifications.erase(std::remove_if(FFreeNotifications.begin(), FFreeNotifications.end(),
+                                          [id](const auto& n) { return n.first == id; }),
+                           FFreeNotifications.end());
 }
 
 std::shared_ptr<TObjectLife> TObject::LifeToken() {
@@ -134,6 +143,7 @@ TComponent::TComponent(TComponent* AOwner) {
 
 TComponent::~TComponent() {
   // Last first, each taken off the list before it goes.
+  FNameIndex.reset();
   while (!FComponents.empty()) {
     TComponent* c = FComponents.back();
     FComponents.pop_back();
@@ -153,11 +163,19 @@ bool IsValidIdent(const std::string& name) {
                      [&](char ch) { return alpha(ch) || (ch >= '0' && ch <= '9'); });
 }
 
+std::string FoldName(const std::string& name) {
+  if (std::all_of(name.begin(), name.end(), [](unsigned char ch) { return ch < 0x80; })) {
+    std::string out = name;
+    for (char& ch : out) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return out;
+  }
+  return QString::fromUtf8(name).toCaseFolded().toStdString();
+}
+
 TComponent* TComponent::FindComponent(const std::string& name) const {
-  if (name.empty()) return nullptr;
-  for (TComponent* c : FComponents)
-    if (SameText(c->FName, name)) return c;
-  return nullptr;
+  if (name.empty() || !FNameIndex) return nullptr;
+  auto it = FNameIndex->Map.find(FoldName(name));
+  return it == FNameIndex->Map.end() ? nullptr : it->second;
 }
 
 void TComponent::InsertComponent(TComponent* c) {
@@ -167,13 +185,19 @@ void TComponent::InsertComponent(TComponent* c) {
   if (c->FOwner) c->FOwner->RemoveComponent(c);
   FComponents.push_back(c);
   c->FOwner = this;
+  if (!c->FName.empty()) {
+    if (!FNameIndex) FNameIndex = std::make_unique<TNameIndex>();
+    FNameIndex->Map[FoldName(c->FName)] = c;
+  }
 }
 
 void TComponent::RemoveComponent(TComponent* c) {
-  auto it = std::find(FComponents.begin(), FComponents.end(), c);
-  if (it == FComponents.end()) return;
-  FComponents.erase(it);
+  if (!EraseLast(FComponents, c)) return;
   c->FOwner = nullptr;
+  if (!c->FName.empty() && FNameIndex) {
+    auto it = FNameIndex->Map.find(FoldName(c->FName));
+    if (it != FNameIndex->Map.end() && it->second == c) FNameIndex->Map.erase(it);
+  }
 }
 
 void TComponent::SetName(const std::string& name) {
@@ -187,6 +211,12 @@ void TComponent::SetName(const std::string& name) {
   }
   std::string old = std::move(FName);
   FName = name;
+  if (FOwner) {
+    if (!FOwner->FNameIndex) FOwner->FNameIndex = std::make_unique<TNameIndex>();
+    auto& map = FOwner->FNameIndex->Map;
+    if (!old.empty()) map.erase(FoldName(old));
+    if (!name.empty()) map[FoldName(name)] = this;
+  }
   NameChanged(old);
 }
 
@@ -240,4 +270,6 @@ bool TComponent::FireEvent(const char* name) {
 bool IsComponent(const TObject* obj) {
   return obj && obj->InheritsFrom(TComponent::StaticClass());
 }
-bool IsStrings(const TObject* obj) { return obj && obj->InheritsFrom(TStrings::StaticClass()); }
+bool IsStrings(const TObject* obj) {
+  return obj && obj->InheritsFrom(TStrings::StaticClass());
+}

@@ -110,6 +110,7 @@ class TWeakRef {
 
 struct TPropStore;
 struct TEventTable;
+struct TNameIndex;
 
 class TObject {
  public:
@@ -213,6 +214,7 @@ class TComponent : public TPersistent {
   std::string FName;
   int FTag = 0;
   std::unique_ptr<TEventTable> FEvents;
+  std::unique_ptr<TNameIndex> FNameIndex;  // owned components by folded name
 };
 
 bool IsValidIdent(const std::string& name);
@@ -289,7 +291,7 @@ class TStringList : public TStrings {
   void Put(int index, const std::string& s) override;  // sorted list: refused
   TObject* GetObject(int index) const override;
   void PutObject(int index, TObject* obj) override;
-  int Add(const std::string& s) override;  // sorted: at its place; duplicates rule
+  int Add(const std::string& s) override;                 // sorted: at its place; duplicates rule
   void Insert(int index, const std::string& s) override;  // sorted: refused
   void Delete(int index) override;
   void Clear() override;

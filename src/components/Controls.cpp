@@ -11,7 +11,6 @@
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QWidget>
-
 #include <algorithm>
 #include <unordered_map>
 
@@ -27,27 +26,48 @@ std::unordered_map<const QWidget*, TControl*>& WidgetMap() {
 
 Qt::CursorShape CursorShape(TCursor c) {
   switch (c) {
-    case crNone: return Qt::BlankCursor;
-    case crCross: return Qt::CrossCursor;
-    case crIBeam: return Qt::IBeamCursor;
-    case crSizeNESW: return Qt::SizeBDiagCursor;
-    case crSizeNS: return Qt::SizeVerCursor;
-    case crSizeNWSE: return Qt::SizeFDiagCursor;
-    case crSizeWE: return Qt::SizeHorCursor;
-    case crUpArrow: return Qt::UpArrowCursor;
-    case crHourGlass: return Qt::WaitCursor;
-    case crDrag: return Qt::DragCopyCursor;
-    case crNoDrop: return Qt::ForbiddenCursor;
-    case crHSplit: return Qt::SplitHCursor;
-    case crVSplit: return Qt::SplitVCursor;
-    case crMultiDrag: return Qt::DragCopyCursor;
-    case crSQLWait: return Qt::WaitCursor;
-    case crNo: return Qt::ForbiddenCursor;
-    case crAppStart: return Qt::BusyCursor;
-    case crHelp: return Qt::WhatsThisCursor;
-    case crHandPoint: return Qt::PointingHandCursor;
-    case crSizeAll: return Qt::SizeAllCursor;
-    default: return Qt::ArrowCursor;
+    case crNone:
+      return Qt::BlankCursor;
+    case crCross:
+      return Qt::CrossCursor;
+    case crIBeam:
+      return Qt::IBeamCursor;
+    case crSizeNESW:
+      return Qt::SizeBDiagCursor;
+    case crSizeNS:
+      return Qt::SizeVerCursor;
+    case crSizeNWSE:
+      return Qt::SizeFDiagCursor;
+    case crSizeWE:
+      return Qt::SizeHorCursor;
+    case crUpArrow:
+      return Qt::UpArrowCursor;
+    case crHourGlass:
+      return Qt::WaitCursor;
+    case crDrag:
+      return Qt::DragCopyCursor;
+    case crNoDrop:
+      return Qt::ForbiddenCursor;
+    case crHSplit:
+      return Qt::SplitHCursor;
+    case crVSplit:
+      return Qt::SplitVCursor;
+    case crMultiDrag:
+      return Qt::DragCopyCursor;
+    case crSQLWait:
+      return Qt::WaitCursor;
+    case crNo:
+      return Qt::ForbiddenCursor;
+    case crAppStart:
+      return Qt::BusyCursor;
+    case crHelp:
+      return Qt::WhatsThisCursor;
+    case crHandPoint:
+      return Qt::PointingHandCursor;
+    case crSizeAll:
+      return Qt::SizeAllCursor;
+    default:
+      return Qt::ArrowCursor;
   }
 }
 
@@ -93,7 +113,8 @@ void TControlPrivate::FocusChanged(QWidget* old, QWidget* now) {
 
 void TControlPrivate::Watch(QWidget* w) {
   w->installEventFilter(this);
-  if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) area->viewport()->installEventFilter(this);
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(w))
+    area->viewport()->installEventFilter(this);
 }
 
 bool TControlPrivate::eventFilter(QObject* watched, QEvent* e) {
@@ -183,8 +204,12 @@ bool TControlPrivate::eventFilter(QObject* watched, QEvent* e) {
   return false;
 }
 
-void EnableControlEvents(TControl* c, unsigned events) { ControlPrivate(c)->Events |= events; }
-TControlPrivate* ControlPrivate(TControl* c) { return c->d.get(); }
+void EnableControlEvents(TControl* c, unsigned events) {
+  ControlPrivate(c)->Events |= events;
+}
+TControlPrivate* ControlPrivate(TControl* c) {
+  return c->d.get();
+}
 
 TControl* FindControl(const QWidget* widget) {
   auto& map = WidgetMap();
@@ -192,7 +217,9 @@ TControl* FindControl(const QWidget* widget) {
   return it == map.end() ? nullptr : it->second;
 }
 
-bool IsControl(const TObject* obj) { return obj && obj->InheritsFrom(TControl::StaticClass()); }
+bool IsControl(const TObject* obj) {
+  return obj && obj->InheritsFrom(TControl::StaticClass());
+}
 bool IsWinControl(const TObject* obj) {
   return obj && obj->InheritsFrom(TWinControl::StaticClass());
 }
@@ -236,7 +263,8 @@ void TSizeConstraints::Changed() {
   if (!FControl) return;
   QWidget* w = FControl->Widget();
   w->setMinimumSize(FMinWidth, FMinHeight);
-  w->setMaximumSize(FMaxWidth ? FMaxWidth : QWIDGETSIZE_MAX, FMaxHeight ? FMaxHeight : QWIDGETSIZE_MAX);
+  w->setMaximumSize(FMaxWidth ? FMaxWidth : QWIDGETSIZE_MAX,
+                    FMaxHeight ? FMaxHeight : QWIDGETSIZE_MAX);
   FControl->SetBounds(FControl->Left(), FControl->Top(), FControl->Width(), FControl->Height());
 }
 
@@ -265,12 +293,8 @@ TControl::~TControl() {
   if (FParent) {
     TWinControl* p = FParent;
     FParent = nullptr;
-    auto& cs = p->FControls;
-    cs.erase(std::remove(cs.begin(), cs.end(), this), cs.end());
-    auto& ts = p->FTabList;
-    ts.erase(std::remove_if(ts.begin(), ts.end(),
-                            [this](TWinControl* x) { return static_cast<TControl*>(x) == this; }),
-             ts.end());
+    EraseLast(p->FControls, this);
+    EraseLast(p->FTabList, static_cast<TControl*>(this));
     if (!p->Destroying() && FAlign != alNone) p->AlignControls();
   }
   WidgetMap().erase(FWidget);
@@ -292,28 +316,25 @@ TControl::~TControl() {
 void TControl::SetParent(TWinControl* parent) {
   if (parent == FParent) return;
   if (parent) {
-    if (parent == this)
-      throw EComponentError("A control cannot be its own parent");
+    if (parent == this) throw EComponentError("A control cannot be its own parent");
     if (auto* self = dynamic_cast<TWinControl*>(this); self && self->ContainsControl(parent))
       throw EComponentError("A control cannot be placed inside one of its own children");
     if (parent->Destroying()) throw EComponentError("The new parent is being destroyed");
   }
   TWinControl* old = FParent;
   if (old) {
-    auto& cs = old->FControls;
-    cs.erase(std::remove(cs.begin(), cs.end(), this), cs.end());
-    auto& ts = old->FTabList;
-    ts.erase(std::remove_if(ts.begin(), ts.end(),
-                            [this](TWinControl* x) { return static_cast<TControl*>(x) == this; }),
-             ts.end());
+    EraseLast(old->FControls, this);
+    EraseLast(old->FTabList, static_cast<TControl*>(this));
   }
   FParent = parent;
   FWidget->setParent(parent ? parent->FWidget : nullptr);
   if (parent) {
     parent->FControls.push_back(this);
     if (auto* wc = dynamic_cast<TWinControl*>(this)) {
+      // A newcomer goes last in the tab chain: one link, not a rebuild.
+      if (!parent->FTabList.empty())
+        QWidget::setTabOrder(parent->FTabList.back()->FWidget, FWidget);
       parent->FTabList.push_back(wc);
-      parent->UpdateTabChain();
     }
     if (FParentFont) {
       FApplyingParentFont = true;
@@ -376,10 +397,18 @@ void TControl::RememberAnchorDistances() {
   FAnchorBottom = FParent->ClientHeight() - (FTop + FHeight);
 }
 
-int TControl::ClientWidth() const { return FWidth; }
-int TControl::ClientHeight() const { return FHeight; }
-void TControl::SetClientWidth(int v) { SetWidth(v + (FWidth - ClientWidth())); }
-void TControl::SetClientHeight(int v) { SetHeight(v + (FHeight - ClientHeight())); }
+int TControl::ClientWidth() const {
+  return FWidth;
+}
+int TControl::ClientHeight() const {
+  return FHeight;
+}
+void TControl::SetClientWidth(int v) {
+  SetWidth(v + (FWidth - ClientWidth()));
+}
+void TControl::SetClientHeight(int v) {
+  SetHeight(v + (FHeight - ClientHeight()));
+}
 
 void TControl::Resized() {}
 
@@ -418,8 +447,12 @@ void TControl::SetEnabled(bool v) {
   FWidget->setEnabled(v);
 }
 
-std::string TControl::Caption() const { return S(FWidget->windowTitle()); }
-void TControl::SetCaption(const std::string& text) { FWidget->setWindowTitle(Q(text)); }
+std::string TControl::Caption() const {
+  return S(FWidget->windowTitle());
+}
+void TControl::SetCaption(const std::string& text) {
+  FWidget->setWindowTitle(Q(text));
+}
 
 void TControl::SetParentFont(bool v) {
   FParentFont = v;
@@ -498,7 +531,9 @@ void TControl::SetCursor(TCursor v) {
     FWidget->setCursor(QCursor(CursorShape(v)));
 }
 
-void TControl::BringToFront() { FWidget->raise(); }
+void TControl::BringToFront() {
+  FWidget->raise();
+}
 
 // ---------------------------------------------------------------------------------
 
@@ -611,11 +646,16 @@ void TWinControl::AlignControls() {
       if (c->FAlign == a && c->FVisible) list.push_back(c);
     std::stable_sort(list.begin(), list.end(), [a](TControl* x, TControl* y) {
       switch (a) {
-        case alTop: return x->FTop < y->FTop;
-        case alBottom: return x->FTop + x->FHeight > y->FTop + y->FHeight;
-        case alLeft: return x->FLeft < y->FLeft;
-        case alRight: return x->FLeft + x->FWidth > y->FLeft + y->FWidth;
-        default: return false;
+        case alTop:
+          return x->FTop < y->FTop;
+        case alBottom:
+          return x->FTop + x->FHeight > y->FTop + y->FHeight;
+        case alLeft:
+          return x->FLeft < y->FLeft;
+        case alRight:
+          return x->FLeft + x->FWidth > y->FLeft + y->FWidth;
+        default:
+          return false;
       }
     });
     return list;
@@ -663,5 +703,4 @@ TGraphicControl::TGraphicControl(TComponent* AOwner, QWidget* widget) : TControl
 ORVEL_IMPLEMENT_CLASS(TCustomControl, TWinControl, ORVEL_COMPONENT_FACTORY(TCustomControl))
 
 TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner) {}
-TCustomControl::TCustomControl(TComponent* AOwner, QWidget* widget)
-    : TWinControl(AOwner, widget) {}
+TCustomControl::TCustomControl(TComponent* AOwner, QWidget* widget) : TWinControl(AOwner, widget) {}

@@ -26,11 +26,10 @@ enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 using TCursor = int;
 constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4,
-                  crSizeNESW = -6, crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9,
-                  crUpArrow = -10, crHourGlass = -11, crDrag = -12, crNoDrop = -13,
-                  crHSplit = -14, crVSplit = -15, crMultiDrag = -16, crSQLWait = -17,
-                  crNo = -18, crAppStart = -19, crHelp = -20, crHandPoint = -21,
-                  crSizeAll = -22;
+                  crSizeNESW = -6, crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10,
+                  crHourGlass = -11, crDrag = -12, crNoDrop = -13, crHSplit = -14, crVSplit = -15,
+                  crMultiDrag = -16, crSQLWait = -17, crNo = -18, crAppStart = -19, crHelp = -20,
+                  crHandPoint = -21, crSizeAll = -22;
 
 // Minimum and maximum size of a control; 0 means no limit.
 class TSizeConstraints : public TPersistent {
@@ -163,7 +162,7 @@ class TControl : public TComponent {
   bool FParentShowHint = true;
   bool FInSetBounds = false;
   bool FCaptionFollowsName = false;
-  bool FAnchoring = false;          // bounds set by the parent's anchoring
+  bool FAnchoring = false;           // bounds set by the parent's anchoring
   bool FApplyingParentFont = false;  // font copied from the parent, not chosen
   TColor FColor = clBtnFace;
   TCursor FCursor = crDefault;
@@ -208,7 +207,7 @@ class TWinControl : public TControl {
   void UpdateTabChain();
 
   friend class TControl;
-  std::vector<TControl*> FControls;   // child controls, in insertion order
+  std::vector<TControl*> FControls;    // child controls, in insertion order
   std::vector<TWinControl*> FTabList;  // windowed children, in tab order
   bool FTabStop = false;
   bool FAligning = false;

@@ -29,9 +29,11 @@ struct TFormPrivate {};
 ORVEL_IMPLEMENT_CLASS(TCustomForm, TScrollingWinControl, ORVEL_COMPONENT_FACTORY(TCustomForm))
 ORVEL_IMPLEMENT_CLASS(TForm, TCustomForm, ORVEL_COMPONENT_FACTORY(TForm))
 
-TCustomForm::TCustomForm(TComponent* AOwner) : TCustomForm(AOwner, new QWidget(nullptr, Qt::Window)) {}
+TCustomForm::TCustomForm(TComponent* AOwner)
+    : TCustomForm(AOwner, new QWidget(nullptr, Qt::Window)) {}
 
-TCustomForm::TCustomForm(TComponent* AOwner, QWidget* widget) : TScrollingWinControl(AOwner, widget) {
+TCustomForm::TCustomForm(TComponent* AOwner, QWidget* widget)
+    : TScrollingWinControl(AOwner, widget) {
   EnableControlEvents(this, ceClick | ceDblClick | ceForm);
   FVisible = false;
   FParentFont = false;
@@ -46,7 +48,9 @@ TCustomForm::~TCustomForm() = default;
 
 TForm::TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
 
-std::string TCustomForm::Caption() const { return FCaption; }
+std::string TCustomForm::Caption() const {
+  return FCaption;
+}
 
 void TCustomForm::SetCaption(const std::string& text) {
   FCaption = text;
@@ -80,9 +84,15 @@ void TCustomForm::UpdateWidgetVisibility() {
     FPositioned = true;
   }
   switch (FWindowState) {
-    case wsMinimized: FWidget->showMinimized(); break;
-    case wsMaximized: FWidget->showMaximized(); break;
-    default: FWidget->showNormal(); break;
+    case wsMinimized:
+      FWidget->showMinimized();
+      break;
+    case wsMaximized:
+      FWidget->showMaximized();
+      break;
+    default:
+      FWidget->showNormal();
+      break;
   }
 }
 
@@ -116,17 +126,27 @@ void TCustomForm::UpdateWindowFlags() {
   }
   Qt::WindowFlags f = Qt::Window;
   switch (FBorderStyle) {
-    case bsNone: f |= Qt::FramelessWindowHint; break;
-    case bsDialog: f = Qt::Dialog; break;
+    case bsNone:
+      f |= Qt::FramelessWindowHint;
+      break;
+    case bsDialog:
+      f = Qt::Dialog;
+      break;
     case bsToolWindow:
-    case bsSizeToolWin: f = Qt::Tool; break;
-    default: break;
+    case bsSizeToolWin:
+      f = Qt::Tool;
+      break;
+    default:
+      break;
   }
   if (FBorderStyle != bsNone) {
     f |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
-    if (FBorderIcons & (1 << biSystemMenu)) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if ((FBorderIcons & (1 << biMinimize)) && FBorderStyle != bsDialog) f |= Qt::WindowMinimizeButtonHint;
-    if ((FBorderIcons & (1 << biMaximize)) && FBorderStyle != bsDialog) f |= Qt::WindowMaximizeButtonHint;
+    if (FBorderIcons & (1 << biSystemMenu))
+      f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if ((FBorderIcons & (1 << biMinimize)) && FBorderStyle != bsDialog)
+      f |= Qt::WindowMinimizeButtonHint;
+    if ((FBorderIcons & (1 << biMaximize)) && FBorderStyle != bsDialog)
+      f |= Qt::WindowMaximizeButtonHint;
     if (FBorderIcons & (1 << biHelp)) f |= Qt::WindowContextHelpButtonHint;
   }
   if (FFormStyle == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
@@ -134,8 +154,9 @@ void TCustomForm::UpdateWindowFlags() {
   FWidget->setWindowFlags(f);
   if (!IsFixedSize()) {
     FWidget->setMinimumSize(Constraints()->MinWidth(), Constraints()->MinHeight());
-    FWidget->setMaximumSize(Constraints()->MaxWidth() ? Constraints()->MaxWidth() : QWIDGETSIZE_MAX,
-                            Constraints()->MaxHeight() ? Constraints()->MaxHeight() : QWIDGETSIZE_MAX);
+    FWidget->setMaximumSize(
+        Constraints()->MaxWidth() ? Constraints()->MaxWidth() : QWIDGETSIZE_MAX,
+        Constraints()->MaxHeight() ? Constraints()->MaxHeight() : QWIDGETSIZE_MAX);
   }
   ApplyBounds();
   if (shown) FWidget->show();
@@ -199,7 +220,8 @@ void TCustomForm::SetAlphaBlendValue(int v) {
 TWinControl* TCustomForm::ActiveControl() const {
   QWidget* fw = FWidget->focusWidget();
   for (QWidget* w = fw; w && w != FWidget; w = w->parentWidget())
-    if (auto* c = dynamic_cast<TWinControl*>(FindControl(w))) return ContainsControl(c) ? c : nullptr;
+    if (auto* c = dynamic_cast<TWinControl*>(FindControl(w)))
+      return ContainsControl(c) ? c : nullptr;
   return nullptr;
 }
 
@@ -209,6 +231,10 @@ void TCustomForm::SetActiveControl(TWinControl* c) {
   c->Widget()->setFocus(Qt::OtherFocusReason);
 }
 
-bool TCustomForm::Active() const { return FWidget->isActiveWindow(); }
+bool TCustomForm::Active() const {
+  return FWidget->isActiveWindow();
+}
 
-void TCustomForm::Close() { SetVisible(false); }
+void TCustomForm::Close() {
+  SetVisible(false);
+}

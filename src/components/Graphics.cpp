@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QPalette>
-
 #include <cmath>
 
 #include "ModelInternals.h"
@@ -17,28 +16,52 @@ namespace {
 QPalette::ColorRole SystemRole(int index, QPalette::ColorGroup& group) {
   group = QPalette::Active;
   switch (index) {
-    case 0: return QPalette::Mid;              // scroll bar
-    case 1: return QPalette::Shadow;           // desktop
-    case 2: return QPalette::Highlight;        // active caption
-    case 3: group = QPalette::Inactive; return QPalette::Highlight;
-    case 4: return QPalette::Button;           // menu
-    case 5: return QPalette::Base;             // window
-    case 6: return QPalette::Shadow;           // window frame
-    case 7: return QPalette::ButtonText;       // menu text
-    case 8: return QPalette::Text;             // window text
-    case 9: return QPalette::HighlightedText;  // caption text
-    case 13: return QPalette::Highlight;
-    case 14: return QPalette::HighlightedText;
-    case 15: return QPalette::Button;          // button face
-    case 16: return QPalette::Dark;            // button shadow
-    case 17: group = QPalette::Disabled; return QPalette::Text;
-    case 18: return QPalette::ButtonText;
-    case 20: return QPalette::Light;           // 3D highlight
-    case 21: return QPalette::Shadow;          // 3D dark shadow
-    case 22: return QPalette::Midlight;        // 3D light
-    case 23: return QPalette::ToolTipText;
-    case 24: return QPalette::ToolTipBase;
-    default: return QPalette::Window;
+    case 0:
+      return QPalette::Mid;  // scroll bar
+    case 1:
+      return QPalette::Shadow;  // desktop
+    case 2:
+      return QPalette::Highlight;  // active caption
+    case 3:
+      group = QPalette::Inactive;
+      return QPalette::Highlight;
+    case 4:
+      return QPalette::Button;  // menu
+    case 5:
+      return QPalette::Base;  // window
+    case 6:
+      return QPalette::Shadow;  // window frame
+    case 7:
+      return QPalette::ButtonText;  // menu text
+    case 8:
+      return QPalette::Text;  // window text
+    case 9:
+      return QPalette::HighlightedText;  // caption text
+    case 13:
+      return QPalette::Highlight;
+    case 14:
+      return QPalette::HighlightedText;
+    case 15:
+      return QPalette::Button;  // button face
+    case 16:
+      return QPalette::Dark;  // button shadow
+    case 17:
+      group = QPalette::Disabled;
+      return QPalette::Text;
+    case 18:
+      return QPalette::ButtonText;
+    case 20:
+      return QPalette::Light;  // 3D highlight
+    case 21:
+      return QPalette::Shadow;  // 3D dark shadow
+    case 22:
+      return QPalette::Midlight;  // 3D light
+    case 23:
+      return QPalette::ToolTipText;
+    case 24:
+      return QPalette::ToolTipBase;
+    default:
+      return QPalette::Window;
   }
 }
 
@@ -58,7 +81,9 @@ QColor ToQColor(TColor c) {
   return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
 }
 
-QFont DefaultFont() { return QApplication::font(); }
+QFont DefaultFont() {
+  return QApplication::font();
+}
 
 QFont ToQFont(const TFont& f) {
   QFont q = DefaultFont();
@@ -75,9 +100,8 @@ QFont ToQFont(const TFont& f) {
 
 // ---------------------------------------------------------------------------------
 
-ORVEL_IMPLEMENT_CLASS(TGraphicsObject, TPersistent, [](TComponent*) -> TObject* {
-  return new TGraphicsObject;
-})
+ORVEL_IMPLEMENT_CLASS(TGraphicsObject, TPersistent,
+                      [](TComponent*) -> TObject* { return new TGraphicsObject; })
 
 void TGraphicsObject::Changed() {
   if (OnChange) OnChange(this);
@@ -96,6 +120,9 @@ TFont::TFont() {
 void TFont::Assign(const TPersistent& source) {
   const auto* f = dynamic_cast<const TFont*>(&source);
   if (!f) return TPersistent::Assign(source);
+  if (f->FCharset == FCharset && f->FColor == FColor && f->FName == FName && f->FPitch == FPitch &&
+      f->FSize == FSize && f->FStyle == FStyle)
+    return;  // nothing to re-apply to the widget
   FCharset = f->FCharset;
   FColor = f->FColor;
   FName = f->FName;
@@ -118,7 +145,9 @@ void TFont::SetColor(TColor v) {
 }
 
 // Height = -Size * 96 / 72, as the font's pixel height at the model's resolution.
-int TFont::Height() const { return -static_cast<int>(std::lround(FSize * 96.0 / 72.0)); }
+int TFont::Height() const {
+  return -static_cast<int>(std::lround(FSize * 96.0 / 72.0));
+}
 
 void TFont::SetHeight(int v) {
   const int size = static_cast<int>(std::lround(std::abs(v) * 72.0 / 96.0));

@@ -29,7 +29,9 @@ constexpr TColor clWhite = 0xFFFFFF;
 constexpr TColor clNone = 0x1FFFFFFF;
 constexpr TColor clDefault = 0x20000000;
 
-constexpr TColor SystemColor(int index) { return static_cast<TColor>(0x80000000u | index); }
+constexpr TColor SystemColor(int index) {
+  return static_cast<TColor>(0x80000000u | index);
+}
 constexpr TColor clScrollBar = SystemColor(0);
 constexpr TColor clBackground = SystemColor(1);
 constexpr TColor clActiveCaption = SystemColor(2);

@@ -4,17 +4,20 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "Classes.h"
 
-#define ORVEL_IMPLEMENT_CLASS(Cls, Parent, Factory)                                    \
-  TClass Cls::StaticClass() {                                                          \
-    static const TClassInfo info(#Cls, Parent::StaticClass(), Factory);               \
-    return &info;                                                                      \
-  }                                                                                    \
-  TClass Cls::ClassType() const { return StaticClass(); }
+#define ORVEL_IMPLEMENT_CLASS(Cls, Parent, Factory)                     \
+  TClass Cls::StaticClass() {                                           \
+    static const TClassInfo info(#Cls, Parent::StaticClass(), Factory); \
+    return &info;                                                       \
+  }                                                                     \
+  TClass Cls::ClassType() const {                                       \
+    return StaticClass();                                               \
+  }
 
 #define ORVEL_COMPONENT_FACTORY(Cls) [](TComponent* o) -> TObject* { return new Cls(o); }
 
@@ -34,14 +37,35 @@ struct TPropStore {
   }
   Value& Get(int id) {
     if (Value* v = Find(id)) return *v;
-    Values.push_back(Value{id});
-    return Values.back();
+    Value& v = Values.emplace_back();
+    v.Id = id;
+    return v;
   }
 };
+
+// Case-folded name → owned component, so name checks stay fast on big forms.
+struct TNameIndex {
+  std::unordered_map<std::string, TComponent*> Map;
+};
+std::string FoldName(const std::string& name);
 
 struct TEventTable {
   std::vector<std::pair<std::string, TNotifyEvent>> Handlers;
 };
+
+// Removes the last element equal to x; searching from the end keeps destroying a
+// long child list back to front linear.
+template <class V, class T>
+bool EraseLast(V& v, const T& x) {
+  for (auto it = v.end(); it != v.begin();) {
+    --it;
+    if (*it == x) {
+      v.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
 
 // Builds the published property list of a class (PropTables.cpp).
 std::vector<const TPropInfo*> BuildPropertyList(TClass c);

@@ -74,8 +74,8 @@ struct TTypeTable {
 
   static void SetRange(TTypeInfo& t) {
     static const std::map<std::string, std::pair<int64_t, int64_t>> ranges = {
-        {"Byte", {0, 255}},          {"Char", {0, 255}},
-        {"TFontCharset", {0, 255}},  {"TBorderWidth", {0, kMaxInt}},
+        {"Byte", {0, 255}},           {"Char", {0, 255}},
+        {"TFontCharset", {0, 255}},   {"TBorderWidth", {0, kMaxInt}},
         {"TCursor", {-32768, 32767}}, {"TShortCut", {0, 65535}},
         {"TTabOrder", {-1, 32767}},
     };
@@ -330,11 +330,13 @@ TDefTable MakeDefs() {
   add("TabWidth", Stored(cListBox, 0));
 
   // Value list editor.
-  add("DefaultColWidth", Ord(&TValueListEditor::DefaultColWidth, &TValueListEditor::SetDefaultColWidth));
+  add("DefaultColWidth",
+      Ord(&TValueListEditor::DefaultColWidth, &TValueListEditor::SetDefaultColWidth));
   add("DefaultDrawing", Stored(cGrid, kTrue));
   add("DefaultRowHeight",
       Ord(&TValueListEditor::DefaultRowHeight, &TValueListEditor::SetDefaultRowHeight));
-  add("DisplayOptions", Ord(&TValueListEditor::DisplayOptions, &TValueListEditor::SetDisplayOptions));
+  add("DisplayOptions",
+      Ord(&TValueListEditor::DisplayOptions, &TValueListEditor::SetDisplayOptions));
   add("DropDownRows", Stored(cGrid, 8));
   add("FixedColor", Ord(&TValueListEditor::FixedColor, &TValueListEditor::SetFixedColor));
   add("FixedCols", Stored(cGrid, 0));

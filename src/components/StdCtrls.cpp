@@ -16,7 +16,6 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QValidator>
-
 #include <algorithm>
 
 #include "ModelInternals.h"
@@ -37,7 +36,9 @@ void SetBaseColor(QWidget* w, TColor c) {
   w->setPalette(pal);
 }
 
-bool IsEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+bool IsEnterKey(int key) {
+  return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
 
 // Upper- or lower-cases what the user types, as CharCase asks.
 class TCaseValidator final : public QValidator {
@@ -60,9 +61,15 @@ class TQtCheckBox final : public QCheckBox {
  protected:
   void nextCheckState() override {
     switch (checkState()) {
-      case Qt::Unchecked: setCheckState(AllowGrayed ? Qt::PartiallyChecked : Qt::Checked); break;
-      case Qt::Checked: setCheckState(Qt::Unchecked); break;
-      default: setCheckState(Qt::Checked); break;
+      case Qt::Unchecked:
+        setCheckState(AllowGrayed ? Qt::PartiallyChecked : Qt::Checked);
+        break;
+      case Qt::Checked:
+        setCheckState(Qt::Unchecked);
+        break;
+      default:
+        setCheckState(Qt::Checked);
+        break;
     }
   }
 };
@@ -200,8 +207,9 @@ class TListBoxStrings final : public TStrings {
   void SortItems() {
     std::vector<std::pair<std::string, TObject*>> items;
     for (int i = 0; i < Count(); ++i) items.emplace_back(Get(i), GetObject(i));
-    std::stable_sort(items.begin(), items.end(),
-                     [](const auto& a, const auto& b) { return CompareText(a.first, b.first) < 0; });
+    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
+      return CompareText(a.first, b.first) < 0;
+    });
     const QSignalBlocker block(FList);
     for (int i = 0; i < Count(); ++i) {
       FList->item(i)->setText(Q(items[i].first));
@@ -238,9 +246,13 @@ TCustomLabel::TCustomLabel(TComponent* AOwner) : TGraphicControl(AOwner, new QLa
 
 TLabel::TLabel(TComponent* AOwner) : TCustomLabel(AOwner) {}
 
-QLabel* TCustomLabel::LabelWidget() const { return static_cast<QLabel*>(FWidget); }
+QLabel* TCustomLabel::LabelWidget() const {
+  return static_cast<QLabel*>(FWidget);
+}
 
-std::string TCustomLabel::Caption() const { return FCaption; }
+std::string TCustomLabel::Caption() const {
+  return FCaption;
+}
 
 void TCustomLabel::SetCaption(const std::string& text) {
   FCaption = text;
@@ -264,8 +276,12 @@ void TCustomLabel::UpdateText() {
 
 void TCustomLabel::SetAlignment(TAlignment v) {
   FAlignment = v;
-  Qt::Alignment h = v == taCenter ? Qt::AlignHCenter : v == taRightJustify ? Qt::AlignRight : Qt::AlignLeft;
-  Qt::Alignment vert = FLayout == tlCenter ? Qt::AlignVCenter : FLayout == tlBottom ? Qt::AlignBottom : Qt::AlignTop;
+  Qt::Alignment h = v == taCenter         ? Qt::AlignHCenter
+                    : v == taRightJustify ? Qt::AlignRight
+                                          : Qt::AlignLeft;
+  Qt::Alignment vert = FLayout == tlCenter   ? Qt::AlignVCenter
+                       : FLayout == tlBottom ? Qt::AlignBottom
+                                             : Qt::AlignTop;
   LabelWidget()->setAlignment(h | vert);
 }
 
@@ -330,7 +346,9 @@ TButtonControl::TButtonControl(TComponent* AOwner, QWidget* widget) : TWinContro
   FTabStop = true;
 }
 
-void TButtonControl::SetWordWrap(bool v) { FWordWrap = v; }
+void TButtonControl::SetWordWrap(bool v) {
+  FWordWrap = v;
+}
 
 struct TButton::Shortcuts {
   std::unique_ptr<QShortcut> Return, Enter, Escape;
@@ -354,11 +372,17 @@ TButton::TButton(TComponent* AOwner)
   SetBounds(0, 0, 75, 25);
 }
 
-TButton::~TButton() { FShortcuts.reset(); }
+TButton::~TButton() {
+  FShortcuts.reset();
+}
 
-QPushButton* TButton::ButtonWidget() const { return static_cast<QPushButton*>(FWidget); }
+QPushButton* TButton::ButtonWidget() const {
+  return static_cast<QPushButton*>(FWidget);
+}
 
-std::string TButton::Caption() const { return FCaption; }
+std::string TButton::Caption() const {
+  return FCaption;
+}
 
 void TButton::SetCaption(const std::string& text) {
   FCaption = text;
@@ -417,7 +441,9 @@ void TButton::UpdateShortcuts() {
   ButtonWidget()->setDefault(FDefault);
 }
 
-void TButton::Click() { FireEvent("OnClick"); }
+void TButton::Click() {
+  FireEvent("OnClick");
+}
 
 // ---------------------------------------------------------------------------------
 
@@ -441,9 +467,13 @@ TCustomEdit::TCustomEdit(TComponent* AOwner, QWidget* widget) : TWinControl(AOwn
 
 TEdit::TEdit(TComponent* AOwner) : TCustomEdit(AOwner) {}
 
-QLineEdit* TCustomEdit::LineEditWidget() const { return qobject_cast<QLineEdit*>(FWidget); }
+QLineEdit* TCustomEdit::LineEditWidget() const {
+  return qobject_cast<QLineEdit*>(FWidget);
+}
 
-std::string TCustomEdit::Caption() const { return S(LineEditWidget()->text()); }
+std::string TCustomEdit::Caption() const {
+  return S(LineEditWidget()->text());
+}
 
 void TCustomEdit::SetCaption(const std::string& text) {
   LineEditWidget()->setText(Q(ApplyCharCase(text)));
@@ -490,7 +520,9 @@ void TCustomEdit::SelectAll() {
   if (QLineEdit* e = LineEditWidget()) e->selectAll();
 }
 
-void TCustomEdit::ColorChanged() { SetBaseColor(FWidget, FColor); }
+void TCustomEdit::ColorChanged() {
+  SetBaseColor(FWidget, FColor);
+}
 
 // ---------------------------------------------------------------------------------
 
@@ -533,17 +565,27 @@ TCustomMemo::TCustomMemo(TComponent* AOwner) : TCustomEdit(AOwner, new QPlainTex
   SetBounds(0, 0, 185, 89);
 }
 
-TCustomMemo::~TCustomMemo() { FLines.reset(); }
+TCustomMemo::~TCustomMemo() {
+  FLines.reset();
+}
 
 TMemo::TMemo(TComponent* AOwner) : TCustomMemo(AOwner) {}
 
-QPlainTextEdit* TCustomMemo::MemoWidget() const { return static_cast<QPlainTextEdit*>(FWidget); }
+QPlainTextEdit* TCustomMemo::MemoWidget() const {
+  return static_cast<QPlainTextEdit*>(FWidget);
+}
 
-std::string TCustomMemo::Caption() const { return S(MemoWidget()->toPlainText()); }
+std::string TCustomMemo::Caption() const {
+  return S(MemoWidget()->toPlainText());
+}
 
-void TCustomMemo::SetCaption(const std::string& text) { FLines->SetText(ApplyCharCase(text)); }
+void TCustomMemo::SetCaption(const std::string& text) {
+  FLines->SetText(ApplyCharCase(text));
+}
 
-void TCustomMemo::SetMaxLength(int v) { FMaxLength = std::max(0, v); }
+void TCustomMemo::SetMaxLength(int v) {
+  FMaxLength = std::max(0, v);
+}
 
 void TCustomMemo::SetReadOnly(bool v) {
   FReadOnly = v;
@@ -558,7 +600,9 @@ void TCustomMemo::SetBorderStyle(TBorderStyle v) {
 void TCustomMemo::SetAlignment(TAlignment v) {
   FAlignment = v;
   QTextOption opt = MemoWidget()->document()->defaultTextOption();
-  opt.setAlignment(v == taCenter ? Qt::AlignHCenter : v == taRightJustify ? Qt::AlignRight : Qt::AlignLeft);
+  opt.setAlignment(v == taCenter         ? Qt::AlignHCenter
+                   : v == taRightJustify ? Qt::AlignRight
+                                         : Qt::AlignLeft);
   MemoWidget()->document()->setDefaultTextOption(opt);
 }
 
@@ -608,18 +652,25 @@ TCustomListBox::TCustomListBox(TComponent* AOwner)
   FColor = clWindow;
   ColorChanged();
   // A change of selection by the user is the list box's click.
-  QObject::connect(l, &QListWidget::itemSelectionChanged, d.get(), [this] { FireEvent("OnClick"); });
+  QObject::connect(l, &QListWidget::itemSelectionChanged, d.get(),
+                   [this] { FireEvent("OnClick"); });
   UpdateSelectionMode();
   SetBounds(0, 0, 121, 97);
 }
 
-TCustomListBox::~TCustomListBox() { FItems.reset(); }
+TCustomListBox::~TCustomListBox() {
+  FItems.reset();
+}
 
 TListBox::TListBox(TComponent* AOwner) : TCustomListBox(AOwner) {}
 
-QListWidget* TCustomListBox::ListWidget() const { return static_cast<QListWidget*>(FWidget); }
+QListWidget* TCustomListBox::ListWidget() const {
+  return static_cast<QListWidget*>(FWidget);
+}
 
-int TCustomListBox::ItemIndex() const { return ListWidget()->currentRow(); }
+int TCustomListBox::ItemIndex() const {
+  return ListWidget()->currentRow();
+}
 
 void TCustomListBox::SetItemIndex(int i) {
   if (i < -1 || i >= ListWidget()->count())
@@ -630,7 +681,8 @@ void TCustomListBox::SetItemIndex(int i) {
 }
 
 bool TCustomListBox::Selected(int i) const {
-  if (i < 0 || i >= ListWidget()->count()) throw EStringListError("List index out of bounds (" + std::to_string(i) + ")");
+  if (i < 0 || i >= ListWidget()->count())
+    throw EStringListError("List index out of bounds (" + std::to_string(i) + ")");
   return ListWidget()->item(i)->isSelected();
 }
 
@@ -690,7 +742,9 @@ void TCustomListBox::SetBorderStyle(TBorderStyle v) {
   ListWidget()->setFrameShape(FBorderStyle == bsSingle ? QFrame::StyledPanel : QFrame::NoFrame);
 }
 
-void TCustomListBox::ColorChanged() { SetBaseColor(FWidget, FColor); }
+void TCustomListBox::ColorChanged() {
+  SetBaseColor(FWidget, FColor);
+}
 
 // ---------------------------------------------------------------------------------
 
@@ -707,9 +761,13 @@ TCustomCheckBox::TCustomCheckBox(TComponent* AOwner) : TButtonControl(AOwner, ne
 
 TCheckBox::TCheckBox(TComponent* AOwner) : TCustomCheckBox(AOwner) {}
 
-QCheckBox* TCustomCheckBox::CheckBoxWidget() const { return static_cast<QCheckBox*>(FWidget); }
+QCheckBox* TCustomCheckBox::CheckBoxWidget() const {
+  return static_cast<QCheckBox*>(FWidget);
+}
 
-std::string TCustomCheckBox::Caption() const { return FCaption; }
+std::string TCustomCheckBox::Caption() const {
+  return FCaption;
+}
 
 void TCustomCheckBox::SetCaption(const std::string& text) {
   FCaption = text;
@@ -718,7 +776,7 @@ void TCustomCheckBox::SetCaption(const std::string& text) {
 
 void TCustomCheckBox::SetState(TCheckBoxState v) {
   if (v == FState) return;
-  CheckBoxWidget()->setCheckState(v == cbChecked   ? Qt::Checked
+  CheckBoxWidget()->setCheckState(v == cbChecked  ? Qt::Checked
                                   : v == cbGrayed ? Qt::PartiallyChecked
                                                   : Qt::Unchecked);
 }
@@ -741,10 +799,13 @@ void TCustomCheckBox::SetAllowGrayed(bool v) {
 void TCustomCheckBox::SetAlignment(TAlignment v) {
   FAlignment = v == taLeftJustify ? taLeftJustify : taRightJustify;
   // Left-justified: the caption stands left of the box.
-  CheckBoxWidget()->setLayoutDirection(FAlignment == taLeftJustify ? Qt::RightToLeft : Qt::LeftToRight);
+  CheckBoxWidget()->setLayoutDirection(FAlignment == taLeftJustify ? Qt::RightToLeft
+                                                                   : Qt::LeftToRight);
 }
 
-void TCustomCheckBox::SetWordWrap(bool v) { FWordWrap = v; }
+void TCustomCheckBox::SetWordWrap(bool v) {
+  FWordWrap = v;
+}
 
 void TCustomCheckBox::ColorChanged() {
   QPalette pal = FWidget->palette();

@@ -279,9 +279,8 @@ void TStrings::SetUpdateState(bool) {}
 
 // ---------------------------------------------------------------------------------
 
-ORVEL_IMPLEMENT_CLASS(TStringList, TStrings, [](TComponent*) -> TObject* {
-  return new TStringList;
-})
+ORVEL_IMPLEMENT_CLASS(TStringList, TStrings,
+                      [](TComponent*) -> TObject* { return new TStringList; })
 
 TStringList::~TStringList() {
   OnChange = nullptr;

@@ -16,7 +16,9 @@ bool IsOrdinalKind(TTypeKind k) {
   return k == tkInteger || k == tkChar || k == tkEnumeration || k == tkSet || k == tkWChar;
 }
 
-bool IsStringKind(TTypeKind k) { return k == tkString || k == tkLString || k == tkWString; }
+bool IsStringKind(TTypeKind k) {
+  return k == tkString || k == tkLString || k == tkWString;
+}
 
 int64_t SetMask(const TTypeInfo* setType) {
   const TTypeInfo* e = setType->CompType;
@@ -26,7 +28,9 @@ int64_t SetMask(const TTypeInfo* setType) {
 
 }  // namespace
 
-const std::vector<const TPropInfo*>& GetPropList(TClass c) { return c->Properties(); }
+const std::vector<const TPropInfo*>& GetPropList(TClass c) {
+  return c->Properties();
+}
 
 const TPropInfo* GetPropInfo(TClass c, const std::string& name) {
   for (const TPropInfo* p : c->Properties())
@@ -69,9 +73,8 @@ void SetOrdProp(TObject* obj, const TPropInfo* p, int64_t value) {
       throw EPropertyError("Value " + std::to_string(value) + " out of range for " + t->Name);
   } else if (value < t->MinValue || value > t->MaxValue) {
     // Narrow types would otherwise wrap silently (300 as a Byte is 44).
-    throw EPropertyError("Value " + std::to_string(value) + " out of range for " + t->Name +
-                         " (" + std::to_string(t->MinValue) + ".." +
-                         std::to_string(t->MaxValue) + ")");
+    throw EPropertyError("Value " + std::to_string(value) + " out of range for " + t->Name + " (" +
+                         std::to_string(t->MinValue) + ".." + std::to_string(t->MaxValue) + ")");
   }
   p->SetOrd(obj, value);
 }

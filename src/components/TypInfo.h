@@ -35,8 +35,8 @@ enum TTypeKind : int {
 
 struct TTypeInfo {
   TTypeKind Kind = tkUnknown;
-  std::string Name;                     // "Integer", "TAlign", "TNotifyEvent", ...
-  int64_t MinValue = 0;                 // ordinal range: integers, chars, enumerations
+  std::string Name;      // "Integer", "TAlign", "TNotifyEvent", ...
+  int64_t MinValue = 0;  // ordinal range: integers, chars, enumerations
   int64_t MaxValue = 0;
   std::vector<std::string> NameList;    // enumeration: value names, MinValue first
   const TTypeInfo* CompType = nullptr;  // set: its element type

@@ -64,8 +64,8 @@ ORVEL_IMPLEMENT_CLASS(TValueListEditor, TCustomDrawGrid, ORVEL_COMPONENT_FACTORY
 TValueListEditor::TValueListEditor(TComponent* AOwner)
     : TCustomDrawGrid(AOwner, new QTableWidget(0, 2)), v(std::make_unique<TValueListPrivate>()) {
   FOptions = (1 << goFixedVertLine) | (1 << goFixedHorzLine) | (1 << goVertLine) |
-             (1 << goHorzLine) | (1 << goColSizing) | (1 << goEditing) |
-             (1 << goAlwaysShowEditor) | (1 << goThumbTracking);
+             (1 << goHorzLine) | (1 << goColSizing) | (1 << goEditing) | (1 << goAlwaysShowEditor) |
+             (1 << goThumbTracking);
   FDisplayOptions = (1 << doColumnTitles) | (1 << doAutoColResize) | (1 << doKeyColFixed);
   QTableWidget* g = GridWidget();
   g->verticalHeader()->hide();
@@ -137,9 +137,15 @@ TValueListEditor::~TValueListEditor() {
   v->Titles->OnChange = nullptr;
 }
 
-QTableWidget* TValueListEditor::GridWidget() const { return static_cast<QTableWidget*>(FWidget); }
-TStrings* TValueListEditor::Strings() const { return v->Strings.get(); }
-TStrings* TValueListEditor::TitleCaptions() const { return v->Titles.get(); }
+QTableWidget* TValueListEditor::GridWidget() const {
+  return static_cast<QTableWidget*>(FWidget);
+}
+TStrings* TValueListEditor::Strings() const {
+  return v->Strings.get();
+}
+TStrings* TValueListEditor::TitleCaptions() const {
+  return v->Titles.get();
+}
 
 void TValueListEditor::RefreshRows() {
   if (v->FromGrid) return;
@@ -153,7 +159,8 @@ void TValueListEditor::RefreshRows() {
     const std::string line = v->Strings->Get(i);
     const size_t eq = line.find('=');
     auto* k = new QTableWidgetItem(Q(eq == std::string::npos ? line : line.substr(0, eq)));
-    auto* val = new QTableWidgetItem(Q(eq == std::string::npos ? std::string() : line.substr(eq + 1)));
+    auto* val =
+        new QTableWidgetItem(Q(eq == std::string::npos ? std::string() : line.substr(eq + 1)));
     if (!keyEditable) k->setFlags(k->flags() & ~Qt::ItemIsEditable);
     if (!valueEditable) val->setFlags(val->flags() & ~Qt::ItemIsEditable);
     g->setItem(i, 0, k);
@@ -265,18 +272,24 @@ void TValueListEditor::SetFixedColor(TColor c) {
   h->setPalette(pal);
 }
 
-int TValueListEditor::TopRow() const { return GridWidget()->rowAt(0) < 0 ? 0 : GridWidget()->rowAt(0); }
-int TValueListEditor::LeftCol() const { return GridWidget()->columnAt(0) < 0 ? 0 : GridWidget()->columnAt(0); }
+int TValueListEditor::TopRow() const {
+  return GridWidget()->rowAt(0) < 0 ? 0 : GridWidget()->rowAt(0);
+}
+int TValueListEditor::LeftCol() const {
+  return GridWidget()->columnAt(0) < 0 ? 0 : GridWidget()->columnAt(0);
+}
 
 void TValueListEditor::InsertRowForUser() {
-  if (!(FKeyOptions & (1 << keyAdd))) throw EComponentError("Adding rows is not allowed (KeyOptions)");
+  if (!(FKeyOptions & (1 << keyAdd)))
+    throw EComponentError("Adding rows is not allowed (KeyOptions)");
   v->Strings->Add("=");
   QTableWidget* g = GridWidget();
   g->setCurrentCell(g->rowCount() - 1, 0);
 }
 
 void TValueListEditor::DeleteCurrentRow() {
-  if (!(FKeyOptions & (1 << keyDelete))) throw EComponentError("Deleting rows is not allowed (KeyOptions)");
+  if (!(FKeyOptions & (1 << keyDelete)))
+    throw EComponentError("Deleting rows is not allowed (KeyOptions)");
   const int row = GridWidget()->currentRow();
   if (row >= 0 && row < v->Strings->Count()) v->Strings->Delete(row);
 }

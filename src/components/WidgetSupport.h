@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-
 #include <functional>
 #include <string>
 
@@ -17,8 +16,12 @@
 class QEvent;
 class QKeyEvent;
 
-inline QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
-inline std::string S(const QString& s) { return s.toUtf8().toStdString(); }
+inline QString Q(const std::string& s) {
+  return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+inline std::string S(const QString& s) {
+  return s.toUtf8().toStdString();
+}
 
 QColor ToQColor(TColor c);
 QFont ToQFont(const TFont& f);
@@ -27,11 +30,11 @@ QFont DefaultFont();
 
 // Which user actions a control turns into its published events.
 enum TControlEvents : unsigned {
-  ceClick = 1,        // mouse release inside: OnClick
-  ceDblClick = 2,     // OnDblClick
-  ceMouseHover = 4,   // OnMouseEnter, OnMouseLeave
-  ceForm = 8,         // OnShow, OnHide, OnActivate, OnDeactivate, OnPaint, OnResize
-  ceFocus = 16,       // OnEnter, OnExit
+  ceClick = 1,       // mouse release inside: OnClick
+  ceDblClick = 2,    // OnDblClick
+  ceMouseHover = 4,  // OnMouseEnter, OnMouseLeave
+  ceForm = 8,        // OnShow, OnHide, OnActivate, OnDeactivate, OnPaint, OnResize
+  ceFocus = 16,      // OnEnter, OnExit
 };
 
 // Event filter and signal context of one control. Deleting it disconnects every

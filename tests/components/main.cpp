@@ -1,6 +1,6 @@
-#include <QApplication>
-
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 // Widget tests need a QApplication; offscreen unless the caller chose a platform.
 int main(int argc, char** argv) {

@@ -31,9 +31,10 @@ std::string PropNames(TClass c) {
 std::string PropType(TClass c, const std::string& name) {
   const TPropInfo* p = GetPropInfo(c, name);
   if (!p) return "<none>";
-  static const char* kinds[] = {"unknown", "integer", "char",    "enumeration", "float",  "string",
-                                "set",     "class",   "method",  "wchar",       "lstring", "wstring",
-                                "variant", "array",   "record",  "interface",   "int64",  "dynarray"};
+  static const char* kinds[] = {"unknown",   "integer", "char",    "enumeration", "float",
+                                "string",    "set",     "class",   "method",      "wchar",
+                                "lstring",   "wstring", "variant", "array",       "record",
+                                "interface", "int64",   "dynarray"};
   return std::string(kinds[p->PropType->Kind]) + "." + p->PropType->Name;
 }
 
@@ -77,16 +78,26 @@ TEST(Registry, VirtualConstructorGivesTheClassAndOwner) {
 // A list out of order or with a missing entry breaks every script that walks it.
 TEST(PropertyTables, CountsOfEveryClass) {
   const std::pair<TClass, size_t> expected[] = {
-      {TForm::StaticClass(), 94},          {TButton::StaticClass(), 49},
-      {TLabel::StaticClass(), 50},         {TEdit::StaticClass(), 65},
-      {TFont::StaticClass(), 7},           {TValueListEditor::StaticClass(), 77},
-      {TListBox::StaticClass(), 72},       {TMemo::StaticClass(), 67},
-      {TCheckBox::StaticClass(), 54},      {TMenuItem::StaticClass(), 24},
-      {TPersistent::StaticClass(), 0},     {TGraphicsObject::StaticClass(), 0},
-      {TComponent::StaticClass(), 2},      {TControl::StaticClass(), 11},
-      {TWinControl::StaticClass(), 11},    {TCustomLabel::StaticClass(), 11},
-      {TCustomEdit::StaticClass(), 12},    {TCustomGrid::StaticClass(), 12},
-      {TCustomCheckBox::StaticClass(), 12}, {TScrollingWinControl::StaticClass(), 13},
+      {TForm::StaticClass(), 94},
+      {TButton::StaticClass(), 49},
+      {TLabel::StaticClass(), 50},
+      {TEdit::StaticClass(), 65},
+      {TFont::StaticClass(), 7},
+      {TValueListEditor::StaticClass(), 77},
+      {TListBox::StaticClass(), 72},
+      {TMemo::StaticClass(), 67},
+      {TCheckBox::StaticClass(), 54},
+      {TMenuItem::StaticClass(), 24},
+      {TPersistent::StaticClass(), 0},
+      {TGraphicsObject::StaticClass(), 0},
+      {TComponent::StaticClass(), 2},
+      {TControl::StaticClass(), 11},
+      {TWinControl::StaticClass(), 11},
+      {TCustomLabel::StaticClass(), 11},
+      {TCustomEdit::StaticClass(), 12},
+      {TCustomGrid::StaticClass(), 12},
+      {TCustomCheckBox::StaticClass(), 12},
+      {TScrollingWinControl::StaticClass(), 13},
       {TCustomForm::StaticClass(), 13},
   };
   for (const auto& [c, n] : expected) EXPECT_EQ(GetPropList(c).size(), n) << c->ClassName();
@@ -138,13 +149,16 @@ TEST(PropertyTables, ValueNamesOfEnumerationsAndSets) {
     return Join(GetTypeValueNames(GetPropInfo(c, prop)->PropType));
   };
   EXPECT_EQ(values(TForm::StaticClass(), "Visible"), "False,True");
-  EXPECT_EQ(values(TForm::StaticClass(), "Align"), "alNone,alTop,alBottom,alLeft,alRight,alClient,alCustom");
+  EXPECT_EQ(values(TForm::StaticClass(), "Align"),
+            "alNone,alTop,alBottom,alLeft,alRight,alClient,alCustom");
   EXPECT_EQ(values(TButton::StaticClass(), "Anchors"), "akLeft,akTop,akRight,akBottom");
   EXPECT_EQ(values(TForm::StaticClass(), "Position"),
             "poDesigned,poDefault,poDefaultPosOnly,poDefaultSizeOnly,poScreenCenter,"
             "poDesktopCenter,poMainFormCenter,poOwnerFormCenter");
-  EXPECT_EQ(values(TForm::StaticClass(), "BorderStyle"), values(TEdit::StaticClass(), "BorderStyle"));
-  EXPECT_EQ(values(TValueListEditor::StaticClass(), "KeyOptions"), "keyEdit,keyAdd,keyDelete,keyUnique");
+  EXPECT_EQ(values(TForm::StaticClass(), "BorderStyle"),
+            values(TEdit::StaticClass(), "BorderStyle"));
+  EXPECT_EQ(values(TValueListEditor::StaticClass(), "KeyOptions"),
+            "keyEdit,keyAdd,keyDelete,keyUnique");
   EXPECT_EQ(values(TButton::StaticClass(), "Caption"), "");
   const TTypeInfo* integer = GetPropInfo(TButton::StaticClass(), "Left")->PropType;
   EXPECT_EQ(GetEnumName(integer, -12), "-12");
@@ -159,13 +173,27 @@ TEST(PropertyTables, EveryPropertyReadsOnAFreshObject) {
     TObject* obj = FindClass(name)->Create(&root);
     for (const TPropInfo* p : GetPropList(obj->ClassType())) {
       switch (p->PropType->Kind) {
-        case tkInteger: case tkChar: GetOrdProp(obj, p); break;
-        case tkEnumeration: EXPECT_NE(GetEnumProp(obj, p), "") << name << "." << p->Name; break;
-        case tkSet: GetSetProp(obj, p); break;
-        case tkLString: GetStrProp(obj, p); break;
-        case tkClass: GetObjectProp(obj, p); break;
-        case tkMethod: EXPECT_FALSE(GetMethodProp(obj, p)); break;
-        default: ADD_FAILURE() << name << "." << p->Name;
+        case tkInteger:
+        case tkChar:
+          GetOrdProp(obj, p);
+          break;
+        case tkEnumeration:
+          EXPECT_NE(GetEnumProp(obj, p), "") << name << "." << p->Name;
+          break;
+        case tkSet:
+          GetSetProp(obj, p);
+          break;
+        case tkLString:
+          GetStrProp(obj, p);
+          break;
+        case tkClass:
+          GetObjectProp(obj, p);
+          break;
+        case tkMethod:
+          EXPECT_FALSE(GetMethodProp(obj, p));
+          break;
+        default:
+          ADD_FAILURE() << name << "." << p->Name;
       }
     }
     obj->Free();

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +23,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -41,6 +43,11 @@ std::string S(const QString& s) { return s.toStdString(); }
 constexpr int kClientWidth = 715;
 constexpr int kClientHeight = 566;
 
+// The layout was designed for a narrow font 13 pixels high; a wider or taller UI font
+// scales every position and size by one ratio, so that every caption fits.
+double LayoutScale = 1.0;
+int Px(int designed) { return qRound(designed * LayoutScale); }
+
 std::function<void(const std::string&)>& UrlOpener() {
   static std::function<void(const std::string&)> opener = [](const std::string& address) {
     QDesktopServices::openUrl(QUrl(Q(address)));
@@ -52,7 +59,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
                         int top, int width, int height) {
   auto* b = new QPushButton(caption, parent);
   b->setObjectName(name);
-  b->setGeometry(left, top, width, height);
+  b->setGeometry(Px(left), Px(top), Px(width), Px(height));
   b->setFocusPolicy(Qt::TabFocus);
   return b;
 }
@@ -135,10 +142,25 @@ TForm1::~TForm1() {
 }
 
 void TForm1::BuildLayout() {
-  resize(kClientWidth, kClientHeight);
+  // The designed 8-point size in the system's own UI family; buttons keep a thin
+  // padding so their captions fit the designed widths.
+  QFont uiFont = QApplication::font();
+  uiFont.setPointSize(8);
+  setFont(uiFont);
+  setStyleSheet("QPushButton { padding: 0px 2px; }");
+  LayoutScale = 1.0;
+  const QFontMetricsF metrics(uiFont);
+  const std::pair<QString, int> captions[] = {
+      {"Load", 35}, {"Save (Ctrl+S)", 67}, {"Run (F9)", 49}, {"Stop (Ctrl+F2)", 71},
+      {"Close Page", 67}, {"Clear", 36}, {"Minim", 36},
+      {QString::fromUtf8("Последняя версия ") + ORVEL_SITE, 228}};
+  for (const auto& [caption, designed] : captions)
+    LayoutScale = std::max(LayoutScale, (metrics.horizontalAdvance(caption) + 8) / designed);
+  LayoutScale = std::max(LayoutScale, metrics.height() / 13.0);
+  resize(Px(kClientWidth), Px(kClientHeight));
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+    move(area.center() - QPoint(Px(kClientWidth) / 2, Px(kClientHeight) / 2));
   }
 
   auto* column = new QVBoxLayout(this);
@@ -147,23 +169,23 @@ void TForm1::BuildLayout() {
 
   Panel1 = new QWidget(this);
   Panel1->setObjectName("Panel1");
-  Panel1->setFixedHeight(34);
+  Panel1->setFixedHeight(Px(34));
   column->addWidget(Panel1);
 
   lbFileName = new QLabel("File:", Panel1);
   lbFileName->setObjectName("lbFileName");
-  lbFileName->move(22, 13);
+  lbFileName->move(Px(22), Px(13));
   lbFileName->adjustSize();
 
   edMainFile = new QLineEdit("edMainFile", Panel1);
   edMainFile->setObjectName("edMainFile");
-  edMainFile->setGeometry(46, 7, 257, 21);
+  edMainFile->setGeometry(Px(46), Px(7), Px(257), Px(21));
 
   btSelectMainFile = MakeButton(Panel1, "btSelectMainFile", "...", 303, 7, 21, 21);
 
   edLanguage = new QLineEdit("edLanguage", Panel1);
   edLanguage->setObjectName("edLanguage");
-  edLanguage->setGeometry(337, 7, 95, 21);
+  edLanguage->setGeometry(Px(337), Px(7), Px(95), Px(21));
 
   btLoad = MakeButton(Panel1, "btLoad", "Load", 440, 7, 35, 20);
   btSave = MakeButton(Panel1, "btSave", "Save (Ctrl+S)", 477, 7, 67, 20);
@@ -173,13 +195,13 @@ void TForm1::BuildLayout() {
 
   lbCaretPos = new QLabel("lbCaretPos", Panel1);
   lbCaretPos->setObjectName("lbCaretPos");
-  lbCaretPos->move(672, 12);
+  lbCaretPos->move(Px(672), Px(12));
   lbCaretPos->setMinimumWidth(60);
   lbCaretPos->adjustSize();
 
   Splitter1 = new QSplitter(Qt::Vertical, this);
   Splitter1->setObjectName("Splitter1");
-  Splitter1->setHandleWidth(7);
+  Splitter1->setHandleWidth(Px(7));
   Splitter1->setChildrenCollapsible(false);
   Splitter1->setStyleSheet("QSplitter::handle { border-top: 1px solid palette(light);"
                            " border-bottom: 1px solid palette(dark); }");
@@ -204,6 +226,7 @@ void TForm1::BuildLayout() {
   log->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   log->setMinimumHeight(10);
+  log->setTabStopDistance(log->fontMetrics().horizontalAdvance(' ') * 4);
   logLayout->addWidget(log);
 
   btLogClear = MakeButton(pnLog, "btLogClear", "Clear", 613, 5, 36, 20);
@@ -215,11 +238,11 @@ void TForm1::BuildLayout() {
 
   Splitter1->setStretchFactor(0, 1);
   Splitter1->setStretchFactor(1, 0);
-  Splitter1->setSizes({kClientHeight - 34 - 19 - 7 - 115, 115});
+  Splitter1->setSizes({Px(kClientHeight - 34 - 19 - 7 - 115), Px(115)});
 
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName("StatusBar1");
-  StatusBar1->setFixedHeight(19);
+  StatusBar1->setFixedHeight(Px(19));
   StatusBar1->setSizeGripEnabled(true);
   StatusText1 = new QLabel(StatusBar1);
   StatusText1->setObjectName("StatusText1");
@@ -246,13 +269,13 @@ void TForm1::BuildLayout() {
 // Controls over the right end of the tab row and of the log keep their distance from
 // the right edge, as laid out for the designed width.
 void TForm1::PlaceAnchoredControls() {
-  const int shift = width() - kClientWidth;
-  btClosePage->move(644 + shift, 36);
+  const int shift = width() - Px(kClientWidth);
+  btClosePage->move(Px(644) + shift, Px(36));
   btClosePage->raise();
-  btLogClear->move(613 + shift, 5);
-  btLogMinim->move(656 + shift, 5);
-  Button1->move(464 + shift, 29);
-  Button2->move(464 + shift, 50);
+  btLogClear->move(Px(613) + shift, Px(5));
+  btLogMinim->move(Px(656) + shift, Px(5));
+  Button1->move(Px(464) + shift, Px(29));
+  Button2->move(Px(464) + shift, Px(50));
   for (QWidget* b : {static_cast<QWidget*>(btLogClear), static_cast<QWidget*>(btLogMinim),
                      static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2)})
     b->raise();

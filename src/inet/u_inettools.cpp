@@ -379,7 +379,6 @@ class TGetInetFile {
   bool FHeadDone = false;
   std::string FHeadError;  // a status other than success, or a status that is no number
   std::string FWriteError;
-  bool FLimitReached = false;
   uint64_t FTotal = 0;
 };
 
@@ -507,10 +506,7 @@ size_t TGetInetFile::OnHeader(char* data, size_t size, size_t count, void* self)
     w->FHeadError = "Error: HttpQueryInfo " + code;
     return 0;  // no body is read
   }
-  if (w->FLimit == 0) {
-    w->FLimitReached = true;
-    return 0;
-  }
+  if (w->FLimit == 0) return 0;  // a successful fetch without its body
   curl_off_t length = -1;
   if (curl_easy_getinfo(w->FRequest, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
       length > 0) {
@@ -539,10 +535,7 @@ size_t TGetInetFile::OnBody(char* data, size_t size, size_t count, void* self) {
     return 0;
   }
   w->FTotal += take;
-  if (w->FLimit > 0 && w->FTotal >= stopAt) {
-    w->FLimitReached = true;
-    return 0;
-  }
+  if (w->FLimit > 0 && w->FTotal >= stopAt) return 0;  // enough: ends the transfer
   return n;
 }
 

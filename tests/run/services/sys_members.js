@@ -15,3 +15,5 @@ try { sys.getObj("nope"); } catch (e) { sys.out(e.message); }
 try { sys.sleep(-1); } catch (e) { sys.out(e.message); }
 try { sys.log("", "x"); } catch (e) { sys.out(e.message); }
 try { sys.md5_file("data/missing.txt"); } catch (e) { sys.out(e.message); }
+sys.fileLog = "no/such/folder/x.log";
+try { sys.out("never in the log"); } catch (e) { sys.fileLog = ""; sys.out(e.message); }

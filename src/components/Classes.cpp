@@ -98,6 +98,14 @@ void TObject::BeginDestruction() {
 }
 
 void TObject::Free() {
+  if (FDestroying) return;
+  if (!FFreeing) {
+    // A Free from inside the hook destroys at once; this call then finds it gone.
+    FFreeing = true;
+    const std::shared_ptr<TObjectLife> life = LifeToken();
+    BeforeDestruction();
+    if (!life->Object) return;
+  }
   BeginDestruction();
   delete this;
 }

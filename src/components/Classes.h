@@ -126,6 +126,8 @@ class TObject {
 
   // The way to destroy an object: weak references and free notifications learn of
   // it before any part of the object is torn down.
+  // A second Free while the object is being destroyed does nothing; one from inside
+  // BeforeDestruction destroys it there.
   void Free();
   bool Destroying() const { return FDestroying; }
 
@@ -138,9 +140,15 @@ class TObject {
   // Values of published properties that only store what was written (model-internal).
   TPropStore& PropStore();
 
+ protected:
+  // Runs in Free before anything is torn down (a form's OnDestroy); the object is
+  // still whole, and may even be freed by what runs here.
+  virtual void BeforeDestruction() {}
+
  private:
   void BeginDestruction();
   bool FDestroying = false;
+  bool FFreeing = false;
   std::shared_ptr<TObjectLife> FLife;
   std::vector<std::pair<int, std::function<void(TObject*)>>> FFreeNotifications;
   int FNextNotificationId = 1;

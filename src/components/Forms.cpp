@@ -238,3 +238,5 @@ bool TCustomForm::Active() const {
 void TCustomForm::Close() {
   SetVisible(false);
 }
+
+void TCustomForm::BeforeDestruction() { FireEvent("OnDestroy"); }

@@ -95,6 +95,7 @@ class TCustomForm : public TScrollingWinControl {
   void ApplyBounds() override;
   void UpdateWindowFlags();
   bool IsFixedSize() const;
+  void BeforeDestruction() override;
   void ApplyPosition();
   std::unique_ptr<TFormPrivate> f;
   std::string FCaption;

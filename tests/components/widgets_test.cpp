@@ -270,3 +270,19 @@ TEST(Events, GridKeyOptionsAddAndDeleteRows) {
   EXPECT_EQ(g->Strings()->Count(), 1);
   EXPECT_EQ(g->Strings()->Get(0), "a=1");
 }
+
+TEST(Events, FormOnDestroyRunsOnceWhileTheFormIsWhole) {
+  auto* form = new TForm(nullptr);
+  auto* b = new TButton(form);
+  int runs = 0;
+  form->SetEvent("OnDestroy", [&](TObject* sender) {
+    ++runs;
+    EXPECT_EQ(static_cast<TForm*>(sender)->ComponentCount(), 1);
+    EXPECT_EQ(b->Owner(), form);
+    sender->Free();  // freeing it again from the handler is harmless
+  });
+  TWeakRef<TForm> wf(form);
+  form->Free();
+  EXPECT_FALSE(wf);
+  EXPECT_EQ(runs, 1);
+}

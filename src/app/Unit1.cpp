@@ -366,7 +366,8 @@ void TForm1::LoadWorkspace() {
     if (index < 0) continue;
     TMyEdit* editor = PageEditor(index);
     editor->SetSelStart(static_cast<int>(std::max(0LL, selStart)));
-    editor->LineScroll(static_cast<int>(std::max(0LL, scroll)));
+    // Placing the caret may have scrolled the view already: set the first line itself.
+    editor->SetFirstVisibleLine(static_cast<int>(std::max(0LL, scroll)));
     if (thisEntry == active) activePage = index;
   }
 

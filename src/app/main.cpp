@@ -145,6 +145,7 @@ int main(int argc, char** argv) {
       } else {
         if (!error.empty()) std::cerr << "orvel: automation server: " << error << std::endl;
         Form1 = new TForm1(cl.mainFile);
+        Form1->QuitOnClose = true;  // also in automation mode, once the user closes it
         Form2 = new TForm2();
         SetShowWorkbenchHandler([] {
           if (Form1) {

@@ -158,7 +158,7 @@ TEST_F(Workbench, WorkspaceRestoresPagesIncludingPathsWithCommas) {
   const std::string b = dir_.Path("b.js");
   WriteBytes(b, "bb");
   WriteBytes(Workspace(), "ECMAScript\r\n2\r\nmain.js\r\n"
-                          " 20 , 14 , " + a + "\r\n" +
+                          " 20 , 442 , " + a + "\r\n" +
                           "garbage\r\n" +
                           "0,0," + dir_.Path("gone.js") + "\r\n" +
                           "\r\n" +
@@ -168,7 +168,7 @@ TEST_F(Workbench, WorkspaceRestoresPagesIncludingPathsWithCommas) {
   EXPECT_EQ(form_->edMainFile->text().toStdString(), "main.js");
   ASSERT_EQ(form_->PageCount(), 2);
   EXPECT_EQ(Editor(0)->FilePath, a);
-  EXPECT_EQ(Editor(0)->SelStart(), 14);
+  EXPECT_EQ(Editor(0)->SelStart(), 442);  // line 51, far below the first view
   EXPECT_EQ(Editor(0)->FirstVisibleLine(), 20);
   EXPECT_EQ(form_->PageControl1->tabText(0).toStdString(), "a, b ,c.js");
   // Saved as the fourth page line, the active page is the one opened from it.
@@ -176,7 +176,7 @@ TEST_F(Workbench, WorkspaceRestoresPagesIncludingPathsWithCommas) {
   EXPECT_EQ(Editor(1)->SelStart(), 1);
 
   form_->btSaveClick();
-  EXPECT_EQ(ReadBytes(Workspace()), "ECMAScript\r\n1\r\nmain.js\r\n20,14," + a + "\r\n0,1," +
+  EXPECT_EQ(ReadBytes(Workspace()), "ECMAScript\r\n1\r\nmain.js\r\n20,442," + a + "\r\n0,1," +
                                         b + "\r\n");
 }
 

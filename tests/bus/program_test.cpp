@@ -26,8 +26,13 @@ struct TRun {
   QByteArray out, err;
 };
 
-TRun RunOrvel(const QStringList& args) {
+TRun RunOrvel(const QStringList& args, const QString& dataHome = QString()) {
   QProcess p;
+  if (!dataHome.isEmpty()) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", dataHome);
+    p.setProcessEnvironment(env);
+  }
   p.start(kOrvel, args);
   TRun r;
   if (!p.waitForFinished(20000)) {
@@ -82,6 +87,17 @@ TEST_F(Program, RegisterAndUnregisterSwitches) {
   EXPECT_FALSE(QFile::exists(QString::fromStdString(ServiceFilePath())));
   for (const std::string& p : InterfaceFilePaths())
     EXPECT_FALSE(QFile::exists(QString::fromStdString(p))) << p;
+}
+
+// Registration that cannot write its files fails with the reason and a non-zero
+// status instead of claiming success.
+TEST_F(Program, RegisterFailureIsReported) {
+  const QString blocker = QString::fromStdString(TestDataHome()) + "/not-a-folder";
+  QFile(blocker).open(QIODevice::WriteOnly);
+  TRun reg = RunOrvel({"/REGSERVER"}, blocker);
+  EXPECT_EQ(reg.code, 1);
+  EXPECT_TRUE(reg.err.contains(blocker.toUtf8())) << reg.err.toStdString();
+  QFile::remove(blocker);
 }
 
 // After registration a client's first call starts the workbench; the real members

@@ -599,7 +599,10 @@ int32_t FetchToStream(const std::string& url, TStream& stream, int32_t limit,
 int32_t FetchToFile(const std::string& url, const std::string& fileName, int32_t limit,
                     std::chrono::milliseconds timeLimit, std::string& error) {
   struct stat st;
-  if (::stat(fileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) ::unlink(fileName.c_str());
+  // Only a file (or a link to one) is replaced; a device or pipe of that name is not
+  // removed from the system.
+  if (::lstat(fileName.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+    ::unlink(fileName.c_str());
   ForceFileFolder(fileName);
   TFileStream file(fileName);
   int32_t status = FetchToStream(url, file, limit, timeLimit, error);

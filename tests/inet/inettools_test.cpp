@@ -274,6 +274,12 @@ TEST(FetchToFile, BareNameDeletesTheOldFileThenFails) {
             "Unable to create directory");
   EXPECT_FALSE(Exists("bare.txt"));
   EXPECT_TRUE(server.Requests().empty());
+
+  // Only files are replaced: a pipe (or a device) of that name stays in place.
+  ASSERT_EQ(::mkfifo("pipe", 0600), 0);
+  EXPECT_EQ(ErrorOf([&] { FetchToFile(server.Url("/"), "pipe", NoByteLimit, 5s, error); }),
+            "Unable to create directory");
+  EXPECT_TRUE(Exists("pipe"));
   ASSERT_EQ(::chdir(old), 0);
 }
 

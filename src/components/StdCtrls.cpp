@@ -43,7 +43,7 @@ bool IsEnterKey(int key) {
 // Upper- or lower-cases what the user types, as CharCase asks.
 class TCaseValidator final : public QValidator {
  public:
-  explicit TCaseValidator(TEditCharCase c) : FCase(c) {}
+  TCaseValidator(TEditCharCase c, QObject* parent) : QValidator(parent), FCase(c) {}
   State validate(QString& input, int&) const override {
     input = FCase == ecUpperCase ? input.toUpper() : input.toLower();
     return Acceptable;
@@ -504,7 +504,7 @@ void TCustomEdit::SetCharCase(TEditCharCase v) {
   FCharCase = v;
   if (QLineEdit* e = LineEditWidget()) {
     delete e->validator();
-    e->setValidator(v == ecNormal ? nullptr : new TCaseValidator(v));
+    e->setValidator(v == ecNormal ? nullptr : new TCaseValidator(v, e));
     if (v != ecNormal) e->setText(Q(ApplyCharCase(S(e->text()))));
   } else {
     SetCaption(ApplyCharCase(Caption()));

@@ -135,8 +135,9 @@ bool TControlPrivate::eventFilter(QObject* watched, QEvent* e) {
       break;
     case QEvent::Move:
       if (self && !c->FInSetBounds && w->isWindow()) {
-        c->FLeft = w->x();
-        c->FTop = w->y();
+        // Client position, as setGeometry takes it (x() of a window is its frame's).
+        c->FLeft = w->geometry().x();
+        c->FTop = w->geometry().y();
       }
       break;
     case QEvent::MouseButtonPress:

@@ -239,4 +239,6 @@ void TCustomForm::Close() {
   SetVisible(false);
 }
 
-void TCustomForm::BeforeDestruction() { FireEvent("OnDestroy"); }
+void TCustomForm::BeforeDestruction() {
+  FireEvent("OnDestroy");
+}

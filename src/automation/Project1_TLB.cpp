@@ -143,8 +143,12 @@ TInvokeResult TAutoObject::Invoke(DISPID id, uint16_t flags, const std::vector<V
   converted.reserve(member->Params.size());
   for (size_t i = 0; i < member->Params.size(); ++i) {
     const TParamInfo& p = member->Params[i];
-    const Variant given =
-        i < args.size() ? args[i] : Variant(std::string(p.Default ? p.Default : ""));
+    if (i < args.size() && (args[i].type() == p.Type || p.Type == VarType::Variant)) {
+      converted.push_back(args[i]);  // already of its type: one copy, no conversion
+      continue;
+    }
+    const Variant defaulted(std::string(p.Default ? p.Default : ""));
+    const Variant& given = i < args.size() ? args[i] : defaulted;
     Variant v;
     const HRESULT hr = given.ChangeType(p.Type, v);
     if (Failed(hr)) {
@@ -163,7 +167,9 @@ TInvokeResult TAutoObject::Invoke(DISPID id, uint16_t flags, const std::vector<V
   try {
     Variant result;
     CallMember(*member, converted, result);
-    if (member->Result != VarType::Void && member->Result != VarType::Variant) {
+    // A result of its declared type is moved as it is: a large body is not copied.
+    if (member->Result != VarType::Void && member->Result != VarType::Variant &&
+        result.type() != member->Result) {
       Variant typed;
       const HRESULT hr = result.ChangeType(member->Result, typed);
       if (Failed(hr)) throw EOleSysError(StatusMessage(hr), hr);

@@ -401,11 +401,3 @@ TEST_F(Workbench, HelpButtonsOpenTheReadmeAndTheDownloadPage) {
   EXPECT_NE(opened[0].find("/README.md"), std::string::npos);
   EXPECT_EQ(opened[1].rfind("http", 0), 0u);
 }
-
-TEST_F(Workbench, LogClearAndMinim) {
-  form_->LogLine("one");
-  QTest::mouseClick(form_->btLogClear, Qt::LeftButton);
-  EXPECT_EQ(Log(), "");
-  QTest::mouseClick(form_->btLogMinim, Qt::LeftButton);
-  EXPECT_EQ(form_->pnLog->height(), 10);
-}

@@ -10,6 +10,9 @@
 var url = "http://127.0.0.1:8000/";
 
 var f = main.nw("TForm", "headersForm", "Headers of " + url);
+// A form made on the hidden root form is a child window inside it; without a parent
+// it is a window of its own.
+f.propParent = null;
 f.setBounds(200, 160, 560, 420);
 
 var info = f.nw("TLabel", "info", "");

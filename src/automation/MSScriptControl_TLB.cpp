@@ -226,16 +226,6 @@ int ThrowKeywordColumn(const std::string& line, int column) {
   return int(start);
 }
 
-bool IEquals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // ---------------------------------------------------------------------------------
 // The process-wide engine.
@@ -927,7 +917,7 @@ TScriptControl::~TScriptControl() {
 }
 
 void TScriptControl::SetLanguage(const std::string& name) {
-  if (!IEquals(name, "JScript") && !IEquals(name, "JavaScript") && !IEquals(name, "ECMAScript"))
+  if (!SameText(name, "JScript") && !SameText(name, "JavaScript") && !SameText(name, "ECMAScript"))
     throw Exception("Script language not supported: " + name);
   language_ = name;
 }

@@ -8,16 +8,6 @@
 
 namespace {
 
-bool IEquals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // Live objects by serial; the count of live objects is its size.
 std::map<uint32_t, TAutoObject*>& LiveObjects() {
@@ -103,7 +93,7 @@ void TAutoObject::DestroyObject(TAutoObject* obj) {
 }
 
 bool TAutoObject::Supports(std::string_view iid) const {
-  return IEquals(iid, IID_IUnknown) || IEquals(iid, IID_IDispatch) || IEquals(iid, Interface().IID);
+  return SameText(iid, IID_IUnknown) || SameText(iid, IID_IDispatch) || SameText(iid, Interface().IID);
 }
 
 HRESULT TAutoObject::GetTypeInfo(unsigned index, const TInterfaceInfo*& info) const {
@@ -244,7 +234,7 @@ IDispatchPtr TAutoObjectFactory::CreateInstance() const {
 
 void RegisterClassObject(const TCoClassInfo& cls, TAutoObjectFactory::Constructor make) {
   for (const auto& f : Factories())
-    if (IEquals(f->ClassInfo().CLSID, cls.CLSID)) return;
+    if (SameText(f->ClassInfo().CLSID, cls.CLSID)) return;
   Factories().push_back(std::make_unique<TAutoObjectFactory>(cls, make));
 }
 
@@ -259,7 +249,7 @@ HRESULT CoCreateInstance(std::string_view clsidOrProgId, IDispatchPtr& out, std:
   const bool braced = !clsidOrProgId.empty() && clsidOrProgId.front() == '{';
   for (const auto& f : Factories()) {
     const char* key = braced ? f->ClassInfo().CLSID : f->ClassInfo().ProgID;
-    if (IEquals(clsidOrProgId, key)) {
+    if (SameText(clsidOrProgId, key)) {
       factory = f.get();
       break;
     }
@@ -308,7 +298,7 @@ TStartMode StartModeFromArgs(const std::vector<std::string>& args) {
   auto has = [&](std::string_view name) {
     for (const std::string& a : args)
       if (a.size() > 1 && (a[0] == '/' || a[0] == '-') &&
-          IEquals(std::string_view(a).substr(1), name))
+          SameText(std::string_view(a).substr(1), name))
         return true;
     return false;
   };
@@ -316,4 +306,15 @@ TStartMode StartModeFromArgs(const std::vector<std::string>& args) {
   if (has("REGSERVER")) return TStartMode::smRegServer;
   if (has("UNREGSERVER")) return TStartMode::smUnregServer;
   return TStartMode::smStandalone;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
 }

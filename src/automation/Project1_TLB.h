@@ -33,6 +33,9 @@ constexpr HRESULT DISP_E_BADPARAMCOUNT = static_cast<HRESULT>(0x8002000E);
 constexpr HRESULT DISP_E_PARAMNOTOPTIONAL = static_cast<HRESULT>(0x8002000F);
 constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154);
 
+// Names as the automation runtime compares them: ASCII letters without regard to case.
+bool SameText(std::string_view a, std::string_view b);
+
 constexpr bool Failed(HRESULT hr) {
   return hr < 0;
 }

@@ -11,16 +11,6 @@ constexpr VarType Str = VarType::BStr;
 constexpr VarType Var = VarType::Variant;
 constexpr VarType None = VarType::Void;
 
-bool NameEquals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -38,7 +28,7 @@ const TMemberInfo* TInterfaceInfo::Find(DISPID id, MemberKind kind) const {
 
 DISPID TInterfaceInfo::IdOfName(std::string_view name) const {
   for (const TMemberInfo& m : Members)
-    if (NameEquals(m.Name, name)) return m.DispId;
+    if (SameText(m.Name, name)) return m.DispId;
   return -1;
 }
 

@@ -10,16 +10,6 @@
 
 namespace {
 
-bool IEquals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
@@ -244,11 +234,11 @@ HRESULT Variant::ChangeType(VarType to, Variant& out) const {
         while (b < e && IsSpace(t[b])) ++b;
         while (e > b && IsSpace(t[e - 1])) --e;
         t = t.substr(b, e - b);
-        if (IEquals(t, "True") || IEquals(t, "#TRUE#")) {
+        if (SameText(t, "True") || SameText(t, "#TRUE#")) {
           out = Variant(true);
           return S_OK;
         }
-        if (IEquals(t, "False") || IEquals(t, "#FALSE#")) {
+        if (SameText(t, "False") || SameText(t, "#FALSE#")) {
           out = Variant(false);
           return S_OK;
         }

@@ -853,6 +853,24 @@ void ShutdownScriptEngine() {
   DrainPending();
 }
 
+namespace {
+
+// gc(): a full collection on demand, for stress runs only (ORVEL_TEST_GC set). The
+// releases it queues still wait for the next safe point.
+bool TestCollectGarbage(JSContext* cx, unsigned argc, JS::Value* vp) {
+  JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+  JS_GC(cx);
+  args.rval().setUndefined();
+  return true;
+}
+
+bool TestHooksWanted() {
+  const char* v = std::getenv("ORVEL_TEST_GC");
+  return v && *v && std::string(v) != "0";
+}
+
+}  // namespace
+
 TScriptControl::TScriptControl() : impl_(std::make_unique<Impl>()) {
   JSContext* cx = EnsureContext();
   impl_->cx = cx;
@@ -869,7 +887,8 @@ TScriptControl::TScriptControl() : impl_(std::make_unique<Impl>()) {
     JS::RootedObject errorProto(cx);
     if (!JS_GetClassPrototype(cx, JSProto_Error, &errorProto) ||
         !JS_DefineProperty(cx, errorProto, "description", ErrorDescriptionGet, ErrorDescriptionSet,
-                           0)) {
+                           0) ||
+        (TestHooksWanted() && !JS_DefineFunction(cx, global, "gc", TestCollectGarbage, 0, 0))) {
       const std::string msg = TakePendingMessage(cx);
       JS::SetReservedSlot(global, kGlobalImplSlot, JS::PrivateValue(nullptr));
       throw Exception("The script engine could not set up its global scope: " + msg);

@@ -1,5 +1,6 @@
-// Thousands of handles created, re-parented, freed and dropped, with garbage pressure
-// between rounds so the engine releases dropped handles while components still live.
+// Thousands of handles created, re-parented, freed and dropped, with a forced
+// collection (gc(), present when ORVEL_TEST_GC is set) and garbage pressure between
+// rounds, so the engine releases dropped handles while components still live.
 function pressure() {
   var junk = [];
   for (var k = 0; k < 20000; k++) junk.push({ k: k, s: "x" + k });
@@ -31,6 +32,7 @@ for (var round = 0; round < 40; round++) {
   m = null;
   lines = null;
   pressure();
+  if (typeof gc == "function") gc();
 }
 sys.out("made " + made);
 sys.out("kept has children " + (kept.listChildren().length > 0));

@@ -385,13 +385,22 @@ class TGetInetFile {
 bool TGetInetFile::Prepare() {
   try {
     FStatus = -1;
+    std::string host, path;
+    SplitUrl(FUrl, host, path);
+    // A GET to another host replaces the kept connection. The session's cache would pick
+    // the connection to drop by age, which can be the new one; a new session closes the
+    // old connection now, whatever the timing.
+    if (InetSession && InetConnection && InetHost != host) {
+      curl_easy_cleanup(InetConnection);
+      InetConnection = nullptr;
+      curl_multi_cleanup(InetSession);
+      InetSession = nullptr;
+    }
     if (!InetSession) {
       InetSession = curl_multi_init();
       if (!InetSession) throw Exception(WithNumber("Error: InternetOpen ", CURLE_FAILED_INIT));
       curl_multi_setopt(InetSession, CURLMOPT_MAXCONNECTS, 1L);
     }
-    std::string host, path;
-    SplitUrl(FUrl, host, path);
     if (!InetConnection || InetHost != host) {
       if (InetConnection) curl_easy_cleanup(InetConnection);
       InetConnection = host.empty() ? nullptr : curl_easy_init();

@@ -380,14 +380,14 @@ void TControl::SetBounds(int left, int top, int width, int height) {
 void TControl::ApplyBounds() {
   if (!FWidget) return;
   FInSetBounds = true;
-  FWidget->setGeometry(FLeft, FTop, FWidth, FHeight);
+  FWidget->setGeometry(FLeft, FTop + (FParent ? FParent->ClientTop() : 0), FWidth, FHeight);
   FInSetBounds = false;
 }
 
 void TControl::SyncBoundsFromWidget() {
   const QRect g = FWidget->geometry();
   FLeft = g.x();
-  FTop = g.y();
+  FTop = g.y() - (FParent ? FParent->ClientTop() : 0);
   FWidth = g.width();
   FHeight = g.height();
 }
@@ -630,6 +630,11 @@ void TWinControl::ColorChanged() {
       c->FColor = FColor;
       c->ColorChanged();
     }
+}
+
+void TWinControl::ClientAreaChanged() {
+  for (TControl* c : FControls) c->ApplyBounds();
+  AlignControls();
 }
 
 void TWinControl::AlignControls() {

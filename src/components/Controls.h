@@ -197,8 +197,13 @@ class TWinControl : public TControl {
   // the anchored ones inside the client area; runs again on every resize.
   void AlignControls();
 
+  // Where the client area starts below the widget's top edge (a form's menu bar).
+  virtual int ClientTop() const { return 0; }
+
  protected:
   TWinControl(TComponent* AOwner, QWidget* widget);
+  // Places the children again after the client area moved inside the widget.
+  void ClientAreaChanged();
   void Resized() override;
   void FontChanged() override;
   void ColorChanged() override;

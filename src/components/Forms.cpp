@@ -2,10 +2,14 @@
 
 #include "Forms.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenuBar>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
+#include "Menus.h"
 #include "ModelInternals.h"
 #include "WidgetSupport.h"
 
@@ -24,7 +28,10 @@ TScrollingWinControl::TScrollingWinControl(TComponent* AOwner, QWidget* widget)
 
 TScrollingWinControl::~TScrollingWinControl() = default;
 
-struct TFormPrivate {};
+struct TFormPrivate {
+  QMenuBar* MenuBar = nullptr;  // a child of the form's widget, made on first need
+  int MenuHeight = 0;           // room the bar takes while it shows an item
+};
 
 ORVEL_IMPLEMENT_CLASS(TCustomForm, TScrollingWinControl, ORVEL_COMPONENT_FACTORY(TCustomForm))
 ORVEL_IMPLEMENT_CLASS(TForm, TCustomForm, ORVEL_COMPONENT_FACTORY(TForm))
@@ -33,7 +40,7 @@ TCustomForm::TCustomForm(TComponent* AOwner)
     : TCustomForm(AOwner, new QWidget(nullptr, Qt::Window)) {}
 
 TCustomForm::TCustomForm(TComponent* AOwner, QWidget* widget)
-    : TScrollingWinControl(AOwner, widget) {
+    : TScrollingWinControl(AOwner, widget), f(std::make_unique<TFormPrivate>()) {
   EnableControlEvents(this, ceClick | ceDblClick | ceForm);
   FVisible = false;
   FParentFont = false;
@@ -44,7 +51,11 @@ TCustomForm::TCustomForm(TComponent* AOwner, QWidget* widget)
   SetBounds(0, 0, 320, 240);
 }
 
-TCustomForm::~TCustomForm() = default;
+TCustomForm::~TCustomForm() {
+  // Owned items die after the form's own parts; they must not reach its bar then.
+  for (int i = 0; i < ComponentCount(); ++i)
+    if (auto* item = dynamic_cast<TMenuItem*>(Components(i))) item->FormDestroyed();
+}
 
 TForm::TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
 
@@ -241,4 +252,52 @@ void TCustomForm::Close() {
 
 void TCustomForm::BeforeDestruction() {
   FireEvent("OnDestroy");
+}
+
+QMenuBar* TCustomForm::MenuBar() {
+  if (!f->MenuBar) {
+    f->MenuBar = new QMenuBar(FWidget);
+    // Alt and the access key open a menu only where a bar would take them.
+    f->MenuBar->setNativeMenuBar(false);
+    f->MenuBar->hide();
+  }
+  return f->MenuBar;
+}
+
+// The bar shows while any of its items is visible; the client area starts below it.
+void TCustomForm::MenuChanged() {
+  if (!f->MenuBar || Destroying()) return;
+  const QList<QAction*> actions = f->MenuBar->actions();
+  const bool any = std::any_of(actions.begin(), actions.end(),
+                               [](QAction* a) { return a->isVisible() && !a->isSeparator(); });
+  const int height = any ? f->MenuBar->sizeHint().height() : 0;
+  f->MenuBar->setVisible(any);
+  PlaceMenuBar();
+  if (height == f->MenuHeight) return;
+  f->MenuHeight = height;
+  ClientAreaChanged();
+}
+
+void TCustomForm::PlaceMenuBar() {
+  if (!f->MenuBar || !f->MenuBar->isVisibleTo(FWidget)) return;
+  f->MenuBar->setGeometry(0, 0, FWidth, f->MenuBar->sizeHint().height());
+  f->MenuBar->raise();
+}
+
+int TCustomForm::ClientTop() const {
+  return f->MenuHeight;
+}
+
+int TCustomForm::ClientHeight() const {
+  return std::max(0, FHeight - f->MenuHeight);
+}
+
+void TCustomForm::Resized() {
+  PlaceMenuBar();
+  TScrollingWinControl::Resized();
+}
+
+void TCustomForm::FontChanged() {
+  TScrollingWinControl::FontChanged();
+  MenuChanged();  // the bar's height follows the font
 }

@@ -7,6 +7,7 @@
 
 #include "Controls.h"
 
+class QMenuBar;
 class TMenuItem;
 
 enum TScrollBarKind { sbHorizontal, sbVertical };
@@ -86,6 +87,13 @@ class TCustomForm : public TScrollingWinControl {
   bool Active() const;
   void Close();  // hides the form (OnHide)
 
+  // The bar that shows the menu items the form owns; it takes room from the client
+  // area only while it shows an item.
+  QMenuBar* MenuBar();
+  void MenuChanged();
+  int ClientHeight() const override;
+  int ClientTop() const override;
+
  protected:
   TCustomForm(TComponent* AOwner, QWidget* widget);
 
@@ -93,6 +101,9 @@ class TCustomForm : public TScrollingWinControl {
   friend struct TFormPrivate;
   void UpdateWidgetVisibility() override;
   void ApplyBounds() override;
+  void Resized() override;
+  void FontChanged() override;
+  void PlaceMenuBar();
   void UpdateWindowFlags();
   bool IsFixedSize() const;
   void BeforeDestruction() override;

@@ -203,7 +203,7 @@ TDefTable MakeDefs() {
   add("ClientWidth", Ord(&TControl::ClientWidth, &TControl::SetClientWidth));
   add("ClientHeight", Ord(&TControl::ClientHeight, &TControl::SetClientHeight));
   add("Cursor", Ord(&TControl::Cursor, &TControl::SetCursor));
-  add("Hint", StoredStr(cMenu));
+  add("Hint", Str(&TMenuItem::Hint, &TMenuItem::SetHint));
   add("Hint", Str(&TControl::Hint, &TControl::SetHint));
   add("HelpType", Stored(cControl, 1));  // htContext
   add("HelpKeyword", StoredStr(cControl));
@@ -287,7 +287,7 @@ TDefTable MakeDefs() {
 
   // Button and check box.
   add("Cancel", Ord(&TButton::Cancel, &TButton::SetCancel));
-  add("Default", Stored(cMenu, kFalse));
+  add("Default", Ord(&TMenuItem::Default, &TMenuItem::SetDefault));
   add("Default", Ord(&TButton::Default, &TButton::SetDefault));
   add("ModalResult", Ord(&TButton::ModalResult, &TButton::SetModalResult));
   add("Checked", Ord(&TMenuItem::Checked, &TMenuItem::SetChecked));
@@ -353,10 +353,10 @@ TDefTable MakeDefs() {
   add("Bitmap", NoObject());
   add("Break", Stored(cMenu, 0));
   add("SubMenuImages", NoObject());
-  add("GroupIndex", Stored(cMenu, 0));
+  add("GroupIndex", Ord(&TMenuItem::GroupIndex, &TMenuItem::SetGroupIndex));
   add("ImageIndex", Stored(cMenu, -1));
-  add("RadioItem", Stored(cMenu, kFalse));
-  add("ShortCut", Stored(cMenu, 0));
+  add("RadioItem", Ord(&TMenuItem::RadioItem, &TMenuItem::SetRadioItem));
+  add("ShortCut", Ord(&TMenuItem::ShortCut, &TMenuItem::SetShortCut));
   (void)cFont;
 
   int id = 1;

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStyle>
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -228,6 +229,27 @@ class TListBoxStrings final : public TStrings {
 
 ORVEL_IMPLEMENT_CLASS(TListBoxStrings, TStrings, nullptr)
 
+// Breaks each line of the text at blanks so that it fits the width; a word wider
+// than the width keeps a line of its own.
+QString WrapText(const QString& text, const QFont& font, int width) {
+  const QFontMetrics fm(font);
+  QStringList out;
+  for (const QString& para : text.split('\n')) {
+    QString line;
+    for (const QString& word : para.split(' ')) {
+      const QString candidate = line.isEmpty() ? word : line + ' ' + word;
+      if (!line.isEmpty() && fm.horizontalAdvance(candidate) > width) {
+        out << line;
+        line = word;
+      } else {
+        line = candidate;
+      }
+    }
+    out << line;
+  }
+  return out.join('\n');
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------
@@ -348,6 +370,28 @@ TButtonControl::TButtonControl(TComponent* AOwner, QWidget* widget) : TWinContro
 
 void TButtonControl::SetWordWrap(bool v) {
   FWordWrap = v;
+  UpdateCaptionText();
+}
+
+void TButtonControl::Resized() {
+  TWinControl::Resized();
+  if (FWordWrap) UpdateCaptionText();
+}
+
+void TButtonControl::FontChanged() {
+  TWinControl::FontChanged();
+  if (FWordWrap) UpdateCaptionText();
+}
+
+int TButtonControl::CaptionRoom() const {
+  return FWidth - 2 * FWidget->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, FWidget);
+}
+
+void TButtonControl::UpdateCaptionText() {
+  auto* b = qobject_cast<QAbstractButton*>(FWidget);
+  if (!b) return;
+  const QString text = Q(Caption());
+  b->setText(FWordWrap ? WrapText(text, FWidget->font(), CaptionRoom()) : text);
 }
 
 struct TButton::Shortcuts {
@@ -386,28 +430,7 @@ std::string TButton::Caption() const {
 
 void TButton::SetCaption(const std::string& text) {
   FCaption = text;
-  ButtonWidget()->setText(Q(text));
-}
-
-void TButton::SetWordWrap(bool v) {
-  FWordWrap = v;
-  // A push button has no wrapping of its own: break the caption at blanks to fit.
-  QString t = Q(FCaption);
-  if (v) {
-    const QFontMetrics fm(FWidget->font());
-    QString out, line;
-    for (const QString& word : t.split(' ')) {
-      const QString candidate = line.isEmpty() ? word : line + ' ' + word;
-      if (!line.isEmpty() && fm.horizontalAdvance(candidate) > FWidth - 8) {
-        out += line + '\n';
-        line = word;
-      } else {
-        line = candidate;
-      }
-    }
-    t = out + line;
-  }
-  ButtonWidget()->setText(t);
+  UpdateCaptionText();
 }
 
 void TButton::SetDefault(bool v) {
@@ -771,7 +794,13 @@ std::string TCustomCheckBox::Caption() const {
 
 void TCustomCheckBox::SetCaption(const std::string& text) {
   FCaption = text;
-  CheckBoxWidget()->setText(Q(text));
+  UpdateCaptionText();
+}
+
+int TCustomCheckBox::CaptionRoom() const {
+  const QStyle* st = FWidget->style();
+  return FWidth - st->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, FWidget) -
+         st->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, FWidget);
 }
 
 void TCustomCheckBox::SetState(TCheckBoxState v) {
@@ -801,10 +830,6 @@ void TCustomCheckBox::SetAlignment(TAlignment v) {
   // Left-justified: the caption stands left of the box.
   CheckBoxWidget()->setLayoutDirection(FAlignment == taLeftJustify ? Qt::RightToLeft
                                                                    : Qt::LeftToRight);
-}
-
-void TCustomCheckBox::SetWordWrap(bool v) {
-  FWordWrap = v;
 }
 
 void TCustomCheckBox::ColorChanged() {

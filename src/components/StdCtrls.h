@@ -74,11 +74,18 @@ class TButtonControl : public TWinControl {
   ORVEL_DECLARE_CLASS(TButtonControl)
  public:
   explicit TButtonControl(TComponent* AOwner);
+  // A wrapped caption breaks at blanks to fit the width, again on every resize.
   bool WordWrap() const { return FWordWrap; }
-  virtual void SetWordWrap(bool v);
+  void SetWordWrap(bool v);
 
  protected:
   TButtonControl(TComponent* AOwner, QWidget* widget);
+  void Resized() override;
+  void FontChanged() override;
+  // Puts the caption on the widget, wrapped when WordWrap is on.
+  void UpdateCaptionText();
+  // Width the caption may take on the widget.
+  virtual int CaptionRoom() const;
   bool FWordWrap = false;
 };
 
@@ -91,7 +98,6 @@ class TButton final : public TButtonControl {
 
   std::string Caption() const override;
   void SetCaption(const std::string& text) override;
-  void SetWordWrap(bool v) override;
   bool Default() const { return FDefault; }
   void SetDefault(bool v);
   bool Cancel() const { return FCancel; }
@@ -284,12 +290,12 @@ class TCustomCheckBox : public TButtonControl {
   void SetAllowGrayed(bool v);
   TAlignment Alignment() const { return FAlignment; }  // taLeftJustify/taRightJustify
   void SetAlignment(TAlignment v);
-  void SetWordWrap(bool v) override;
 
   QCheckBox* CheckBoxWidget() const;
 
  protected:
   void ColorChanged() override;
+  int CaptionRoom() const override;
 
  private:
   void StateFromWidget(int qtState);

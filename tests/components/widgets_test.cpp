@@ -286,3 +286,57 @@ TEST(Events, FormOnDestroyRunsOnceWhileTheFormIsWhole) {
   EXPECT_FALSE(wf);
   EXPECT_EQ(runs, 1);
 }
+
+TEST(OnScreen, WrappedCaptionsFollowTheWidth) {
+  ShownForm f;
+  auto* b = f.Add<TButton>(10, 10);
+  b->SetBounds(10, 10, 80, 60);
+  b->SetCaption("Save all open pages now");
+  EXPECT_EQ(b->ButtonWidget()->text(), "Save all open pages now");
+  b->SetWordWrap(true);
+  const QString wrapped = b->ButtonWidget()->text();
+  EXPECT_GE(wrapped.count('\n'), 2);
+  EXPECT_EQ(QString(wrapped).replace('\n', ' '), "Save all open pages now");
+  b->SetWidth(400);
+  EXPECT_EQ(b->ButtonWidget()->text(), "Save all open pages now");  // room again: one line
+  b->SetWidth(80);
+  EXPECT_EQ(b->ButtonWidget()->text(), wrapped);
+  EXPECT_EQ(b->Caption(), "Save all open pages now");
+
+  auto* c = f.Add<TCheckBox>(10, 100);
+  c->SetBounds(10, 100, 90, 40);
+  c->SetCaption("Remember this choice");
+  c->SetWordWrap(true);
+  EXPECT_TRUE(c->CheckBoxWidget()->text().contains('\n'));
+  c->SetWordWrap(false);
+  EXPECT_EQ(c->CheckBoxWidget()->text(), "Remember this choice");
+}
+
+TEST(Events, HoverDoubleClickActivationAndPaint) {
+  ShownForm f;
+  auto* l = f.Add<TLabel>(10, 10);
+  l->SetCaption("hover here");
+  std::string log;
+  l->SetEvent("OnMouseEnter", [&](TObject*) { log += "enter "; });
+  l->SetEvent("OnMouseLeave", [&](TObject*) { log += "leave "; });
+  l->SetEvent("OnDblClick", [&](TObject*) { log += "dbl "; });
+  QTest::mouseMove(f.form.Widget(), QPoint(300, 250));
+  QTest::mouseMove(l->Widget(), QPoint(3, 3));
+  QTest::mouseMove(f.form.Widget(), QPoint(350, 280));
+  QTest::mouseDClick(l->Widget(), Qt::LeftButton, {}, QPoint(3, 3));
+  EXPECT_EQ(log, "enter leave dbl ");
+
+  int paints = 0;
+  Count(&f.form, "OnPaint", paints);
+  f.form.Widget()->repaint();
+  EXPECT_GE(paints, 1);
+
+  log.clear();
+  f.form.SetEvent("OnActivate", [&](TObject*) { log += "activate "; });
+  f.form.SetEvent("OnDeactivate", [&](TObject*) { log += "deactivate "; });
+  TForm other(nullptr);
+  other.Show();
+  QApplication::setActiveWindow(other.Widget());
+  QApplication::setActiveWindow(f.form.Widget());
+  EXPECT_EQ(log, "deactivate activate ");
+}

@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QPalette>
 #include <cmath>
+#include <map>
 
 #include "ModelInternals.h"
 #include "WidgetSupport.h"
@@ -85,9 +86,67 @@ QFont DefaultFont() {
   return QApplication::font();
 }
 
+namespace {
+
+// The script a character set stands for; Any where it names none.
+QFontDatabase::WritingSystem CharsetScript(int charset) {
+  switch (charset) {
+    case 0:
+    case 162:
+    case 186:
+    case 238:
+      return QFontDatabase::Latin;
+    case 2:
+      return QFontDatabase::Symbol;
+    case 128:
+      return QFontDatabase::Japanese;
+    case 129:
+    case 130:
+      return QFontDatabase::Korean;
+    case 134:
+      return QFontDatabase::SimplifiedChinese;
+    case 136:
+      return QFontDatabase::TraditionalChinese;
+    case 161:
+      return QFontDatabase::Greek;
+    case 163:
+      return QFontDatabase::Vietnamese;
+    case 177:
+      return QFontDatabase::Hebrew;
+    case 178:
+      return QFontDatabase::Arabic;
+    case 204:
+      return QFontDatabase::Cyrillic;
+    case 222:
+      return QFontDatabase::Thai;
+    default:
+      return QFontDatabase::Any;
+  }
+}
+
+// First installed family that covers the script, looked up once per script.
+QString FamilyFor(QFontDatabase::WritingSystem ws) {
+  static std::map<int, QString> cache;
+  auto it = cache.find(ws);
+  if (it != cache.end()) return it->second;
+  const QStringList all = QFontDatabase::families(ws);
+  return cache[ws] = all.isEmpty() ? QString() : all.first();
+}
+
+}  // namespace
+
 QFont ToQFont(const TFont& f) {
   QFont q = DefaultFont();
   if (!f.Name().empty()) q.setFamily(Q(f.Name()));
+  // A character set asks for glyphs of its script (and, for Han characters, its
+  // regional forms): a family that lacks the script gets one that has it next.
+  if (const auto ws = CharsetScript(f.Charset()); ws != QFontDatabase::Any) {
+    const QString family = q.family();
+    if (!QFontDatabase::writingSystems(family).contains(ws)) {
+      const QString other = FamilyFor(ws);
+      if (!other.isEmpty()) q.setFamilies({family, other});
+    }
+  }
   q.setPointSize(f.Size() > 0 ? f.Size() : 1);
   q.setBold(f.Style() & (1 << fsBold));
   q.setItalic(f.Style() & (1 << fsItalic));

@@ -13,8 +13,8 @@
 #include "WidgetSupport.h"
 
 struct TMenuItemPrivate {
-  QAction* Action = nullptr;  // owned
-  QMenu* Menu = nullptr;      // drop-down of the sub-items; owned, made on first need
+  QAction* Action = nullptr;   // owned
+  QMenu* Menu = nullptr;       // drop-down of the sub-items; owned, made on first need
   TWeakRef<TCustomForm> Form;  // whose menu bar shows the item
 };
 
@@ -26,30 +26,54 @@ int QtKey(int vk) {
   if (vk >= 0x70 && vk <= 0x87) return Qt::Key_F1 + (vk - 0x70);
   if (vk >= 0x60 && vk <= 0x69) return Qt::Key_0 + (vk - 0x60);  // numeric keypad
   switch (vk) {
-    case 0x08: return Qt::Key_Backspace;
-    case 0x09: return Qt::Key_Tab;
-    case 0x0D: return Qt::Key_Return;
-    case 0x1B: return Qt::Key_Escape;
-    case 0x20: return Qt::Key_Space;
-    case 0x21: return Qt::Key_PageUp;
-    case 0x22: return Qt::Key_PageDown;
-    case 0x23: return Qt::Key_End;
-    case 0x24: return Qt::Key_Home;
-    case 0x25: return Qt::Key_Left;
-    case 0x26: return Qt::Key_Up;
-    case 0x27: return Qt::Key_Right;
-    case 0x28: return Qt::Key_Down;
-    case 0x2D: return Qt::Key_Insert;
-    case 0x2E: return Qt::Key_Delete;
-    case 0x6A: return Qt::Key_Asterisk;
-    case 0x6B: return Qt::Key_Plus;
-    case 0x6D: return Qt::Key_Minus;
-    case 0x6F: return Qt::Key_Slash;
-    case 0xBB: return Qt::Key_Equal;
-    case 0xBC: return Qt::Key_Comma;
-    case 0xBD: return Qt::Key_Minus;
-    case 0xBE: return Qt::Key_Period;
-    default: return 0;
+    case 0x08:
+      return Qt::Key_Backspace;
+    case 0x09:
+      return Qt::Key_Tab;
+    case 0x0D:
+      return Qt::Key_Return;
+    case 0x1B:
+      return Qt::Key_Escape;
+    case 0x20:
+      return Qt::Key_Space;
+    case 0x21:
+      return Qt::Key_PageUp;
+    case 0x22:
+      return Qt::Key_PageDown;
+    case 0x23:
+      return Qt::Key_End;
+    case 0x24:
+      return Qt::Key_Home;
+    case 0x25:
+      return Qt::Key_Left;
+    case 0x26:
+      return Qt::Key_Up;
+    case 0x27:
+      return Qt::Key_Right;
+    case 0x28:
+      return Qt::Key_Down;
+    case 0x2D:
+      return Qt::Key_Insert;
+    case 0x2E:
+      return Qt::Key_Delete;
+    case 0x6A:
+      return Qt::Key_Asterisk;
+    case 0x6B:
+      return Qt::Key_Plus;
+    case 0x6D:
+      return Qt::Key_Minus;
+    case 0x6F:
+      return Qt::Key_Slash;
+    case 0xBB:
+      return Qt::Key_Equal;
+    case 0xBC:
+      return Qt::Key_Comma;
+    case 0xBD:
+      return Qt::Key_Minus;
+    case 0xBE:
+      return Qt::Key_Period;
+    default:
+      return 0;
   }
 }
 
@@ -77,7 +101,8 @@ std::string ShortCutToText(TShortCut s) {
 
 ORVEL_IMPLEMENT_CLASS(TMenuItem, TComponent, ORVEL_COMPONENT_FACTORY(TMenuItem))
 
-TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner), p(std::make_unique<TMenuItemPrivate>()) {
+TMenuItem::TMenuItem(TComponent* AOwner)
+    : TComponent(AOwner), p(std::make_unique<TMenuItemPrivate>()) {
   p->Action = new QAction;
   QObject::connect(p->Action, &QAction::triggered, p->Action, [this] { Click(); });
   if (auto* parent = dynamic_cast<TMenuItem*>(AOwner)) {

@@ -11,8 +11,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QStyle>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>

@@ -1,5 +1,7 @@
 // Menu items on screen: the form's menu bar, drop-downs, shortcuts, check marks.
 
+#include "Menus.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -9,7 +11,6 @@
 #include <QTest>
 
 #include "Forms.h"
-#include "Menus.h"
 #include "StdCtrls.h"
 #include "TypInfo.h"
 

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -166,6 +167,24 @@ TEST(TextProperties, ColoursReachThePalette) {
   const QColor face = QApplication::palette().color(QPalette::Button);
   EXPECT_EQ(ColorToRGB(clBtnFace),
             static_cast<uint32_t>(face.red() | face.green() << 8 | face.blue() << 16));
+}
+
+TEST(TextProperties, CharsetBringsAFamilyThatHasItsScript) {
+  TEdit e(nullptr);
+  e.Font()->SetName("DejaVu Sans");
+  e.Font()->SetCharset(204);  // Cyrillic: the family has it already
+  EXPECT_EQ(e.Widget()->font().families(), QStringList{"DejaVu Sans"});
+  e.Font()->SetCharset(128);  // Japanese
+  const QStringList fams = e.Widget()->font().families();
+  if (QFontDatabase::families(QFontDatabase::Japanese).isEmpty()) {
+    EXPECT_EQ(fams, QStringList{"DejaVu Sans"});
+  } else {
+    ASSERT_EQ(fams.size(), 2);
+    EXPECT_EQ(fams[0], "DejaVu Sans");
+    EXPECT_TRUE(QFontDatabase::writingSystems(fams[1]).contains(QFontDatabase::Japanese));
+  }
+  e.Font()->SetCharset(1);  // default: no preference
+  EXPECT_EQ(e.Widget()->font().families(), QStringList{"DejaVu Sans"});
 }
 
 TEST(MenuItems, ClickAutoCheckAndSubItems) {

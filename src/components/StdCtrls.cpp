@@ -282,9 +282,18 @@ void TCustomLabel::SetCaption(const std::string& text) {
 }
 
 // "&x" marks an accelerator: shown without the ampersand ("&&" shows one).
+void TCustomLabel::SetFocusControl(TWinControl* c) {
+  FFocusControl = c;
+  UpdateText();
+}
+
 void TCustomLabel::UpdateText() {
   QString t = Q(FCaption);
-  if (FShowAccelChar) {
+  TWinControl* buddy = FShowAccelChar ? FFocusControl.get() : nullptr;
+  // A label with a buddy shows the access key underlined and takes it; without one
+  // the "&" marks are dropped.
+  LabelWidget()->setBuddy(buddy ? buddy->Widget() : nullptr);
+  if (FShowAccelChar && !buddy) {
     QString shown;
     for (int i = 0; i < t.size(); ++i) {
       if (t[i] == '&' && i + 1 < t.size()) ++i;

@@ -44,7 +44,8 @@ class TCustomLabel : public TGraphicControl {
   bool ShowAccelChar() const { return FShowAccelChar; }
   void SetShowAccelChar(bool v);
   TWinControl* FocusControl() const { return FFocusControl.get(); }
-  void SetFocusControl(TWinControl* c) { FFocusControl = c; }
+  // With ShowAccelChar, Alt and the caption's "&" letter focus this control.
+  void SetFocusControl(TWinControl* c);
 
   QLabel* LabelWidget() const;
 

@@ -340,3 +340,18 @@ TEST(Events, HoverDoubleClickActivationAndPaint) {
   QApplication::setActiveWindow(f.form.Widget());
   EXPECT_EQ(log, "deactivate activate ");
 }
+
+TEST(Events, LabelAccessKeyFocusesItsControl) {
+  ShownForm f;
+  auto* l = f.Add<TLabel>(10, 10);
+  auto* e1 = f.Add<TEdit>(10, 40);
+  auto* e2 = f.Add<TEdit>(10, 70);
+  l->SetCaption("&Name");
+  EXPECT_EQ(l->LabelWidget()->text(), "Name");
+  l->SetFocusControl(e2);
+  e1->SetFocus();
+  QTest::keyClick(f.form.Widget(), Qt::Key_N, Qt::AltModifier);
+  EXPECT_TRUE(e2->Focused());
+  e2->Free();
+  EXPECT_EQ(l->FocusControl(), nullptr);
+}

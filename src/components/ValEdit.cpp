@@ -4,8 +4,10 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 
 #include "ModelInternals.h"
@@ -53,7 +55,31 @@ class TValueListStrings final : public TStringList {
 
 ORVEL_IMPLEMENT_CLASS(TValueListStrings, TStringList, nullptr)
 
+namespace {
+
+// Grid lines of any width, the vertical and the horizontal ones each on their own
+// option; the table's own grid is one pixel wide and all or nothing.
+class TGridLineDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  int Width = 1;
+  bool Vert = true, Horz = true;
+
+  void paint(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& index) const override {
+    QStyledItemDelegate::paint(p, opt, index);
+    if (Width <= 0 || !opt.widget) return;
+    const QColor c = QColor::fromRgba(static_cast<QRgb>(
+        opt.widget->style()->styleHint(QStyle::SH_Table_GridLineColor, &opt, opt.widget)));
+    const QRect r = opt.rect;
+    if (Vert) p->fillRect(r.right() - Width + 1, r.top(), Width, r.height(), c);
+    if (Horz) p->fillRect(r.left(), r.bottom() - Width + 1, r.width(), Width, c);
+  }
+};
+
+}  // namespace
+
 struct TValueListPrivate {
+  TGridLineDelegate* Lines = nullptr;  // owned by the table
   std::unique_ptr<TValueListStrings> Strings;
   std::unique_ptr<TStringList> Titles;
   bool FromGrid = false;  // a cell edit is being written back to Strings
@@ -69,6 +95,9 @@ TValueListEditor::TValueListEditor(TComponent* AOwner)
   FDisplayOptions = (1 << doColumnTitles) | (1 << doAutoColResize) | (1 << doKeyColFixed);
   QTableWidget* g = GridWidget();
   g->verticalHeader()->hide();
+  g->setShowGrid(false);
+  v->Lines = new TGridLineDelegate(g);
+  g->setItemDelegate(v->Lines);
   v->Strings = std::make_unique<TValueListStrings>(this);
   v->Titles = std::make_unique<TStringList>();
   v->Titles->Add("Key");
@@ -197,7 +226,9 @@ void TValueListEditor::SetKeyOptions(TKeyOptions o) {
 void TValueListEditor::ApplyOptions() {
   QTableWidget* g = GridWidget();
   auto has = [this](TGridOption o) { return (FOptions & (1 << o)) != 0; };
-  g->setShowGrid(has(goVertLine) || has(goHorzLine));
+  v->Lines->Vert = has(goVertLine);
+  v->Lines->Horz = has(goHorzLine);
+  g->viewport()->update();
   g->setSelectionBehavior(has(goRowSelect) ? QAbstractItemView::SelectRows
                                            : QAbstractItemView::SelectItems);
   g->setSelectionMode(has(goRangeSelect) ? QAbstractItemView::ExtendedSelection
@@ -261,7 +292,8 @@ void TValueListEditor::SetDefaultRowHeight(int h) {
 void TValueListEditor::SetGridLineWidth(int w) {
   if (w < 0) throw EComponentError("GridLineWidth cannot be negative");
   FGridLineWidth = w;
-  GridWidget()->setShowGrid(w > 0 && (FOptions & ((1 << goVertLine) | (1 << goHorzLine))));
+  v->Lines->Width = w;
+  GridWidget()->viewport()->update();
 }
 
 void TValueListEditor::SetFixedColor(TColor c) {

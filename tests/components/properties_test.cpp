@@ -106,6 +106,27 @@ TEST(ListProperties, GridOptionsDecideEditingAndTitles) {
   EXPECT_EQ(GetSetProp(&g, opts), "doColumnTitles");
 }
 
+TEST(ListProperties, GridLinesOfTheChosenWidthAndDirection) {
+  TValueListEditor g(nullptr);
+  g.SetBounds(0, 0, 300, 120);
+  g.Strings()->Add("a=1");
+  g.Show();
+  QTableWidget* t = g.GridWidget();
+  const QRect cell = t->visualItemRect(t->item(0, 0));
+  auto pixel = [&](int x, int y) { return t->viewport()->grab().toImage().pixelColor(x, y); };
+  const QColor line = pixel(cell.right(), cell.center().y());
+  const QColor inside = pixel(cell.right() - 3, cell.center().y());
+  EXPECT_NE(line, inside);
+  EXPECT_EQ(pixel(cell.center().x(), cell.bottom()), line);
+  g.SetGridLineWidth(4);
+  EXPECT_EQ(pixel(cell.right() - 3, cell.center().y()), line);
+  g.SetOptions(g.Options() & ~(1 << goVertLine));
+  EXPECT_EQ(pixel(cell.right(), cell.center().y() - 4), inside);
+  EXPECT_EQ(pixel(cell.center().x(), cell.bottom() - 3), line);
+  g.SetGridLineWidth(0);
+  EXPECT_EQ(pixel(cell.center().x(), cell.bottom()), inside);
+}
+
 // The memo's lines must agree with its text whether or not it ends in a line break.
 TEST(TextProperties, MemoLinesAtTheEndOfTheText) {
   TMemo m(nullptr);

@@ -193,7 +193,7 @@ TDefTable MakeDefs() {
   add("Pitch", Ord(&TFont::Pitch, &TFont::SetPitch));
   add("Size", Ord(&TFont::Size, &TFont::SetSize));
   add("Style", Ord(&TFont::Style, &TFont::SetStyle));
-  add("Style", Stored(cListBox, lbStandard));
+  add("Style", Ord(&TCustomListBox::Style, &TCustomListBox::SetStyle));
 
   // Control.
   add("Left", Ord(&TControl::Left, &TControl::SetLeft));

@@ -13,6 +13,7 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -228,6 +229,18 @@ class TListBoxStrings final : public TStrings {
 };
 
 ORVEL_IMPLEMENT_CLASS(TListBoxStrings, TStrings, nullptr)
+
+// Rows of a chosen height (0: the height the text needs).
+class TRowHeightDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  int Height = 0;
+  QSize sizeHint(const QStyleOptionViewItem& opt, const QModelIndex& index) const override {
+    QSize s = QStyledItemDelegate::sizeHint(opt, index);
+    if (Height > 0) s.setHeight(Height);
+    return s;
+  }
+};
 
 // Breaks each line of the text at blanks so that it fits the width; a word wider
 // than the width keeps a line of its own.
@@ -677,6 +690,7 @@ TCustomMultiSelectListControl::TCustomMultiSelectListControl(TComponent* AOwner,
 TCustomListBox::TCustomListBox(TComponent* AOwner)
     : TCustomMultiSelectListControl(AOwner, new QListWidget) {
   QListWidget* l = ListWidget();
+  l->setItemDelegate(new TRowHeightDelegate(l));
   FItems = std::make_unique<TListBoxStrings>(this, l);
   EnableControlEvents(this, ceDblClick);
   l->setFocusPolicy(Qt::StrongFocus);
@@ -750,6 +764,11 @@ void TCustomListBox::SetItemHeight(int v) {
   UpdateColumns();
 }
 
+void TCustomListBox::SetStyle(TListBoxStyle v) {
+  FStyle = v;
+  UpdateColumns();
+}
+
 // Columns > 0: items run top to bottom and wrap into columns of equal width.
 void TCustomListBox::UpdateColumns() {
   QListWidget* l = ListWidget();
@@ -761,6 +780,13 @@ void TCustomListBox::UpdateColumns() {
   } else {
     l->setWrapping(false);
     l->setGridSize(QSize());
+  }
+  auto* rows = static_cast<TRowHeightDelegate*>(l->itemDelegate());
+  const bool fixed = FStyle == lbOwnerDrawFixed || FStyle == lbOwnerDrawVariable;
+  const int height = fixed && FColumns == 0 ? FItemHeight : 0;
+  if (height != rows->Height) {
+    rows->Height = height;
+    emit rows->sizeHintChanged(QModelIndex());
   }
 }
 

@@ -246,8 +246,12 @@ class TCustomListBox : public TCustomMultiSelectListControl {
   void SetSorted(bool v);
   int Columns() const { return FColumns; }
   void SetColumns(int v);
+  // Rows of an owner-drawn list (and the cells of a multi-column one) are ItemHeight
+  // high; standard rows follow the font.
   int ItemHeight() const { return FItemHeight; }
   void SetItemHeight(int v);
+  TListBoxStyle Style() const { return FStyle; }
+  void SetStyle(TListBoxStyle v);
   TBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle v);
 
@@ -265,6 +269,7 @@ class TCustomListBox : public TCustomMultiSelectListControl {
   bool FSorted = false;
   int FColumns = 0;
   int FItemHeight = 16;
+  TListBoxStyle FStyle = lbStandard;
   TBorderStyle FBorderStyle = bsSingle;
 };
 

@@ -65,7 +65,8 @@ class TGridLineDelegate final : public QStyledItemDelegate {
   int Width = 1;
   bool Vert = true, Horz = true;
 
-  void paint(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& index) const override {
+  void paint(QPainter* p, const QStyleOptionViewItem& opt,
+             const QModelIndex& index) const override {
     QStyledItemDelegate::paint(p, opt, index);
     if (Width <= 0 || !opt.widget) return;
     const QColor c = QColor::fromRgba(static_cast<QRgb>(

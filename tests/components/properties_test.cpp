@@ -86,6 +86,17 @@ TEST(ListProperties, SelectionModesAndColumns) {
   EXPECT_TRUE(box.ListWidget()->isWrapping());
   EXPECT_THROW(box.SetItemIndex(0), EStringListError);  // no items yet
   EXPECT_THROW(box.SetItemHeight(0), EComponentError);
+
+  // Standard rows follow the font; owner-drawn ones take ItemHeight.
+  TListBox rows(nullptr);
+  rows.Items()->Add("one");
+  rows.Show();
+  QListWidget* l = rows.ListWidget();
+  rows.SetItemHeight(40);
+  EXPECT_LT(l->visualItemRect(l->item(0)).height(), 40);
+  SetEnumProp(&rows, GetPropInfo(rows.ClassType(), "Style"), "lbOwnerDrawFixed");
+  EXPECT_EQ(l->visualItemRect(l->item(0)).height(), 40);
+  EXPECT_EQ(GetEnumProp(&rows, GetPropInfo(rows.ClassType(), "Style")), "lbOwnerDrawFixed");
 }
 
 TEST(ListProperties, GridOptionsDecideEditingAndTitles) {

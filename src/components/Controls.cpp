@@ -346,6 +346,7 @@ void TControl::SetParent(TWinControl* parent) {
       FColor = parent->FColor;
       ColorChanged();
     }
+    if (FParentBiDiMode && FBiDiMode != parent->FBiDiMode) InheritBiDiMode(parent->FBiDiMode);
   }
   ApplyBounds();
   RememberAnchorDistances();
@@ -462,6 +463,33 @@ void TControl::SetParentFont(bool v) {
     FFont->Assign(*FParent->FFont);
     FApplyingParentFont = false;
   }
+}
+
+void TControl::SetBiDiMode(TBiDiMode v) {
+  FParentBiDiMode = false;
+  InheritBiDiMode(v);
+}
+
+void TControl::SetParentBiDiMode(bool v) {
+  FParentBiDiMode = v;
+  if (v && FParent) InheritBiDiMode(FParent->FBiDiMode);
+}
+
+// Sets the mode and passes it on to the children that follow their parent.
+void TControl::InheritBiDiMode(TBiDiMode v) {
+  FBiDiMode = v;
+  BiDiModeChanged();
+  if (auto* w = dynamic_cast<TWinControl*>(this))
+    for (TControl* c : w->FControls)
+      if (c->FParentBiDiMode) c->InheritBiDiMode(v);
+}
+
+bool TControl::UseRightToLeftLayout() const {
+  return FBiDiMode == bdRightToLeft || FBiDiMode == bdRightToLeftNoAlign;
+}
+
+void TControl::BiDiModeChanged() {
+  FWidget->setLayoutDirection(UseRightToLeftLayout() ? Qt::RightToLeft : Qt::LeftToRight);
 }
 
 void TControl::FontChanged() {

@@ -23,6 +23,7 @@ enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
 
 using TCursor = int;
 constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4,
@@ -114,6 +115,13 @@ class TControl : public TComponent {
   void SetParentShowHint(bool v);
   TCursor Cursor() const { return FCursor; }
   void SetCursor(TCursor v);
+  // Right-to-left modes mirror the control's layout (reading only: the text alone).
+  // ParentBiDiMode follows the parent until a mode of its own is set.
+  TBiDiMode BiDiMode() const { return FBiDiMode; }
+  void SetBiDiMode(TBiDiMode v);
+  bool ParentBiDiMode() const { return FParentBiDiMode; }
+  void SetParentBiDiMode(bool v);
+  bool UseRightToLeftLayout() const;
 
   // Brings the widget to the front of its siblings.
   void BringToFront();
@@ -132,6 +140,8 @@ class TControl : public TComponent {
   // Applies font, colour, visibility to the widget after a change.
   virtual void FontChanged();
   virtual void ColorChanged();
+  virtual void BiDiModeChanged();
+  void InheritBiDiMode(TBiDiMode v);
   virtual void UpdateWidgetVisibility();
   bool EffectiveShowHint() const;
   void UpdateToolTip();
@@ -160,6 +170,8 @@ class TControl : public TComponent {
   bool FParentColor = false;
   bool FShowHint = false;
   bool FParentShowHint = true;
+  bool FParentBiDiMode = true;
+  TBiDiMode FBiDiMode = bdLeftToRight;
   bool FInSetBounds = false;
   bool FCaptionFollowsName = false;
   bool FAnchoring = false;           // bounds set by the parent's anchoring

@@ -228,17 +228,18 @@ TDefTable MakeDefs() {
   add("TabStop", Ord(&TWinControl::TabStop, &TWinControl::SetTabStop));
   add("TabOrder", Ord(&TWinControl::TabOrder, &TWinControl::SetTabOrder));
   add("AutoSize", Ord(&TCustomLabel::AutoSize, &TCustomLabel::SetAutoSize));
-  add("AutoSize", Stored(cEdit, kTrue));
+  add("AutoSize", Ord(&TCustomEdit::AutoSize, &TCustomEdit::SetAutoSize));
   add("AutoSize", Stored(cControl, kFalse));
   add("Action", NoObject());
   add("PopupMenu", NoObject());
-  add("BiDiMode", Stored(cControl, 0));
-  add("ParentBiDiMode", Stored(cControl, kTrue));
+  add("BiDiMode", Ord(&TControl::BiDiMode, &TControl::SetBiDiMode));
+  add("ParentBiDiMode", Ord(&TControl::ParentBiDiMode, &TControl::SetParentBiDiMode));
   add("Ctl3D", Stored(cControl, kTrue));
   add("ParentCtl3D", Stored(cControl, kTrue));
   add("DragCursor", Stored(cControl, crDrag));
   add("DragKind", Stored(cControl, 0));
   add("DragMode", Stored(cControl, 0));
+  add("ImeMode", Ord(&TCustomEdit::ImeMode, &TCustomEdit::SetImeMode));
   add("ImeMode", Stored(cControl, 3));  // imDontCare
   add("ImeName", StoredStr(cControl));
   add("BevelEdges", Stored(cControl, 15));

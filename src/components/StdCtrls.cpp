@@ -230,6 +230,20 @@ class TListBoxStrings final : public TStrings {
 
 ORVEL_IMPLEMENT_CLASS(TListBoxStrings, TStrings, nullptr)
 
+// Qt selects the text when Tab brings the focus; without AutoSelect the caret goes
+// to the end instead.
+class TQtLineEdit final : public QLineEdit {
+ public:
+  bool AutoSelect = true;
+
+ protected:
+  void focusInEvent(QFocusEvent* e) override {
+    QLineEdit::focusInEvent(e);
+    if (!AutoSelect && (e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason))
+      deselect();
+  }
+};
+
 // Rows of a chosen height (0: the height the text needs).
 class TRowHeightDelegate final : public QStyledItemDelegate {
  public:
@@ -495,7 +509,7 @@ void TButton::Click() {
 ORVEL_IMPLEMENT_CLASS(TCustomEdit, TWinControl, ORVEL_COMPONENT_FACTORY(TCustomEdit))
 ORVEL_IMPLEMENT_CLASS(TEdit, TCustomEdit, ORVEL_COMPONENT_FACTORY(TEdit))
 
-TCustomEdit::TCustomEdit(TComponent* AOwner) : TCustomEdit(AOwner, new QLineEdit) {
+TCustomEdit::TCustomEdit(TComponent* AOwner) : TCustomEdit(AOwner, new TQtLineEdit) {
   QLineEdit* e = LineEditWidget();
   FCaptionFollowsName = true;
   QObject::connect(e, &QLineEdit::textChanged, d.get(), [this] { FireEvent("OnChange"); });
@@ -559,6 +573,30 @@ void TCustomEdit::SetCharCase(TEditCharCase v) {
 void TCustomEdit::SetBorderStyle(TBorderStyle v) {
   FBorderStyle = v == bsNone ? bsNone : bsSingle;
   LineEditWidget()->setFrame(FBorderStyle == bsSingle);
+}
+
+void TCustomEdit::SetAutoSelect(bool v) {
+  FAutoSelect = v;
+  if (auto* e = dynamic_cast<TQtLineEdit*>(FWidget)) e->AutoSelect = v;
+}
+
+void TCustomEdit::SetAutoSize(bool v) {
+  FAutoSize = v;
+  AdjustHeight();
+}
+
+void TCustomEdit::AdjustHeight() {
+  if (FAutoSize && LineEditWidget()) SetHeight(FWidget->sizeHint().height());
+}
+
+void TCustomEdit::FontChanged() {
+  TWinControl::FontChanged();
+  AdjustHeight();
+}
+
+void TCustomEdit::SetImeMode(TImeMode v) {
+  FImeMode = v;
+  FWidget->setAttribute(Qt::WA_InputMethodEnabled, v != imDisable && v != imClose);
 }
 
 void TCustomEdit::SelectAll() {
@@ -862,9 +900,13 @@ void TCustomCheckBox::SetAllowGrayed(bool v) {
 
 void TCustomCheckBox::SetAlignment(TAlignment v) {
   FAlignment = v == taLeftJustify ? taLeftJustify : taRightJustify;
-  // Left-justified: the caption stands left of the box.
-  CheckBoxWidget()->setLayoutDirection(FAlignment == taLeftJustify ? Qt::RightToLeft
-                                                                   : Qt::LeftToRight);
+  BiDiModeChanged();
+}
+
+// Left-justified: the caption stands left of the box; a right-to-left mode mirrors that.
+void TCustomCheckBox::BiDiModeChanged() {
+  const bool captionLeft = (FAlignment == taLeftJustify) != UseRightToLeftLayout();
+  CheckBoxWidget()->setLayoutDirection(captionLeft ? Qt::RightToLeft : Qt::LeftToRight);
 }
 
 void TCustomCheckBox::ColorChanged() {

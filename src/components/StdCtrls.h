@@ -16,6 +16,20 @@ class QCheckBox;
 
 enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
 enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
+enum TImeMode {
+  imDisable,
+  imClose,
+  imOpen,
+  imDontCare,
+  imSAlpha,
+  imAlpha,
+  imHira,
+  imSKata,
+  imKata,
+  imChinese,
+  imSHanguel,
+  imHanguel
+};
 enum TListBoxStyle {
   lbStandard,
   lbOwnerDrawFixed,
@@ -139,8 +153,15 @@ class TCustomEdit : public TWinControl {
   void SetCharCase(TEditCharCase v);
   TBorderStyle BorderStyle() const { return FBorderStyle; }
   virtual void SetBorderStyle(TBorderStyle v);
+  // Entering by Tab selects the whole text.
   bool AutoSelect() const { return FAutoSelect; }
-  void SetAutoSelect(bool v) { FAutoSelect = v; }
+  void SetAutoSelect(bool v);
+  // An edit box's height follows its font.
+  bool AutoSize() const { return FAutoSize; }
+  void SetAutoSize(bool v);
+  // imDisable and imClose keep input methods away from the box.
+  TImeMode ImeMode() const { return FImeMode; }
+  void SetImeMode(TImeMode v);
   bool HideSelection() const { return FHideSelection; }
   void SetHideSelection(bool v) { FHideSelection = v; }
   void SelectAll();
@@ -150,6 +171,8 @@ class TCustomEdit : public TWinControl {
  protected:
   TCustomEdit(TComponent* AOwner, QWidget* widget);
   void ColorChanged() override;
+  void FontChanged() override;
+  void AdjustHeight();
   // Applies CharCase to text typed or written; true if the text changed.
   std::string ApplyCharCase(const std::string& text) const;
 
@@ -159,7 +182,9 @@ class TCustomEdit : public TWinControl {
   TEditCharCase FCharCase = ecNormal;
   TBorderStyle FBorderStyle = bsSingle;
   bool FAutoSelect = true;
+  bool FAutoSize = true;
   bool FHideSelection = true;
+  TImeMode FImeMode = imDontCare;
 };
 
 class TEdit final : public TCustomEdit {
@@ -301,6 +326,7 @@ class TCustomCheckBox : public TButtonControl {
 
  protected:
   void ColorChanged() override;
+  void BiDiModeChanged() override;
   int CaptionRoom() const override;
 
  private:

@@ -69,7 +69,9 @@ TEST(Registry, VirtualConstructorGivesTheClassAndOwner) {
     TClass c = FindClass(name);
     TObject* obj = c->Create(&root);
     EXPECT_EQ(obj->ClassName(), name);
-    if (c->IsComponentClass()) EXPECT_EQ(static_cast<TComponent*>(obj)->Owner(), &root);
+    if (c->IsComponentClass()) {
+      EXPECT_EQ(static_cast<TComponent*>(obj)->Owner(), &root);
+    }
     obj->Free();
   }
   EXPECT_EQ(root.ComponentCount(), 0);

@@ -355,3 +355,50 @@ TEST(Events, LabelAccessKeyFocusesItsControl) {
   e2->Free();
   EXPECT_EQ(l->FocusControl(), nullptr);
 }
+
+TEST(OnScreen, DirectionSelectionSizeAndInputMethodsOfEditBoxes) {
+  ShownForm f;
+  auto* e1 = f.Add<TEdit>(10, 10);
+  auto* e2 = f.Add<TEdit>(10, 40);
+  auto* c = f.Add<TCheckBox>(10, 70);
+  e2->SetText("some text");
+
+  // Right to left mirrors the form and the children that follow it.
+  f.form.SetBiDiMode(bdRightToLeft);
+  EXPECT_EQ(e1->Widget()->layoutDirection(), Qt::RightToLeft);
+  EXPECT_EQ(e2->BiDiMode(), bdRightToLeft);
+  EXPECT_EQ(c->CheckBoxWidget()->layoutDirection(), Qt::RightToLeft);  // box on the right
+  e2->SetBiDiMode(bdLeftToRight);
+  EXPECT_FALSE(e2->ParentBiDiMode());
+  f.form.SetBiDiMode(bdRightToLeftReadingOnly);
+  EXPECT_EQ(e1->Widget()->layoutDirection(), Qt::LeftToRight);
+  EXPECT_EQ(e1->BiDiMode(), bdRightToLeftReadingOnly);
+  EXPECT_EQ(e2->BiDiMode(), bdLeftToRight);
+  f.form.SetBiDiMode(bdLeftToRight);
+
+  // Tab into a box selects its text only with AutoSelect.
+  e1->SetFocus();
+  QTest::keyClick(e1->Widget(), Qt::Key_Tab);
+  ASSERT_TRUE(e2->Focused());
+  EXPECT_EQ(e2->LineEditWidget()->selectedText(), "some text");
+  e2->SetAutoSelect(false);
+  e1->SetFocus();
+  QTest::keyClick(e1->Widget(), Qt::Key_Tab);
+  ASSERT_TRUE(e2->Focused());
+  EXPECT_EQ(e2->LineEditWidget()->selectedText(), "");
+
+  // The height follows the font unless AutoSize is off.
+  e1->Font()->SetSize(24);
+  EXPECT_EQ(e1->Height(), e1->Widget()->sizeHint().height());
+  EXPECT_GT(e1->Height(), 30);
+  e1->SetAutoSize(false);
+  e1->SetHeight(21);
+  e1->Font()->SetSize(30);
+  EXPECT_EQ(e1->Height(), 21);
+
+  EXPECT_TRUE(e1->Widget()->testAttribute(Qt::WA_InputMethodEnabled));
+  e1->SetImeMode(imDisable);
+  EXPECT_FALSE(e1->Widget()->testAttribute(Qt::WA_InputMethodEnabled));
+  e1->SetImeMode(imOpen);
+  EXPECT_TRUE(e1->Widget()->testAttribute(Qt::WA_InputMethodEnabled));
+}

@@ -4,14 +4,17 @@
 
 #include "MSScriptControl_TLB.h"
 
+#include <js/AllocPolicy.h>
 #include <js/CallAndConstruct.h>
 #include <js/CompilationAndEvaluation.h>
 #include <js/Conversions.h>
 #include <js/ErrorReport.h>
 #include <js/Exception.h>
 #include <js/GCAPI.h>
+#include <js/GCVector.h>
 #include <js/Initialization.h>
 #include <js/Object.h>
+#include <js/Promise.h>
 #include <js/PropertyAndElement.h>
 #include <js/PropertyDescriptor.h>
 #include <js/SavedFrameAPI.h>
@@ -226,7 +229,6 @@ int ThrowKeywordColumn(const std::string& line, int column) {
   return int(start);
 }
 
-
 // ---------------------------------------------------------------------------------
 // The process-wide engine.
 
@@ -290,6 +292,8 @@ size_t NativeStackQuota() {
 }
 
 void SweepWrappers(JSTracer* trc, void* data);
+void TrackRejection(JSContext* cx, bool mutedErrors, JS::HandleObject promise,
+                    JS::PromiseRejectionHandlingState state, void* data);
 
 JSContext* EnsureContext() {
   TEngine& e = Engine();
@@ -307,6 +311,7 @@ JSContext* EnsureContext() {
   }
   InstallJobEnvironment(cx);
   JS_AddWeakPointerZonesCallback(cx, SweepWrappers, nullptr);
+  JS::SetPromiseRejectionTrackerCallback(cx, TrackRejection, nullptr);
   e.cx = cx;
   return cx;
 }
@@ -642,6 +647,9 @@ struct TScriptControl::Impl {
   std::unordered_map<TAutoObject*, JS::Heap<JSObject*>> wrappers;
   // The text last executed under each source name, for the source line of an error.
   std::map<std::string, std::string> texts;
+  // Promises of this global rejected with no handler during the outermost statement
+  // now running, in the order of rejection; one that gets a handler leaves again.
+  JS::PersistentRooted<JS::GCVector<JSObject*, 0, js::SystemAllocPolicy>> rejections;
   bool destroying = false;
 
   JSObject* Wrap(JSContext* cx, TAutoObject* obj);
@@ -649,6 +657,11 @@ struct TScriptControl::Impl {
                            bool* resolvedp);
   bool FrameLocation(JSContext* cx, JS::HandleObject stack, TScriptError& err);
   TScriptError ErrorFromPending(JSContext* cx, bool compiled, const std::string& sourceName);
+  TScriptError ErrorFromException(JSContext* cx, const JS::ExceptionStack& stack, bool compiled,
+                                  const std::string& sourceName, bool rejected);
+  TScriptError ErrorFromRejection(JSContext* cx, JS::HandleObject promise,
+                                  const std::string& sourceName);
+  void TrackRejection(JS::HandleObject promise, JS::PromiseRejectionHandlingState state);
 };
 
 JSObject* TScriptControl::Impl::Wrap(JSContext* cx, TAutoObject* obj) {
@@ -736,6 +749,13 @@ bool ToJs(JSContext* cx, const Variant& v, JS::MutableHandleValue out) {
   }
 }
 
+void TrackRejection(JSContext*, bool, JS::HandleObject promise,
+                    JS::PromiseRejectionHandlingState state, void*) {
+  JSObject* global = JS::GetNonCCWObjectGlobal(promise);
+  if (!global || JS::GetClass(global) != &kGlobalClass) return;
+  if (TScriptControl::Impl* impl = ImplOfGlobal(global)) impl->TrackRejection(promise, state);
+}
+
 void SweepWrappers(JSTracer* trc, void*) {
   for (TScriptControl::Impl* impl : Engine().controls) {
     for (auto it = impl->wrappers.begin(); it != impl->wrappers.end();) {
@@ -781,15 +801,52 @@ bool TScriptControl::Impl::FrameLocation(JSContext* cx, JS::HandleObject stack, 
   return false;
 }
 
+void TScriptControl::Impl::TrackRejection(JS::HandleObject promise,
+                                          JS::PromiseRejectionHandlingState state) {
+  if (destroying || !rejections.initialized()) return;
+  JSObject** found = std::find(rejections.begin(), rejections.end(), promise.get());
+  if (state == JS::PromiseRejectionHandlingState::Handled) {
+    ;
+  } else if (found == rejections.end() && !rejections.append(promise)) {
+    // Out of memory: this rejection goes unreported rather than failing the script.
+  }
+}
+
 TScriptError TScriptControl::Impl::ErrorFromPending(JSContext* cx, bool compiled,
                                                     const std::string& sourceName) {
-  TScriptError err;
-  err.SourceName = sourceName;
   JS::ExceptionStack stack(cx);
   if (!JS::StealPendingExceptionStack(cx, &stack)) {
+    TScriptError err;
+    err.SourceName = sourceName;
     err.Description = "The script was stopped";  // uncatchable: nothing was thrown
     return err;
   }
+  return ErrorFromException(cx, stack, compiled, sourceName, false);
+}
+
+// A rejection nobody handled is reported as a throw of its reason would be. An Error
+// carries the place it was made; any other reason is placed where the promise was
+// rejected, or where it was made.
+TScriptError TScriptControl::Impl::ErrorFromRejection(JSContext* cx, JS::HandleObject promise,
+                                                      const std::string& sourceName) {
+  JS::RootedValue reason(cx, JS::GetPromiseResult(promise));
+  JS::RootedObject site(cx);
+  if (reason.isObject()) {
+    JS::RootedObject obj(cx, &reason.toObject());
+    if (JS_ErrorFromException(cx, obj)) site = JS::ExceptionStackOrNull(obj);
+  }
+  if (!site) site = JS::GetPromiseResolutionSite(promise);
+  if (!site) site = JS::GetPromiseAllocationSite(promise);
+  JS::ExceptionStack stack(cx, reason, site);
+  return ErrorFromException(cx, stack, true, sourceName, true);
+}
+
+TScriptError TScriptControl::Impl::ErrorFromException(JSContext* cx,
+                                                      const JS::ExceptionStack& stack,
+                                                      bool compiled, const std::string& sourceName,
+                                                      bool rejected) {
+  TScriptError err;
+  err.SourceName = sourceName;
   JS::ErrorReportBuilder builder(cx);
   if (!builder.init(cx, stack, JS::ErrorReportBuilder::NoSideEffects)) {
     JS_ClearPendingException(cx);
@@ -822,6 +879,20 @@ TScriptError TScriptControl::Impl::ErrorFromPending(JSContext* cx, bool compiled
         desc->isDataDescriptor() && desc->value().isNumber())
       err.Number = int(JS::ToInt32(desc->value().toNumber()));
     JS_ClearPendingException(cx);
+  }
+  if (rejected) {
+    // The reason's own text under a prefix of its own: the engine's prefix for thrown
+    // values would claim a throw, and an Error without a message still has its name.
+    static const std::string kThrownPrefix = "uncaught exception: ";
+    std::string reasonText = err.Description;
+    if (!isError && reasonText.compare(0, kThrownPrefix.size(), kThrownPrefix) == 0)
+      reasonText.erase(0, kThrownPrefix.size());
+    if (isError && reasonText.empty() && builder.toStringResult()) {
+      reasonText = builder.toStringResult().c_str();  // "TypeError: "
+      while (!reasonText.empty() && (reasonText.back() == ' ' || reasonText.back() == ':'))
+        reasonText.pop_back();
+    }
+    err.Description = "Unhandled promise rejection: " + reasonText;
   }
 
   auto text = texts.find(err.SourceName);
@@ -895,6 +966,7 @@ TScriptControl::TScriptControl() : impl_(std::make_unique<Impl>()) {
     }
   }
   impl_->global.init(cx, global);
+  impl_->rejections.init(cx);
   Engine().controls.push_back(impl_.get());
 }
 
@@ -918,6 +990,7 @@ TScriptControl::~TScriptControl() {
   im.items.clear();
   JS::SetReservedSlot(im.global, kGlobalImplSlot, JS::PrivateValue(nullptr));
   im.global.reset();
+  im.rejections.reset();
   im.texts.clear();
   auto& controls = Engine().controls;
   controls.erase(std::remove(controls.begin(), controls.end(), &im), controls.end());
@@ -970,6 +1043,8 @@ void TScriptControl::ExecuteStatement(const std::string& text, const std::string
   TDepthGuard depth(depth_);
   JSAutoRealm realm(cx, im.global);
   im.texts[sourceName] = text;
+  const bool outermost = Engine().depth == 1;
+  if (outermost) im.rejections.clear();
 
   const std::u16string source = Utf8ToUtf16(text);
   JS::SourceText<char16_t> buffer;
@@ -983,13 +1058,18 @@ void TScriptControl::ExecuteStatement(const std::string& text, const std::string
     ok = compiled && JS_ExecuteScript(cx, script);
   }
   // Promise reactions run once the outermost statement is done, as a job queue would.
-  if (ok && Engine().depth == 1) {
+  // A rejection still unhandled then fails the statement as an uncaught throw would.
+  JS::RootedObject rejected(cx);
+  if (ok && outermost) {
     js::RunJobs(cx);
     if (JS_IsExceptionPending(cx)) JS_ClearPendingException(cx);
+    if (!im.rejections.empty()) rejected = im.rejections[0];
   }
-  if (ok) return;
+  if (outermost) im.rejections.clear();
+  if (ok && !rejected) return;
 
-  error_ = im.ErrorFromPending(cx, compiled, sourceName);
+  error_ = rejected ? im.ErrorFromRejection(cx, rejected, sourceName)
+                    : im.ErrorFromPending(cx, compiled, sourceName);
   if (OnError) OnError(this);
   throw Exception(error_.Description);
 }

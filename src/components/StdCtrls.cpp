@@ -2,6 +2,7 @@
 
 #include "StdCtrls.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -235,8 +236,16 @@ ORVEL_IMPLEMENT_CLASS(TListBoxStrings, TStrings, nullptr)
 class TQtLineEdit final : public QLineEdit {
  public:
   bool AutoSelect = true;
+  bool HideSelection = true;
 
  protected:
+  // Qt drops the selection when the focus leaves; a box that shows it keeps it.
+  void focusOutEvent(QFocusEvent* e) override {
+    const int start = selectionStart();
+    const int length = selectedText().size();
+    QLineEdit::focusOutEvent(e);
+    if (!HideSelection && start >= 0 && !hasSelectedText()) setSelection(start, length);
+  }
   void focusInEvent(QFocusEvent* e) override {
     QLineEdit::focusInEvent(e);
     if (!AutoSelect && (e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason))
@@ -591,6 +600,7 @@ void TCustomEdit::AdjustHeight() {
 
 void TCustomEdit::FontChanged() {
   TWinControl::FontChanged();
+  SetHideSelection(FHideSelection);  // the hidden selection's text colour follows
   AdjustHeight();
 }
 
@@ -605,6 +615,26 @@ void TCustomEdit::SelectAll() {
 
 void TCustomEdit::ColorChanged() {
   SetBaseColor(FWidget, FColor);
+  SetHideSelection(FHideSelection);
+}
+
+void TCustomEdit::SetHideSelection(bool v) {
+  FHideSelection = v;
+  if (auto* e = dynamic_cast<TQtLineEdit*>(FWidget)) {
+    e->HideSelection = v;
+    return;
+  }
+  // A multi-line box paints an unfocused selection in the inactive colours: make
+  // those the plain text colours to hide it.
+  QPalette pal = FWidget->palette();
+  const QPalette normal = QApplication::palette(FWidget);
+  pal.setColor(QPalette::Inactive, QPalette::Highlight,
+               v ? pal.color(QPalette::Active, QPalette::Base)
+                 : normal.color(QPalette::Inactive, QPalette::Highlight));
+  pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+               v ? pal.color(QPalette::Active, QPalette::Text)
+                 : normal.color(QPalette::Inactive, QPalette::HighlightedText));
+  FWidget->setPalette(pal);
 }
 
 // ---------------------------------------------------------------------------------

@@ -162,8 +162,9 @@ class TCustomEdit : public TWinControl {
   // imDisable and imClose keep input methods away from the box.
   TImeMode ImeMode() const { return FImeMode; }
   void SetImeMode(TImeMode v);
+  // The selection shows only while the box has the focus; off, it stays in view.
   bool HideSelection() const { return FHideSelection; }
-  void SetHideSelection(bool v) { FHideSelection = v; }
+  void SetHideSelection(bool v);
   void SelectAll();
 
   QLineEdit* LineEditWidget() const;  // null for a memo

@@ -402,3 +402,38 @@ TEST(OnScreen, DirectionSelectionSizeAndInputMethodsOfEditBoxes) {
   e1->SetImeMode(imOpen);
   EXPECT_TRUE(e1->Widget()->testAttribute(Qt::WA_InputMethodEnabled));
 }
+
+TEST(OnScreen, SelectionShowsWithoutTheFocusOnlyWhenNotHidden) {
+  ShownForm f;
+  auto* e = f.Add<TEdit>(10, 10);
+  auto* m = f.Add<TMemo>(10, 40);
+  auto* other = f.Add<TButton>(10, 200);
+  e->SetText("hello world");
+  m->Lines()->Add("hello world");
+  auto highlighted = [&](TControl* c) {
+    const QImage img = c->Widget()->grab().toImage();
+    const QColor hl = c->Widget()->palette().color(QPalette::Active, QPalette::Highlight);
+    int n = 0;
+    for (int x = 0; x < img.width(); ++x)
+      for (int y = 0; y < img.height(); ++y) n += img.pixelColor(x, y) == hl;
+    return n;
+  };
+  auto selectThenLeave = [&](TCustomEdit* box) {
+    box->SetFocus();
+    if (box == e)
+      e->SelectAll();
+    else
+      m->MemoWidget()->selectAll();
+    other->SetFocus();
+  };
+  selectThenLeave(m);
+  EXPECT_EQ(highlighted(m), 0);
+  m->SetHideSelection(false);
+  EXPECT_GT(highlighted(m), 0);
+
+  selectThenLeave(e);
+  EXPECT_EQ(e->LineEditWidget()->selectedText(), "");
+  e->SetHideSelection(false);
+  selectThenLeave(e);
+  EXPECT_EQ(e->LineEditWidget()->selectedText(), "hello world");
+}

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <csignal>
 
 #include "bus_support.h"
 #include "u_busserver.h"
@@ -145,4 +146,45 @@ TEST_F(Program, StartedByTheBusAndEndedByTheLastRelease) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   EXPECT_FALSE(NameOwned(c)) << "the program did not end after the last release";
   QDBusConnection::disconnectFromBus("program-client");
+}
+
+// The Python example of the automation guide, run as printed there against a workbench
+// that the bus starts for it.
+TEST_F(Program, PythonExampleOfTheGuide) {
+  const QString python = QStringLiteral("/usr/bin/python3");
+  if (QProcess::execute(python, {"-c", "import dbus"}) != 0)
+    GTEST_SKIP() << "python3-dbus is not installed";
+  QFile guide(QStringLiteral(ORVEL_TEST_DATA "/../../docs/automation.md"));
+  ASSERT_TRUE(guide.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(guide.readAll());
+  const int start = text.indexOf("```python\n");
+  ASSERT_GE(start, 0);
+  const int end = text.indexOf("```", start + 10);
+  const QString code = text.mid(start + 10, end - start - 10);
+
+  ASSERT_EQ(RunOrvel({"/REGSERVER"}).code, 0);
+  QProcess p;
+  p.start(python, {"-c", code});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  const QString out = QString::fromUtf8(p.readAllStandardOutput());
+  EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+  const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 2) << out.toStdString();
+  EXPECT_TRUE(lines[0].split(',').contains("pyForm")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[0].split(',').contains("pyOK")) << lines[0].toStdString();
+  EXPECT_EQ(lines[1],
+            "org.orvel.Workbench.Error.Failed sleep: the time must not be negative (-1 ms)");
+
+  // The example's objects are detached and keep the workbench running: end it here.
+  QDBusConnection c =
+      QDBusConnection::connectToBus(QString::fromStdString(TestBusAddress()), "python-client");
+  const uint pid = c.interface()->servicePid(QStringLiteral("org.orvel.Workbench")).value();
+  ASSERT_GT(pid, 0u);
+  kill(static_cast<pid_t>(pid), SIGTERM);
+  QElapsedTimer t;
+  t.start();
+  while (NameOwned(c) && t.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  EXPECT_FALSE(NameOwned(c));
+  QDBusConnection::disconnectFromBus("python-client");
 }

@@ -13,24 +13,18 @@
 #include "Forms.h"
 #include "StdCtrls.h"
 #include "TypInfo.h"
+#include "shown_form.h"
 
 namespace {
 
-struct MenuForm {
-  TForm form{nullptr};
-  MenuForm() {
-    form.SetBounds(100, 100, 400, 300);
-    form.Show();
-    QApplication::setActiveWindow(form.Widget());
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(form.Widget()));
-  }
-  QMenuBar* Bar() { return form.Widget()->findChild<QMenuBar*>(); }
-};
+QMenuBar* Bar(ShownForm& f) {
+  return f.form.Widget()->findChild<QMenuBar*>();
+}
 
 }  // namespace
 
 TEST(Menus, BarTakesRoomFromTheClientAreaOnlyWhileItShowsAnItem) {
-  MenuForm f;
+  ShownForm f;
   auto* edit = new TEdit(&f.form);
   edit->SetParent(&f.form);
   edit->SetBounds(0, 0, 100, 20);
@@ -41,7 +35,7 @@ TEST(Menus, BarTakesRoomFromTheClientAreaOnlyWhileItShowsAnItem) {
 
   auto* file = new TMenuItem(&f.form);
   file->SetCaption("&File");
-  QMenuBar* bar = f.Bar();
+  QMenuBar* bar = Bar(f);
   ASSERT_NE(bar, nullptr);
   EXPECT_TRUE(bar->isVisible());
   const int h = bar->height();
@@ -67,7 +61,7 @@ TEST(Menus, BarTakesRoomFromTheClientAreaOnlyWhileItShowsAnItem) {
 }
 
 TEST(Menus, ClicksOnTheBarAndInTheDropDownFireOnClick) {
-  MenuForm f;
+  ShownForm f;
   auto* help = new TMenuItem(&f.form);
   help->SetCaption("Help");
   auto* file = new TMenuItem(&f.form);
@@ -84,7 +78,7 @@ TEST(Menus, ClicksOnTheBarAndInTheDropDownFireOnClick) {
   help->SetEvent("OnClick", [&](TObject*) { ++helps; });
   open->SetEvent("OnClick", [&](TObject*) { ++opens; });
   off->SetEvent("OnClick", [&](TObject*) { ++offs; });
-  QMenuBar* bar = f.Bar();
+  QMenuBar* bar = Bar(f);
   QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(help->Action()).center());
   EXPECT_EQ(helps, 1);
 
@@ -100,7 +94,7 @@ TEST(Menus, ClicksOnTheBarAndInTheDropDownFireOnClick) {
 }
 
 TEST(Menus, ShortCutsCheckMarksAndRadioGroups) {
-  MenuForm f;
+  ShownForm f;
   auto* view = new TMenuItem(&f.form);
   view->SetCaption("View");
   auto* bold = new TMenuItem(view);
@@ -161,11 +155,11 @@ TEST(Menus, ItemsAndFormsGoInAnyOrder) {
   EXPECT_FALSE(item);
 
   // An item moved from the bar into another item's menu leaves the bar.
-  MenuForm f;
+  ShownForm f;
   auto* a = new TMenuItem(&f.form);
   auto* b = new TMenuItem(&f.form);
   b->Add(a);
-  EXPECT_FALSE(f.Bar()->actions().contains(a->Action()));
+  EXPECT_FALSE(Bar(f)->actions().contains(a->Action()));
   EXPECT_TRUE(b->Action()->menu()->actions().contains(a->Action()));
   EXPECT_THROW(a->Add(b), EComponentError);
 }

@@ -17,27 +17,9 @@
 #include "StdCtrls.h"
 #include "TypInfo.h"
 #include "ValEdit.h"
+#include "shown_form.h"
 
 namespace {
-
-// A shown, active form to put controls on.
-struct ShownForm {
-  TForm form{nullptr};
-  ShownForm() {
-    form.SetBounds(100, 100, 400, 300);
-    form.Show();
-    QApplication::setActiveWindow(form.Widget());
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(form.Widget()));
-  }
-  template <class T>
-  T* Add(int left, int top) {
-    auto* c = new T(&form);
-    c->SetParent(&form);
-    c->SetLeft(left);
-    c->SetTop(top);
-    return c;
-  }
-};
 
 void Count(TComponent* c, const char* event, int& n) {
   c->SetEvent(event, [&n](TObject*) { ++n; });

@@ -806,7 +806,7 @@ void TScriptControl::Impl::TrackRejection(JS::HandleObject promise,
   if (destroying || !rejections.initialized()) return;
   JSObject** found = std::find(rejections.begin(), rejections.end(), promise.get());
   if (state == JS::PromiseRejectionHandlingState::Handled) {
-    ;
+    if (found != rejections.end()) rejections.erase(found);
   } else if (found == rejections.end() && !rejections.append(promise)) {
     // Out of memory: this rejection goes unreported rather than failing the script.
   }

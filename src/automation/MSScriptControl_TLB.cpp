@@ -1071,6 +1071,16 @@ void TScriptControl::ExecuteStatement(const std::string& text, const std::string
   error_ = rejected ? im.ErrorFromRejection(cx, rejected, sourceName)
                     : im.ErrorFromPending(cx, compiled, sourceName);
   if (OnError) OnError(this);
+  // The reactions that a failed statement queued still run, as after any script that
+  // threw; left queued they would run inside whatever statement came next. The error
+  // reported stays the statement's own.
+  if (!ok && outermost && !im.destroying) {
+    const auto own = error_;
+    js::RunJobs(cx);
+    if (JS_IsExceptionPending(cx)) JS_ClearPendingException(cx);
+    im.rejections.clear();
+    error_ = own;
+  }
   throw Exception(error_.Description);
 }
 

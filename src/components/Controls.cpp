@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
+#include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
 #include <unordered_map>
@@ -174,6 +175,9 @@ bool TControlPrivate::eventFilter(QObject* watched, QEvent* e) {
     case QEvent::KeyPress:
       if (KeyHook && KeyHook(static_cast<QKeyEvent*>(e))) return true;
       break;
+    case QEvent::Wheel:
+      if (self && WheelHook && WheelHook(static_cast<QWheelEvent*>(e))) return true;
+      break;
     case QEvent::Enter:
       if (self && (Events & ceMouseHover)) Fire(c, "OnMouseEnter");
       break;
@@ -297,6 +301,7 @@ TControl::~TControl() {
     EraseLast(p->FControls, this);
     EraseLast(p->FTabList, static_cast<TControl*>(this));
     if (!p->Destroying() && FAlign != alNone) p->AlignControls();
+    if (!p->Destroying()) p->ChildLayoutChanged();
   }
   WidgetMap().erase(FWidget);
   QWidget* w = std::exchange(FWidget, nullptr);
@@ -354,6 +359,8 @@ void TControl::SetParent(TWinControl* parent) {
   UpdateWidgetVisibility();
   if (old && FAlign != alNone) old->AlignControls();
   if (parent && FAlign != alNone) parent->AlignControls();
+  if (old) old->ChildLayoutChanged();
+  if (parent) parent->ChildLayoutChanged();
 }
 
 void TControl::SetBounds(int left, int top, int width, int height) {
@@ -375,20 +382,25 @@ void TControl::SetBounds(int left, int top, int width, int height) {
   ApplyBounds();
   if (!FAnchoring) RememberAnchorDistances();
   if (FParent && FAlign != alNone && !FParent->FAligning) FParent->AlignControls();
+  if (FParent) FParent->ChildLayoutChanged();
   if (sized) Resized();
 }
 
 void TControl::ApplyBounds() {
   if (!FWidget) return;
+  int dx = 0, dy = 0;
+  if (FParent) FParent->ChildOffset(this, dx, dy);
   FInSetBounds = true;
-  FWidget->setGeometry(FLeft, FTop + (FParent ? FParent->ClientTop() : 0), FWidth, FHeight);
+  FWidget->setGeometry(FLeft + dx, FTop + dy, FWidth, FHeight);
   FInSetBounds = false;
 }
 
 void TControl::SyncBoundsFromWidget() {
+  int dx = 0, dy = 0;
+  if (FParent) FParent->ChildOffset(this, dx, dy);
   const QRect g = FWidget->geometry();
-  FLeft = g.x();
-  FTop = g.y() - (FParent ? FParent->ClientTop() : 0);
+  FLeft = g.x() - dx;
+  FTop = g.y() - dy;
   FWidth = g.width();
   FHeight = g.height();
 }
@@ -423,6 +435,10 @@ void TControl::SetAlign(TAlign v) {
   const TAlign old = FAlign;
   FAlign = v;
   if (FParent && (old != alNone || v != alNone)) FParent->AlignControls();
+  if (FParent) {
+    ApplyBounds();  // aligned children do not scroll
+    FParent->ChildLayoutChanged();
+  }
 }
 
 void TControl::SetAnchors(TAnchors v) {
@@ -435,6 +451,7 @@ void TControl::SetVisible(bool v) {
   FVisible = v;
   UpdateWidgetVisibility();
   if (FParent && FAlign != alNone) FParent->AlignControls();
+  if (FParent) FParent->ChildLayoutChanged();
 }
 
 void TControl::UpdateWidgetVisibility() {
@@ -658,6 +675,11 @@ void TWinControl::ColorChanged() {
       c->FColor = FColor;
       c->ColorChanged();
     }
+}
+
+void TWinControl::ChildOffset(const TControl*, int& dx, int& dy) const {
+  dx = 0;
+  dy = 0;
 }
 
 void TWinControl::ClientAreaChanged() {

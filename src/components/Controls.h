@@ -209,13 +209,16 @@ class TWinControl : public TControl {
   // the anchored ones inside the client area; runs again on every resize.
   void AlignControls();
 
-  // Where the client area starts below the widget's top edge (a form's menu bar).
-  virtual int ClientTop() const { return 0; }
+  // Where a child's client coordinates start inside this widget: below a form's menu
+  // bar, and moved by its scroll position unless the child is aligned.
+  virtual void ChildOffset(const TControl* child, int& dx, int& dy) const;
 
  protected:
   TWinControl(TComponent* AOwner, QWidget* widget);
   // Places the children again after the client area moved inside the widget.
   void ClientAreaChanged();
+  // A child moved, resized, appeared, disappeared, came or went (a form's scroll range).
+  virtual void ChildLayoutChanged() {}
   void Resized() override;
   void FontChanged() override;
   void ColorChanged() override;

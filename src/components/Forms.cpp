@@ -6,6 +6,10 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTimer>
+#include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
 
@@ -31,6 +35,10 @@ TScrollingWinControl::~TScrollingWinControl() = default;
 struct TFormPrivate {
   QMenuBar* MenuBar = nullptr;  // a child of the form's widget, made on first need
   int MenuHeight = 0;           // room the bar takes while it shows an item
+  QScrollBar* HBar = nullptr;   // children of the form's widget, made on first need
+  QScrollBar* VBar = nullptr;
+  int X = 0, Y = 0;           // scroll position
+  bool RangePending = false;  // an update of the range is queued
 };
 
 ORVEL_IMPLEMENT_CLASS(TCustomForm, TScrollingWinControl, ORVEL_COMPONENT_FACTORY(TCustomForm))
@@ -284,17 +292,121 @@ void TCustomForm::PlaceMenuBar() {
   f->MenuBar->raise();
 }
 
-int TCustomForm::ClientTop() const {
-  return f->MenuHeight;
+void TCustomForm::ChildOffset(const TControl* child, int& dx, int& dy) const {
+  const bool scrolls = child->Align() == alNone;
+  dx = scrolls ? -f->X : 0;
+  dy = f->MenuHeight - (scrolls ? f->Y : 0);
+}
+
+int TCustomForm::ClientWidth() const {
+  const int bar = f->VBar && f->VBar->isVisibleTo(FWidget) ? f->VBar->sizeHint().width() : 0;
+  return std::max(0, FWidth - bar);
 }
 
 int TCustomForm::ClientHeight() const {
-  return std::max(0, FHeight - f->MenuHeight);
+  const int bar = f->HBar && f->HBar->isVisibleTo(FWidget) ? f->HBar->sizeHint().height() : 0;
+  return std::max(0, FHeight - f->MenuHeight - bar);
 }
 
 void TCustomForm::Resized() {
   PlaceMenuBar();
   TScrollingWinControl::Resized();
+  UpdateScrollRange();
+}
+
+// Many children change at once when a script builds a form: the range is worked out
+// once control is back in the event loop.
+void TCustomForm::ChildLayoutChanged() {
+  if (!FAutoScroll || f->RangePending || Destroying()) return;
+  f->RangePending = true;
+  QTimer::singleShot(0, d.get(), [this] {
+    f->RangePending = false;
+    UpdateScrollRange();
+  });
+}
+
+void TCustomForm::SetAutoScroll(bool v) {
+  FAutoScroll = v;
+  UpdateScrollRange();
+}
+
+int TCustomForm::ScrollX() const {
+  return f->X;
+}
+
+int TCustomForm::ScrollY() const {
+  return f->Y;
+}
+
+void TCustomForm::ScrollTo(int x, int y) {
+  if (f->HBar) f->HBar->setValue(x);
+  if (f->VBar) f->VBar->setValue(y);
+}
+
+void TCustomForm::UpdateScrollRange() {
+  if (Destroying()) return;
+  int right = 0, bottom = 0;
+  if (FAutoScroll)
+    for (TControl* c : FControls)
+      if (c->Visible() && c->Align() == alNone) {
+        right = std::max(right, c->Left() + c->Width());
+        bottom = std::max(bottom, c->Top() + c->Height());
+      }
+  if (!f->HBar && (right > FWidth || bottom > FHeight - f->MenuHeight)) {
+    f->HBar = new QScrollBar(Qt::Horizontal, FWidget);
+    f->VBar = new QScrollBar(Qt::Vertical, FWidget);
+    f->HBar->hide();
+    f->VBar->hide();
+    auto moved = [this] {
+      const int x = f->HBar->isVisibleTo(FWidget) ? f->HBar->value() : 0;
+      const int y = f->VBar->isVisibleTo(FWidget) ? f->VBar->value() : 0;
+      if (x == f->X && y == f->Y) return;
+      f->X = x;
+      f->Y = y;
+      ClientAreaChanged();
+    };
+    QObject::connect(f->HBar, &QScrollBar::valueChanged, d.get(), moved);
+    QObject::connect(f->VBar, &QScrollBar::valueChanged, d.get(), moved);
+    // The wheel anywhere on the form scrolls it, as far as its controls leave it.
+    ControlPrivate(this)->WheelHook = [this](QWheelEvent* e) {
+      QScrollBar* bar = e->angleDelta().y() != 0 ? f->VBar : f->HBar;
+      if (!bar->isVisibleTo(FWidget)) return false;
+      const int delta = e->angleDelta().y() != 0 ? e->angleDelta().y() : e->angleDelta().x();
+      bar->setValue(bar->value() - delta / 120 * bar->singleStep() * 3);
+      return true;
+    };
+  }
+  if (!f->HBar) return;
+  const int hbar = f->HBar->sizeHint().height(), vbar = f->VBar->sizeHint().width();
+  int viewW = FWidth, viewH = FHeight - f->MenuHeight;
+  bool needH = false, needV = false;
+  for (int pass = 0; pass < 2; ++pass) {  // one bar's room can call for the other
+    needH = right > viewW;
+    needV = bottom > viewH;
+    viewW = FWidth - (needV ? vbar : 0);
+    viewH = FHeight - f->MenuHeight - (needH ? hbar : 0);
+  }
+  const bool changed =
+      needH != f->HBar->isVisibleTo(FWidget) || needV != f->VBar->isVisibleTo(FWidget);
+  f->HBar->setVisible(needH);
+  f->VBar->setVisible(needV);
+  f->HBar->setRange(0, std::max(0, right - viewW));
+  f->HBar->setPageStep(std::max(1, viewW));
+  f->HBar->setSingleStep(8);
+  f->VBar->setRange(0, std::max(0, bottom - viewH));
+  f->VBar->setPageStep(std::max(1, viewH));
+  f->VBar->setSingleStep(8);
+  f->HBar->setGeometry(0, FHeight - hbar, viewW, hbar);
+  f->VBar->setGeometry(FWidth - vbar, f->MenuHeight, vbar, viewH);
+  f->HBar->raise();
+  f->VBar->raise();
+  // A hidden bar leaves the view at its origin on that axis.
+  const int x = needH ? f->HBar->value() : 0, y = needV ? f->VBar->value() : 0;
+  if (changed || x != f->X || y != f->Y) {
+    f->X = x;
+    f->Y = y;
+    ClientAreaChanged();
+  }
 }
 
 void TCustomForm::FontChanged() {

@@ -91,8 +91,18 @@ class TCustomForm : public TScrollingWinControl {
   // area only while it shows an item.
   QMenuBar* MenuBar();
   void MenuChanged();
+  int ClientWidth() const override;
   int ClientHeight() const override;
-  int ClientTop() const override;
+  void ChildOffset(const TControl* child, int& dx, int& dy) const override;
+
+  // Scroll bars appear when controls reach beyond the client area; aligned controls
+  // stay in place. Off: no bars, the view goes back to the origin.
+  bool AutoScroll() const { return FAutoScroll; }
+  void SetAutoScroll(bool v);
+  // The scrolled distance, in pixels (0, 0 at the origin).
+  int ScrollX() const;
+  int ScrollY() const;
+  void ScrollTo(int x, int y);
 
  protected:
   TCustomForm(TComponent* AOwner, QWidget* widget);
@@ -104,6 +114,8 @@ class TCustomForm : public TScrollingWinControl {
   void Resized() override;
   void FontChanged() override;
   void PlaceMenuBar();
+  void ChildLayoutChanged() override;
+  void UpdateScrollRange();
   void UpdateWindowFlags();
   bool IsFixedSize() const;
   void BeforeDestruction() override;
@@ -118,6 +130,7 @@ class TCustomForm : public TScrollingWinControl {
   bool FAlphaBlend = false;
   int FAlphaBlendValue = 255;
   bool FPositioned = false;
+  bool FAutoScroll = true;
 };
 
 class TForm final : public TCustomForm {

@@ -263,7 +263,7 @@ TDefTable MakeDefs() {
   add("ActiveControl", Obj(&TCustomForm::ActiveControl));
   add("AlphaBlend", Ord(&TCustomForm::AlphaBlend, &TCustomForm::SetAlphaBlend));
   add("AlphaBlendValue", Ord(&TCustomForm::AlphaBlendValue, &TCustomForm::SetAlphaBlendValue));
-  add("AutoScroll", Stored(cForm, kTrue));
+  add("AutoScroll", Ord(&TCustomForm::AutoScroll, &TCustomForm::SetAutoScroll));
   add("BorderIcons", Ord(&TCustomForm::BorderIcons, &TCustomForm::SetBorderIcons));
   add("BorderWidth", Stored(cForm, 0));
   add("TransparentColor", Stored(cForm, kFalse));

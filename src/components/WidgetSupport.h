@@ -15,6 +15,7 @@
 
 class QEvent;
 class QKeyEvent;
+class QWheelEvent;
 
 inline QString Q(const std::string& s) {
   return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
@@ -53,6 +54,8 @@ struct TControlPrivate : public QObject {
   std::function<int(QKeyEvent* e)> ShortcutKey;
   // A key press the control handles itself; true consumes it.
   std::function<bool(QKeyEvent* e)> KeyHook;
+  // A wheel turn that reached the control (a form scrolls); true consumes it.
+  std::function<bool(QWheelEvent* e)> WheelHook;
   bool Pressed = false;
 };
 

@@ -10,8 +10,10 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "Forms.h"
 #include "StdCtrls.h"
@@ -418,4 +420,47 @@ TEST(OnScreen, SelectionShowsWithoutTheFocusOnlyWhenNotHidden) {
   e->SetHideSelection(false);
   selectThenLeave(e);
   EXPECT_EQ(e->LineEditWidget()->selectedText(), "hello world");
+}
+
+TEST(OnScreen, FormScrollsToControlsBeyondItsClientArea) {
+  ShownForm f;
+  f.form.SetBounds(100, 100, 200, 150);
+  auto* top = f.Add<TEdit>(0, 0);
+  top->SetAlign(alTop);
+  auto* far = f.Add<TButton>(300, 400);
+  QCoreApplication::processEvents();
+  auto* hbar = f.form.Widget()->findChild<QScrollBar*>();
+  ASSERT_NE(hbar, nullptr);
+  QScrollBar* vbar = nullptr;
+  for (auto* b : f.form.Widget()->findChildren<QScrollBar*>())
+    if (b->orientation() == Qt::Vertical) vbar = b;
+  ASSERT_NE(vbar, nullptr);
+  EXPECT_TRUE(hbar->isVisible());
+  EXPECT_TRUE(vbar->isVisible());
+  EXPECT_EQ(f.form.ClientWidth(), 200 - vbar->width());
+  EXPECT_EQ(top->Width(), f.form.ClientWidth());  // aligned controls fit the view
+  EXPECT_EQ(vbar->maximum(), 400 + far->Height() - f.form.ClientHeight());
+
+  // Scrolling moves the free controls, not the aligned ones; Top stays as written.
+  f.form.ScrollTo(0, vbar->maximum());
+  EXPECT_EQ(far->Widget()->y(), 400 - vbar->maximum());
+  EXPECT_EQ(far->Top(), 400);
+  EXPECT_EQ(top->Widget()->y(), 0);
+  QWheelEvent up(QPointF(50, 50), f.form.Widget()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                 QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(f.form.Widget(), &up);
+  EXPECT_LT(f.form.ScrollY(), vbar->maximum());
+
+  // Back within reach, or AutoScroll off: no bars, the view at its origin.
+  far->SetBounds(10, 60, 75, 25);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(vbar->isVisible());
+  EXPECT_EQ(f.form.ScrollY(), 0);
+  EXPECT_EQ(far->Widget()->y(), 60);
+  far->SetTop(400);
+  f.form.SetAutoScroll(false);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(vbar->isVisible());
+  EXPECT_EQ(far->Widget()->y(), 400);
+  EXPECT_EQ(f.form.ClientHeight(), 150);
 }

@@ -294,18 +294,24 @@ void TCustomForm::PlaceMenuBar() {
 
 void TCustomForm::ChildOffset(const TControl* child, int& dx, int& dy) const {
   const bool scrolls = child->Align() == alNone;
-  dx = scrolls ? -f->X : 0;
-  dy = f->MenuHeight - (scrolls ? f->Y : 0);
+  dx = FBorderWidth - (scrolls ? f->X : 0);
+  dy = FBorderWidth + f->MenuHeight - (scrolls ? f->Y : 0);
 }
 
 int TCustomForm::ClientWidth() const {
   const int bar = f->VBar && f->VBar->isVisibleTo(FWidget) ? f->VBar->sizeHint().width() : 0;
-  return std::max(0, FWidth - bar);
+  return std::max(0, FWidth - bar - 2 * FBorderWidth);
 }
 
 int TCustomForm::ClientHeight() const {
   const int bar = f->HBar && f->HBar->isVisibleTo(FWidget) ? f->HBar->sizeHint().height() : 0;
-  return std::max(0, FHeight - f->MenuHeight - bar);
+  return std::max(0, FHeight - f->MenuHeight - bar - 2 * FBorderWidth);
+}
+
+void TCustomForm::SetBorderWidth(int v) {
+  FBorderWidth = std::max(0, v);
+  ClientAreaChanged();
+  UpdateScrollRange();
 }
 
 void TCustomForm::Resized() {
@@ -352,7 +358,8 @@ void TCustomForm::UpdateScrollRange() {
         right = std::max(right, c->Left() + c->Width());
         bottom = std::max(bottom, c->Top() + c->Height());
       }
-  if (!f->HBar && (right > FWidth || bottom > FHeight - f->MenuHeight)) {
+  if (!f->HBar &&
+      (right > FWidth - 2 * FBorderWidth || bottom > FHeight - f->MenuHeight - 2 * FBorderWidth)) {
     f->HBar = new QScrollBar(Qt::Horizontal, FWidget);
     f->VBar = new QScrollBar(Qt::Vertical, FWidget);
     f->HBar->hide();
@@ -378,13 +385,14 @@ void TCustomForm::UpdateScrollRange() {
   }
   if (!f->HBar) return;
   const int hbar = f->HBar->sizeHint().height(), vbar = f->VBar->sizeHint().width();
-  int viewW = FWidth, viewH = FHeight - f->MenuHeight;
+  const int fullW = FWidth - 2 * FBorderWidth, fullH = FHeight - f->MenuHeight - 2 * FBorderWidth;
+  int viewW = fullW, viewH = fullH;
   bool needH = false, needV = false;
   for (int pass = 0; pass < 2; ++pass) {  // one bar's room can call for the other
     needH = right > viewW;
     needV = bottom > viewH;
-    viewW = FWidth - (needV ? vbar : 0);
-    viewH = FHeight - f->MenuHeight - (needH ? hbar : 0);
+    viewW = fullW - (needV ? vbar : 0);
+    viewH = fullH - (needH ? hbar : 0);
   }
   const bool changed =
       needH != f->HBar->isVisibleTo(FWidget) || needV != f->VBar->isVisibleTo(FWidget);
@@ -396,8 +404,10 @@ void TCustomForm::UpdateScrollRange() {
   f->VBar->setRange(0, std::max(0, bottom - viewH));
   f->VBar->setPageStep(std::max(1, viewH));
   f->VBar->setSingleStep(8);
-  f->HBar->setGeometry(0, FHeight - hbar, viewW, hbar);
-  f->VBar->setGeometry(FWidth - vbar, f->MenuHeight, vbar, viewH);
+  // The bars run along the widget's edges, over the border margin.
+  f->HBar->setGeometry(0, FHeight - hbar, FWidth - (needV ? vbar : 0), hbar);
+  f->VBar->setGeometry(FWidth - vbar, f->MenuHeight, vbar,
+                       FHeight - f->MenuHeight - (needH ? hbar : 0));
   f->HBar->raise();
   f->VBar->raise();
   // A hidden bar leaves the view at its origin on that axis.

@@ -99,6 +99,10 @@ class TCustomForm : public TScrollingWinControl {
   // stay in place. Off: no bars, the view goes back to the origin.
   bool AutoScroll() const { return FAutoScroll; }
   void SetAutoScroll(bool v);
+  // A margin of that many pixels inside the form's edges, kept free of controls'
+  // client coordinates (aligned controls stop at it).
+  int BorderWidth() const { return FBorderWidth; }
+  void SetBorderWidth(int v);
   // The scrolled distance, in pixels (0, 0 at the origin).
   int ScrollX() const;
   int ScrollY() const;
@@ -131,6 +135,7 @@ class TCustomForm : public TScrollingWinControl {
   int FAlphaBlendValue = 255;
   bool FPositioned = false;
   bool FAutoScroll = true;
+  int FBorderWidth = 0;
 };
 
 class TForm final : public TCustomForm {

@@ -265,7 +265,7 @@ TDefTable MakeDefs() {
   add("AlphaBlendValue", Ord(&TCustomForm::AlphaBlendValue, &TCustomForm::SetAlphaBlendValue));
   add("AutoScroll", Ord(&TCustomForm::AutoScroll, &TCustomForm::SetAutoScroll));
   add("BorderIcons", Ord(&TCustomForm::BorderIcons, &TCustomForm::SetBorderIcons));
-  add("BorderWidth", Stored(cForm, 0));
+  add("BorderWidth", Ord(&TCustomForm::BorderWidth, &TCustomForm::SetBorderWidth));
   add("TransparentColor", Stored(cForm, kFalse));
   add("TransparentColorValue", Stored(cForm, 0));
   add("UseDockManager", Stored(cForm, kFalse));

@@ -464,3 +464,16 @@ TEST(OnScreen, FormScrollsToControlsBeyondItsClientArea) {
   EXPECT_EQ(far->Widget()->y(), 400);
   EXPECT_EQ(f.form.ClientHeight(), 150);
 }
+
+TEST(OnScreen, FormBorderWidthKeepsAMarginInside) {
+  ShownForm f;
+  auto* b = f.Add<TButton>(0, 0);
+  auto* bottom = f.Add<TMemo>(0, 0);
+  bottom->SetAlign(alBottom);
+  f.form.SetBorderWidth(8);
+  EXPECT_EQ(f.form.ClientWidth(), 400 - 16);
+  EXPECT_EQ(f.form.ClientHeight(), 300 - 16);
+  EXPECT_EQ(b->Widget()->pos(), QPoint(8, 8));
+  EXPECT_EQ(bottom->Widget()->geometry().bottom() + 1, 300 - 8);
+  EXPECT_EQ(bottom->Width(), 400 - 16);
+}

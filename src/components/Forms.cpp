@@ -358,20 +358,13 @@ void TCustomForm::UpdateScrollRange() {
         right = std::max(right, c->Left() + c->Width());
         bottom = std::max(bottom, c->Top() + c->Height());
       }
-  if (!f->HBar &&
-      (right > FWidth - 2 * FBorderWidth || bottom > FHeight - f->MenuHeight - 2 * FBorderWidth)) {
+  const int fullW = FWidth - 2 * FBorderWidth, fullH = FHeight - f->MenuHeight - 2 * FBorderWidth;
+  if (!f->HBar && (right > fullW || bottom > fullH)) {
     f->HBar = new QScrollBar(Qt::Horizontal, FWidget);
     f->VBar = new QScrollBar(Qt::Vertical, FWidget);
     f->HBar->hide();
     f->VBar->hide();
-    auto moved = [this] {
-      const int x = f->HBar->isVisibleTo(FWidget) ? f->HBar->value() : 0;
-      const int y = f->VBar->isVisibleTo(FWidget) ? f->VBar->value() : 0;
-      if (x == f->X && y == f->Y) return;
-      f->X = x;
-      f->Y = y;
-      ClientAreaChanged();
-    };
+    auto moved = [this] { FollowScrollBars(false); };
     QObject::connect(f->HBar, &QScrollBar::valueChanged, d.get(), moved);
     QObject::connect(f->VBar, &QScrollBar::valueChanged, d.get(), moved);
     // The wheel anywhere on the form scrolls it, as far as its controls leave it.
@@ -385,7 +378,6 @@ void TCustomForm::UpdateScrollRange() {
   }
   if (!f->HBar) return;
   const int hbar = f->HBar->sizeHint().height(), vbar = f->VBar->sizeHint().width();
-  const int fullW = FWidth - 2 * FBorderWidth, fullH = FHeight - f->MenuHeight - 2 * FBorderWidth;
   int viewW = fullW, viewH = fullH;
   bool needH = false, needV = false;
   for (int pass = 0; pass < 2; ++pass) {  // one bar's room can call for the other
@@ -396,27 +388,31 @@ void TCustomForm::UpdateScrollRange() {
   }
   const bool changed =
       needH != f->HBar->isVisibleTo(FWidget) || needV != f->VBar->isVisibleTo(FWidget);
-  f->HBar->setVisible(needH);
-  f->VBar->setVisible(needV);
-  f->HBar->setRange(0, std::max(0, right - viewW));
-  f->HBar->setPageStep(std::max(1, viewW));
-  f->HBar->setSingleStep(8);
-  f->VBar->setRange(0, std::max(0, bottom - viewH));
-  f->VBar->setPageStep(std::max(1, viewH));
-  f->VBar->setSingleStep(8);
+  auto fit = [](QScrollBar* bar, bool need, int extent, int view) {
+    bar->setVisible(need);
+    bar->setRange(0, std::max(0, extent - view));
+    bar->setPageStep(std::max(1, view));
+    bar->setSingleStep(8);
+  };
+  fit(f->HBar, needH, right, viewW);
+  fit(f->VBar, needV, bottom, viewH);
   // The bars run along the widget's edges, over the border margin.
   f->HBar->setGeometry(0, FHeight - hbar, FWidth - (needV ? vbar : 0), hbar);
   f->VBar->setGeometry(FWidth - vbar, f->MenuHeight, vbar,
                        FHeight - f->MenuHeight - (needH ? hbar : 0));
   f->HBar->raise();
   f->VBar->raise();
-  // A hidden bar leaves the view at its origin on that axis.
-  const int x = needH ? f->HBar->value() : 0, y = needV ? f->VBar->value() : 0;
-  if (changed || x != f->X || y != f->Y) {
-    f->X = x;
-    f->Y = y;
-    ClientAreaChanged();
-  }
+  FollowScrollBars(changed);
+}
+
+// The view follows the bars; a hidden bar leaves it at its origin on that axis.
+void TCustomForm::FollowScrollBars(bool force) {
+  const int x = f->HBar->isVisibleTo(FWidget) ? f->HBar->value() : 0;
+  const int y = f->VBar->isVisibleTo(FWidget) ? f->VBar->value() : 0;
+  if (!force && x == f->X && y == f->Y) return;
+  f->X = x;
+  f->Y = y;
+  ClientAreaChanged();
 }
 
 void TCustomForm::FontChanged() {

@@ -120,6 +120,7 @@ class TCustomForm : public TScrollingWinControl {
   void PlaceMenuBar();
   void ChildLayoutChanged() override;
   void UpdateScrollRange();
+  void FollowScrollBars(bool force);
   void UpdateWindowFlags();
   bool IsFixedSize() const;
   void BeforeDestruction() override;

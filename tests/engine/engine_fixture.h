@@ -7,6 +7,22 @@
 
 #include "fake_hosts.h"
 
+// A failing text and the error record it must leave (Line 1-based, Column 0-based).
+struct ErrorCase {
+  const char* text;
+  int line, column;
+  const char* description;
+  const char* sourceLine;
+};
+
+inline void ExpectError(const TScriptError& err, const ErrorCase& c, const char* source) {
+  EXPECT_EQ(err.Line, c.line) << c.text;
+  EXPECT_EQ(err.Column, c.column) << c.text;
+  EXPECT_EQ(err.Description, c.description) << c.text;
+  EXPECT_EQ(err.Text, c.sourceLine) << c.text;
+  EXPECT_EQ(err.SourceName, source) << c.text;
+}
+
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {

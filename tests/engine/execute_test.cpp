@@ -6,12 +6,7 @@
 // Error positions are golden: Line 1-based in the executed text, Column 0-based, for
 // every kind of error, with the text's source line.
 TEST_F(EngineTest, ErrorPositionsAreExact) {
-  struct Case {
-    const char* text;
-    int line, column;
-    const char* description;
-    const char* sourceLine;
-  } cases[] = {
+  const ErrorCase cases[] = {
       {"var a = 1;\r\n  var b = ;\r\n", 2, 10, "expected expression, got ';'", "  var b = ;"},
       {"var a = 1;\r\n  var b = foo.bar;\r\n", 2, 10, "foo is not defined", "  var b = foo.bar;"},
       {"var a = 1;\r\n  throw \"x\";\r\n", 2, 2, "uncaught exception: x", "  throw \"x\";"},
@@ -28,14 +23,7 @@ TEST_F(EngineTest, ErrorPositionsAreExact) {
       {"var q = 1;\n  eval('1;\\n  a b');", 2, 2, "unexpected token: identifier",
        "  eval('1;\\n  a b');"},
   };
-  for (const Case& c : cases) {
-    TScriptError err = Fail(c.text, "unit.js");
-    EXPECT_EQ(err.Line, c.line) << c.text;
-    EXPECT_EQ(err.Column, c.column) << c.text;
-    EXPECT_EQ(err.Description, c.description) << c.text;
-    EXPECT_EQ(err.Text, c.sourceLine) << c.text;
-    EXPECT_EQ(err.SourceName, "unit.js") << c.text;
-  }
+  for (const ErrorCase& c : cases) ExpectError(Fail(c.text, "unit.js"), c, "unit.js");
 }
 
 // An error inside a function is placed in the text that defined the function, even

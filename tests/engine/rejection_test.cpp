@@ -7,12 +7,7 @@
 // where its Error was made (or the promise rejected), with OnError fired and the
 // description thrown.
 TEST_F(EngineTest, UnhandledRejectionFailsTheStatement) {
-  struct Case {
-    const char* text;
-    int line, column;
-    const char* description;
-    const char* sourceLine;
-  } cases[] = {
+  const ErrorCase cases[] = {
       {"async function f() {\n  var a = 1;\n    throw new Error('boom');\n}\nf();", 3, 4,
        "Unhandled promise rejection: boom", "    throw new Error('boom');"},
       // A value without a position is placed at the rejecting call.
@@ -33,7 +28,7 @@ TEST_F(EngineTest, UnhandledRejectionFailsTheStatement) {
        "Promise.reject(new Error('second'));",
        2, 15, "Unhandled promise rejection: first", "Promise.reject(new Error('first'));"},
   };
-  for (const Case& c : cases) {
+  for (const ErrorCase& c : cases) {
     errors_ = 0;
     try {
       control_->ExecuteStatement(c.text, "unit.js");
@@ -41,12 +36,7 @@ TEST_F(EngineTest, UnhandledRejectionFailsTheStatement) {
     } catch (const Exception& e) {
       EXPECT_EQ(e.what(), std::string(c.description)) << c.text;
     }
-    const TScriptError& err = control_->Error();
-    EXPECT_EQ(err.Line, c.line) << c.text;
-    EXPECT_EQ(err.Column, c.column) << c.text;
-    EXPECT_EQ(err.Description, c.description) << c.text;
-    EXPECT_EQ(err.Text, c.sourceLine) << c.text;
-    EXPECT_EQ(err.SourceName, "unit.js") << c.text;
+    ExpectError(control_->Error(), c, "unit.js");
     EXPECT_EQ(errors_, 1) << c.text;
     EXPECT_EQ(lastError_.Description, c.description) << c.text;
   }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <unordered_set>
 
 #include "Project1_TLB.h"
 
@@ -117,10 +118,29 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
-bool Contains(const std::vector<std::string>& files, const std::string& path) {
-  for (const std::string& file : files)
-    if (file == path) return true;  // names compare as the file system compares them
-  return false;
+// One file being expanded: its lines and the next one to look at.
+struct TOpenFile {
+  std::string Name;
+  int64_t Index;
+  std::vector<std::string> Lines;
+  size_t Next = 0;
+};
+
+// Enters FileName in Files and reads its lines.
+TOpenFile OpenFile(const std::string& FileName, std::vector<std::string>& Files) {
+  if (!IsFile(FileName)) throw Exception("File not found: " + FileName);
+  TOpenFile file{FileName, static_cast<int64_t>(Files.size()), {}};
+  Files.push_back(FileName);
+  file.Lines = SplitLines(ReadWholeFile(FileName));
+  // The line index has 16 bits in an origin code; a longer file would be reported
+  // against the wrong file and line.
+  if (static_cast<int64_t>(file.Lines.size()) > kMaxLinesPerFile)
+    throw Exception("File has more than " + std::to_string(kMaxLinesPerFile) +
+                    " lines: " + FileName);
+  // "#!" makes the file a command; the engine must not see it, later lines keep
+  // their numbers.
+  if (!file.Lines.empty() && file.Lines[0].compare(0, 2, "#!") == 0) file.Lines[0].clear();
+  return file;
 }
 
 }  // namespace
@@ -137,24 +157,27 @@ std::string LibraryFolder() {
   return folder;
 }
 
+// Depth-first, with the chain of open files on a stack of its own: nesting as deep as
+// the files go must not grow the call stack.
 void ExpandIncludes(const std::string& FileName, std::vector<TExpandedLine>& Lines,
                     std::vector<std::string>& Files) {
-  if (!IsFile(FileName)) throw Exception("File not found: " + FileName);
-  const int64_t fileIndex = static_cast<int64_t>(Files.size());
-  Files.push_back(FileName);
-
-  const std::vector<std::string> lines = SplitLines(ReadWholeFile(FileName));
-  // The line index has 16 bits in an origin code; a longer file would be reported
-  // against the wrong file and line.
-  if (static_cast<int64_t>(lines.size()) > kMaxLinesPerFile)
-    throw Exception("File has more than " + std::to_string(kMaxLinesPerFile) +
-                    " lines: " + FileName);
+  // Names compare as the file system compares them.
+  std::unordered_set<std::string> entered(Files.begin(), Files.end());
+  std::vector<TOpenFile> chain;
+  chain.push_back(OpenFile(FileName, Files));
+  entered.insert(FileName);
 
   static const std::string kDirective = "#include ";
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const std::string& line = lines[i];
+  while (!chain.empty()) {
+    TOpenFile& file = chain.back();
+    if (file.Next == file.Lines.size()) {
+      chain.pop_back();
+      continue;
+    }
+    const size_t i = file.Next++;
+    const std::string& line = file.Lines[i];
     if (line.compare(0, kDirective.size(), kDirective) != 0) {
-      Lines.push_back({line, fileIndex * 65536 + static_cast<int64_t>(i)});
+      Lines.push_back({line, file.Index * 65536 + static_cast<int64_t>(i)});
       continue;
     }
 
@@ -165,11 +188,14 @@ void ExpandIncludes(const std::string& FileName, std::vector<TExpandedLine>& Lin
       const size_t close = line.find(form == '<' ? '>' : form, nameStart);
       if (close == std::string::npos) throw Exception("Failure directive: " + line);
       const std::string name = line.substr(nameStart, close - nameStart);
-      path = form == '<' ? LibraryFolder() + name : ResolveIncludePath(name, FileName);
+      path = form == '<' ? LibraryFolder() + name : ResolveIncludePath(name, file.Name);
     } else {
       path = line;  // not a form we know: no file carries such a name
     }
 
-    if (!Contains(Files, path)) ExpandIncludes(path, Lines, Files);
+    if (entered.count(path)) continue;
+    TOpenFile next = OpenFile(path, Files);  // may throw: `file` is still valid here
+    entered.insert(path);
+    chain.push_back(std::move(next));
   }
 }

@@ -147,4 +147,35 @@ TEST_F(ExpandIncludesTest, AFileThatExistsButCannotBeReadIsEnteredAndReported) {
   EXPECT_EQ(files_, (Strings{"main.js", Abs("pipe.js")}));
 }
 
+// Each level of nesting must not cost a frame of the call stack: a chain this deep
+// overflowed it. The once-only test must not be quadratic in the number of files either.
+TEST_F(ExpandIncludesTest, AChainOfFortyThousandNestedFilesExpandsInOrder) {
+  constexpr int kDepth = 40000;
+  for (int i = 0; i < kDepth; ++i) {
+    const std::string next =
+        i + 1 < kDepth ? "#include \"n" + std::to_string(i + 1) + ".js\"\n" : std::string();
+    Write("n" + std::to_string(i) + ".js", "a" + std::to_string(i) + "\n" + next + "z\n");
+  }
+  ASSERT_EQ(Expand("n0.js"), "");
+  ASSERT_EQ(lines_.size(), size_t(2 * kDepth));
+  EXPECT_EQ(lines_[1].Text, "a1");
+  EXPECT_EQ(lines_[kDepth - 1].Text, "a" + std::to_string(kDepth - 1));
+  EXPECT_EQ(lines_[kDepth].Text, "z");
+  EXPECT_EQ(lines_[kDepth].Origin, int64_t(kDepth - 1) * 65536 + 1);
+  EXPECT_EQ(lines_.back().Origin, 2);  // the main file's last line, after the directive
+  EXPECT_EQ(files_.size(), size_t(kDepth));
+}
+
+// "#!" makes a script file a command; the engine must not see that line, and every
+// later line keeps its number.
+TEST_F(ExpandIncludesTest, AFirstLineStartingWithHashBangIsKeptEmpty) {
+  Write("lib.js", "#!/usr/bin/env -S orvel --run\nlib\n");
+  Write("main.js", "#!/usr/bin/env -S orvel --run\n#include \"lib.js\"\nx\n#!not first\n");
+  ASSERT_EQ(Expand("main.js"), "");
+  EXPECT_EQ(Texts(), (Strings{"", "", "lib", "x", "#!not first"}));
+  EXPECT_EQ(lines_[0].Origin, 0);
+  EXPECT_EQ(lines_[2].Origin, 65536 + 1);
+  EXPECT_EQ(lines_[3].Origin, 2);
+}
+
 }  // namespace

@@ -12,6 +12,7 @@
 #include <js/Exception.h>
 #include <js/GCAPI.h>
 #include <js/GCVector.h>
+#include <js/GlobalObject.h>
 #include <js/Initialization.h>
 #include <js/Object.h>
 #include <js/Promise.h>
@@ -24,6 +25,7 @@
 #include <jsapi.h>
 #include <jsfriendapi.h>
 #include <mozilla/FloatingPoint.h>
+#include <mozilla/Utf8.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -229,6 +231,50 @@ int ThrowKeywordColumn(const std::string& line, int column) {
   return int(start);
 }
 
+bool IsLineTerminator(char16_t c) {
+  return c == '\n' || c == '\r' || c == 0x2028 || c == 0x2029;
+}
+
+// Offsets at which the engine's lines of `text` begin.
+std::vector<size_t> LineStarts(const std::u16string& text) {
+  std::vector<size_t> starts{0};
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!IsLineTerminator(text[i])) continue;
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    starts.push_back(i + 1);
+  }
+  return starts;
+}
+
+// Where a compile error lies for the user. The engine places an error at the end of
+// the text (an unclosed function, bracket, literal or comment) on the empty line
+// after the last terminator, which no file has: it belongs at the end of the last
+// line. A private name where none may stand ("#include" alone, "#foo") is reported at
+// the token after it, often on the next line: it belongs at the name.
+void PlaceCompileError(const std::string& utf8, const std::string& message, int& line,
+                       int& column) {
+  const std::u16string text = Utf8ToUtf16(utf8);
+  const std::vector<size_t> starts = LineStarts(text);
+  if (line < 1 || size_t(line) > starts.size() || column < 0) return;
+  size_t at = std::min(starts[line - 1] + size_t(column), text.size());
+  if (at == text.size() && at > 0 && starts.back() == at && starts.size() > 1) {
+    at = starts[starts.size() - 2];
+    while (at < text.size() && !IsLineTerminator(text[at])) ++at;
+  }
+  if (message.find("private") != std::string::npos) {
+    size_t end = at;
+    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t' ||
+                       IsLineTerminator(text[end - 1])))
+      --end;
+    size_t begin = end;
+    while (begin > 0 && IsIdentifierChar(text[begin - 1])) --begin;
+    if (begin < end && begin > 0 && text[begin - 1] == '#') at = begin - 1;
+  }
+  const auto next = std::upper_bound(starts.begin(), starts.end(), at);
+  line = int(next - starts.begin());
+  column = int(at - *(next - 1));
+}
+
 // ---------------------------------------------------------------------------------
 // The process-wide engine.
 
@@ -242,6 +288,8 @@ struct TEngine {
   // References held by host wrappers that the collector finalized, released at a
   // safe point: a release may destroy components, and those may run code.
   std::vector<TAutoObject*> pending;
+  // A global that scripts never see, for the engine's own parser (Reflect.parse).
+  std::unique_ptr<JS::PersistentRootedObject> tools;
 };
 
 TEngine& Engine() {
@@ -327,6 +375,69 @@ std::string TakePendingMessage(JSContext* cx) {
   }
   const char* msg = builder.report()->message().c_str();
   return msg ? msg : "";
+}
+
+// The innermost throw statement of `text` around a 1-based line and 0-based column,
+// found by the engine's own parser in a global of its own.
+constexpr char kFindThrowSource[] = R"(
+(function (text, line, column) {
+  function before(a, l, c) { return a.line < l || (a.line === l && a.column <= c); }
+  function after(a, l, c) { return a.line > l || (a.line === l && a.column > c); }
+  var found = null, pending = [Reflect.parse(text, {loc: true})];
+  while (pending.length) {
+    var node = pending.pop();
+    if (!node || typeof node !== "object") continue;
+    if (node.loc && !(before(node.loc.start, line, column) && after(node.loc.end, line, column)))
+      continue;
+    if (node.type === "ThrowStatement" && node.loc &&
+        (!found || before(found.loc.start, node.loc.start.line, node.loc.start.column)))
+      found = node;
+    for (var key in node)
+      if (key !== "loc") pending.push(node[key]);
+  }
+  return found ? [found.loc.start.line, found.loc.start.column] : null;
+}))";
+
+bool ThrowStatementStart(JSContext* cx, const std::string& text, int& line, int& column) {
+  TEngine& e = Engine();
+  if (!e.tools) {
+    JS::RealmOptions options;
+    static const JSClass kToolsClass = {
+        "tools", JSCLASS_GLOBAL_FLAGS, &JS::DefaultGlobalClassOps, nullptr, nullptr, nullptr};
+    JS::RootedObject global(
+        cx, JS_NewGlobalObject(cx, &kToolsClass, nullptr, JS::FireOnNewGlobalHook, options));
+    if (!global) return false;
+    JSAutoRealm realm(cx, global);
+    if (!JS::InitRealmStandardClasses(cx) || !JS_InitReflectParse(cx, global)) return false;
+    e.tools = std::make_unique<JS::PersistentRootedObject>(cx, global);
+  }
+  JSAutoRealm realm(cx, *e.tools);
+  JS::CompileOptions options(cx);
+  options.setFileAndLine("find-throw", 1);
+  JS::SourceText<mozilla::Utf8Unit> source;
+  JS::RootedValue finder(cx);
+  if (!source.init(cx, kFindThrowSource, sizeof kFindThrowSource - 1,
+                   JS::SourceOwnership::Borrowed) ||
+      !JS::Evaluate(cx, options, source, &finder))
+    return false;
+  const std::u16string wide = Utf8ToUtf16(text);
+  JS::RootedValueArray<3> args(cx);
+  JSString* str = JS_NewUCStringCopyN(cx, wide.data(), wide.size());
+  if (!str) return false;
+  args[0].setString(str);
+  args[1].setInt32(line);
+  args[2].setInt32(column);
+  JS::RootedValue result(cx);
+  if (!JS::Call(cx, JS::UndefinedHandleValue, finder, args, &result)) return false;
+  if (!result.isObject()) return true;
+  JS::RootedObject pair(cx, &result.toObject());
+  JS::RootedValue l(cx), c(cx);
+  if (!JS_GetElement(cx, pair, 0, &l) || !JS_GetElement(cx, pair, 1, &c)) return false;
+  if (l.isInt32() && c.isInt32()) {
+    line = l.toInt32();
+    column = c.toInt32();
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------------
@@ -896,7 +1007,16 @@ TScriptError TScriptControl::Impl::ErrorFromException(JSContext* cx,
   }
 
   auto text = texts.find(err.SourceName);
-  if (text != texts.end()) err.Text = LineOfText(text->second, err.Line);
+  if (text != texts.end()) {
+    if (!compiled) {
+      PlaceCompileError(text->second, err.Description, err.Line, err.Column);
+    } else if (!isError && !rejected && stack.exception().isObject()) {
+      // The engine places a thrown object or array at the last part of its literal.
+      if (!ThrowStatementStart(cx, text->second, err.Line, err.Column))
+        JS_ClearPendingException(cx);
+    }
+    err.Text = LineOfText(text->second, err.Line);
+  }
   if (isError && compiled) err.Column = ThrowKeywordColumn(err.Text, err.Column);
   return err;
 }
@@ -915,6 +1035,7 @@ void ShutdownScriptEngine() {
   TEngine& e = Engine();
   // A control still alive owns engine objects; leaving the context is the lesser harm.
   if (!e.cx || !e.controls.empty()) return;
+  e.tools.reset();
   JS_GC(e.cx);
   DrainPending();
   JS_RemoveWeakPointerZonesCallback(e.cx, SweepWrappers);

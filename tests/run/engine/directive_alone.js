@@ -1,0 +1,3 @@
+sys.out("never runs");
+#include
+sys.out(2);

@@ -1,0 +1,2 @@
+sys.out("never runs");
+#include"inc/unclosed_comment.js"

@@ -1,0 +1,3 @@
+var one = 1;
+/* a comment
+   that never ends

@@ -1,0 +1,2 @@
+sys.out("a");
+if (true) { throw [1, 2]; }

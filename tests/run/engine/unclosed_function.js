@@ -1,0 +1,3 @@
+sys.out("never runs");
+function f() {
+  var a = 1;

@@ -1,0 +1,2 @@
+var s = `a template
+sys.out(s);

@@ -117,7 +117,9 @@ void AppendUtf16(std::string& out, const char16_t* s, size_t n) {
       c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;  // a lone surrogate has no UTF-8 form
+      // A lone surrogate has no byte form: it becomes the default character, so a
+      // digest or a file name sees one "?" byte, not the three of U+FFFD.
+      c = '?';
     }
     AppendUtf8(out, c);
   }

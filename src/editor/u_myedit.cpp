@@ -1,11 +1,12 @@
 #include "u_myedit.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -13,6 +14,11 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -110,22 +116,157 @@ QString CrLfText(const QTextDocument* doc) {
 }  // namespace
 
 std::string TMyEdit::Text() const {
-  return CrLfText(document()).toStdString();
+  return FileText(CrLfText(document())).toStdString();
 }
 
 void TMyEdit::SetText(const std::string& text) {
-  setPlainText(ToDocumentBreaks(QString::fromStdString(text)));
+  SetDocumentText(QString::fromStdString(text));
+}
+
+namespace {
+
+// Characters that the document would take as line breaks (U+2029 and its two frame
+// marks) or lay out as one (U+2028). Only CR LF, CR and LF break a file's lines, so
+// the document holds a private-use stand-in for each, one the text does not contain.
+constexpr char16_t kBreakLike[] = {0x2028, 0x2029, 0xFDD0, 0xFDD1};
+constexpr int kBreakLikeCount = 4;
+
+QString PickStandIns(const QString& text) {
+  bool any = false;
+  for (const QChar c : text)
+    for (int i = 0; i < kBreakLikeCount && !any; ++i) any = c.unicode() == kBreakLike[i];
+  if (!any) return QString();
+  std::vector<bool> used(0xF900 - 0xE000, false);
+  for (const QChar c : text)
+    if (c.unicode() >= 0xE000 && c.unicode() < 0xF900) used[c.unicode() - 0xE000] = true;
+  QString standIns;
+  for (char16_t u = 0xF8FF; u >= 0xE000 && standIns.size() < kBreakLikeCount; --u)
+    if (!used[u - 0xE000]) standIns.append(QChar(u));
+  return standIns.size() == kBreakLikeCount ? standIns : QString();
+}
+
+}  // namespace
+
+void TMyEdit::SetDocumentText(QString text) {
+  const QString standIns = PickStandIns(text);
+  for (int i = 0; i < standIns.size(); ++i) text.replace(QChar(kBreakLike[i]), standIns.at(i));
+  document()->setProperty("orvelStandIns", standIns);
+  setPlainText(ToDocumentBreaks(std::move(text)));
   document()->setModified(false);
 }
 
+QString TMyEdit::FileText(QString text) const {
+  const QString standIns = document()->property("orvelStandIns").toString();
+  for (int i = 0; i < standIns.size(); ++i) text.replace(standIns.at(i), QChar(kBreakLike[i]));
+  return text;
+}
+
+namespace {
+
+// File names are bytes: a name that is not UTF-8 must still open, so files are
+// reached through the system calls, never through a QString name.
+QByteArray ReadWholeFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw EEditorFileError(path, std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    throw EEditorFileError(path, std::strerror(EISDIR));
+  }
+  QByteArray bytes;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      ::close(fd);
+      throw EEditorFileError(path, std::strerror(err));
+    }
+    bytes.append(buffer, n);
+  }
+  ::close(fd);
+  return bytes;
+}
+
+bool WriteAll(int fd, const QByteArray& bytes) {
+  const char* p = bytes.constData();
+  qsizetype left = bytes.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= n;
+  }
+  return true;
+}
+
+// Writes through a temporary file beside the target that is renamed over it, so the
+// old file stays whole until the new bytes are on disk.
+void ReplaceFile(const std::string& path, const QByteArray& bytes) {
+  if (path.empty()) throw EEditorFileError(path, "no file name");
+  std::string target = path;
+  struct stat st {};
+  // A link is saved through: the file it points to gets the text, the link stays.
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved)) target = resolved;
+  }
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) throw EEditorFileError(path, std::strerror(EISDIR));
+  // Renaming over a file would replace even one the user has made read-only.
+  if (exists && ::access(target.c_str(), W_OK) != 0)
+    throw EEditorFileError(path, "the file is read-only");
+  mode_t mode = 0;
+  if (exists) {
+    mode = st.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::vector<char> temp(folder.begin(), folder.end());
+  if (slash == std::string::npos) temp.push_back('/');
+  const std::string pattern = "." + base + ".XXXXXX";
+  temp.insert(temp.end(), pattern.begin(), pattern.end());
+  temp.push_back('\0');
+
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) throw EEditorFileError(path, std::strerror(errno));
+  auto fail = [&](int err) {
+    ::close(fd);
+    ::unlink(temp.data());
+    throw EEditorFileError(path, std::strerror(err));
+  };
+  if (!WriteAll(fd, bytes)) fail(errno);
+  if (::fchmod(fd, mode) != 0) fail(errno);
+  if (exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()))
+    (void)!::fchown(fd, st.st_uid, st.st_gid);  // kept where allowed
+  if (::fsync(fd) != 0) fail(errno);
+  if (::close(fd) != 0) {
+    const int err = errno;
+    ::unlink(temp.data());
+    throw EEditorFileError(path, std::strerror(err));
+  }
+  if (::rename(temp.data(), target.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(temp.data());
+    throw EEditorFileError(path, std::strerror(err));
+  }
+}
+
+}  // namespace
+
 void TMyEdit::LoadFromFile(const std::string& path) {
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly))
-    throw EEditorFileError(path, file.errorString().toStdString());
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError)
-    throw EEditorFileError(path, file.errorString().toStdString());
-  file.close();
+  const QByteArray bytes = ReadWholeFile(path);
 
   // A byte-order mark is kept as text so that saving writes it back.
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
@@ -133,22 +274,16 @@ void TMyEdit::LoadFromFile(const std::string& path) {
   const bool latin1 = utf8.hasError();
   if (latin1) text = QString::fromLatin1(bytes);
 
-  FLatin1 = latin1;
-  setPlainText(ToDocumentBreaks(std::move(text)));
-  document()->setModified(false);
+  SetDocumentText(std::move(text));
+  // Saved back as 8-bit, byte for byte; kept with the document that its views share.
+  document()->setProperty("orvelLatin1", latin1);
 }
 
 void TMyEdit::SaveToFile(const std::string& path) const {
   if (path.empty()) throw EEditorFileError(path, "no file name");
-  const QString name = QString::fromStdString(path);
-  const QFileInfo info(name);
-  // Renaming over a file would replace even one the user has made read-only.
-  if (info.exists() && !info.isDir() && !info.isWritable())
-    throw EEditorFileError(path, "the file is read-only");
-
-  const QString text = CrLfText(document());
+  const QString text = FileText(CrLfText(document()));
   QByteArray bytes;
-  if (FLatin1) {
+  if (document()->property("orvelLatin1").toBool()) {
     QStringEncoder latin1(QStringEncoder::Latin1);
     bytes = latin1.encode(text);
     if (latin1.hasError())
@@ -157,16 +292,7 @@ void TMyEdit::SaveToFile(const std::string& path) const {
   } else {
     bytes = text.toUtf8();
   }
-
-  QSaveFile file(name);
-  if (!file.open(QIODevice::WriteOnly))
-    throw EEditorFileError(path, file.errorString().toStdString());
-  if (file.write(bytes) != bytes.size()) {
-    const std::string reason = file.errorString().toStdString();
-    file.cancelWriting();
-    throw EEditorFileError(path, reason);
-  }
-  if (!file.commit()) throw EEditorFileError(path, file.errorString().toStdString());
+  ReplaceFile(path, bytes);
 }
 
 bool TMyEdit::Modified() const {
@@ -256,7 +382,7 @@ int TMyEdit::LineCount() const {
 
 std::string TMyEdit::Line(int index) const {
   if (index < 0 || index >= document()->blockCount()) return std::string();
-  return document()->findBlockByNumber(index).text().toStdString();
+  return FileText(document()->findBlockByNumber(index).text()).toStdString();
 }
 
 int TMyEdit::FirstVisibleLine() const {

@@ -120,6 +120,6 @@ class TMyEdit final : public QPlainTextEdit {
   void DeleteWordAfter();
   void PlaceCaret(int line, int column);  // empty selection, scrolled into view
   void UpdateTabStops();
-
-  bool FLatin1 = false;  // the loaded file was not UTF-8: save it back as 8-bit
+  void SetDocumentText(QString text);     // clears the modified flag
+  QString FileText(QString text) const;  // the document's text as the file holds it
 };

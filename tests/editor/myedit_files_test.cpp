@@ -2,6 +2,7 @@
 // and failures that must leave files and the editor as they were.
 
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstdio>
 #include <string>
 
 #include "u_myedit.h"
@@ -65,6 +67,49 @@ TEST_F(EditorFiles, LargeAndUnusualFilesRoundTripByteExact) {
   ed.insertPlainText(QStringLiteral("€"));
   EXPECT_THROW(ed.SaveToFile(Path("legacy.js")), EEditorFileError);
   EXPECT_EQ(Read(Path("legacy.js")), legacy);
+}
+
+// Unicode's own separators are characters of the line, not breaks: they must neither
+// come back as CR LF nor split a line (that would shift every line number after them).
+TEST_F(EditorFiles, UnicodeSeparatorsStayInsideTheirLine) {
+  const std::string seps = "a\u2028b\u2029c\uFDD0\uFDD1d\uF8FF\uE000\r\nsecond";
+  EXPECT_EQ(RoundTrip("seps.js", seps), seps);
+  EXPECT_EQ(ed.LineCount(), 2);
+  EXPECT_EQ(ed.Line(0), "a\u2028b\u2029c\uFDD0\uFDD1d\uF8FF\uE000");
+  EXPECT_EQ(ed.Text(), seps);
+  ed.SetCaretPos({0, 1});
+  EXPECT_EQ(ed.SelStart(), 12);  // ten characters, then CR LF
+  ed.SetText("x\u2029y");
+  EXPECT_EQ(ed.LineCount(), 1);
+  EXPECT_EQ(ed.Text(), "x\u2029y");
+}
+
+// Linux file names are bytes; one that is not UTF-8 is still a file to open and save.
+TEST_F(EditorFiles, FileNameThatIsNotUtf8LoadsAndSaves) {
+  const std::string name = Path("caf") + "\xE9.js";
+  {
+    FILE* f = std::fopen(name.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("old\r\n", f);
+    std::fclose(f);
+  }
+  ed.LoadFromFile(name);
+  EXPECT_EQ(ed.Text(), "old\r\n");
+  ed.SetText("new");
+  ed.SaveToFile(name);
+  FILE* f = std::fopen(name.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  char buf[16] = {};
+  EXPECT_EQ(std::fread(buf, 1, sizeof buf, f), 3u);
+  std::fclose(f);
+  EXPECT_EQ(std::string(buf), "new");
+  int entries = 0;
+  if (DIR* d = opendir(dir.path().toLocal8Bit().constData())) {
+    while (const dirent* e = readdir(d)) entries += e->d_name[0] != '.';
+    closedir(d);
+  }
+  EXPECT_EQ(entries, 1) << "a temporary file was left behind";
+  unlink(name.c_str());  // the folder's own clean-up cannot name it
 }
 
 TEST_F(EditorFiles, SaveFollowsSymlinksAndKeepsPermissions) {

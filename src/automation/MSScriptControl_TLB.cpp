@@ -619,6 +619,37 @@ bool HostSetter(JSContext* cx, unsigned argc, JS::Value* vp) {
   return true;
 }
 
+// A method member reads as its function (held by the getter) and refuses assignment:
+// a data property that cannot be written fails silently outside strict mode.
+bool MethodGetter(JSContext*, unsigned argc, JS::Value* vp) {
+  JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+  args.rval().set(js::GetFunctionNativeReserved(&args.callee(), kFnWrapperSlot));
+  return true;
+}
+
+std::string MemberName(JSContext* cx, const JS::CallArgs& args) {
+  std::string name;
+  JSString* id = JS_GetFunctionId(JS_GetObjectFunction(&args.callee()));
+  if (!id || !ToUtf8(cx, id, name)) JS_ClearPendingException(cx);
+  return name;
+}
+
+bool MethodSetter(JSContext* cx, unsigned argc, JS::Value* vp) {
+  JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+  return ThrowHostError(cx, MemberName(cx, args) + " is a method and cannot be assigned",
+                        DISP_E_MEMBERNOTFOUND);
+}
+
+bool ReadOnlySetter(JSContext* cx, unsigned argc, JS::Value* vp) {
+  JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+  return ThrowHostError(cx, MemberName(cx, args) + " is read-only", DISP_E_MEMBERNOTFOUND);
+}
+
+bool WriteOnlyGetter(JSContext* cx, unsigned argc, JS::Value* vp) {
+  JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+  return ThrowHostError(cx, MemberName(cx, args) + " can only be written", DISP_E_MEMBERNOTFOUND);
+}
+
 // Member names are plain ASCII words; any other spelling is no member.
 bool AsciiName(JSContext* cx, JS::HandleId id, std::string& name) {
   if (!id.isString()) return false;
@@ -662,16 +693,30 @@ bool DefineMember(JSContext* cx, JS::HandleObject holder, JS::HandleObject wrapp
     if (m.Kind == MemberKind::PropertyGet) get = true;
     if (m.Kind == MemberKind::PropertyPut) put = true;
   }
+  const bool guarded = (attrs & JSPROP_READONLY) != 0;
   if (method) {
     JS::RootedObject fn(cx, NewMemberFunction(cx, HostMethod, unsigned(method->Params.size()), id,
                                               wrapper, dispId));
     if (!fn) return false;
-    JS::RootedValue value(cx, JS::ObjectValue(*fn));
-    if (!JS_DefinePropertyById(cx, holder, id, value, attrs)) return false;
+    if (guarded) {
+      JS::RootedObject fnHolder(cx, fn);
+      JS::RootedObject getter(cx, NewMemberFunction(cx, MethodGetter, 0, id, fnHolder, dispId));
+      JS::RootedObject setter(cx, NewMemberFunction(cx, MethodSetter, 1, id, wrapper, dispId));
+      if (!getter || !setter ||
+          !JS_DefinePropertyById(cx, holder, id, getter, setter, attrs & ~JSPROP_READONLY))
+        return false;
+    } else {
+      JS::RootedValue value(cx, JS::ObjectValue(*fn));
+      if (!JS_DefinePropertyById(cx, holder, id, value, attrs)) return false;
+    }
   } else if (get || put) {
     JS::RootedObject getter(cx), setter(cx);
-    if (get && !(getter = NewMemberFunction(cx, HostGetter, 0, id, wrapper, dispId))) return false;
-    if (put && !(setter = NewMemberFunction(cx, HostSetter, 1, id, wrapper, dispId))) return false;
+    JSNative getNative = get ? HostGetter : WriteOnlyGetter;
+    JSNative putNative = put ? HostSetter : ReadOnlySetter;
+    if (get || guarded)
+      if (!(getter = NewMemberFunction(cx, getNative, 0, id, wrapper, dispId))) return false;
+    if (put || guarded)
+      if (!(setter = NewMemberFunction(cx, putNative, 1, id, wrapper, dispId))) return false;
     if (!JS_DefinePropertyById(cx, holder, id, getter, setter, attrs & ~JSPROP_READONLY))
       return false;
   } else {
@@ -692,6 +737,38 @@ bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* res
   if (!host) return true;
   return DefineMember(cx, obj, obj, host, id, kMemberAttrs, resolvedp);
 }
+
+// The prototype of every host object: a name that no member resolved fails here, so a
+// misspelt member is an error at once, for reads and writes alike. Names the engine
+// itself asks of any object pass on to Object.prototype: symbols (conversions,
+// iteration), Object.prototype's own names (toString, valueOf, hasOwnProperty...),
+// "then" (a handle awaited or returned from an async function) and "toJSON"
+// (JSON.stringify).
+bool GuardResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
+  *resolvedp = false;
+  if (id.isSymbol()) return true;
+  if (id.isString()) {
+    JSLinearString* name = id.toLinearString();
+    if (JS_LinearStringEqualsLiteral(name, "then") || JS_LinearStringEqualsLiteral(name, "toJSON"))
+      return true;
+    JS::RootedObject proto(cx);
+    bool found = false;
+    if (!JS_GetPrototype(cx, obj, &proto)) return false;
+    if (proto && !JS_HasPropertyById(cx, proto, id, &found)) return false;
+    if (found) return true;
+  }
+  JS::RootedValue idValue(cx);
+  std::string text;
+  if (!JS_IdToValue(cx, id, &idValue)) return false;
+  JSString* str = JS::ToString(cx, idValue);
+  if (!str || !ToUtf8(cx, str, text)) return false;
+  return ThrowHostError(cx, "Object doesn't support this property or method: " + text,
+                        DISP_E_UNKNOWNNAME);
+}
+
+const JSClassOps kGuardOps = {nullptr, nullptr, nullptr, nullptr, GuardResolve,
+                              nullptr, nullptr, nullptr, nullptr, nullptr};
+const JSClass kGuardClass = {"HostMembers", 0, &kGuardOps, nullptr, nullptr, nullptr};
 
 // The `description` of script errors, as the platform's script engines name the message.
 bool ErrorDescriptionGet(JSContext* cx, unsigned argc, JS::Value* vp) {
@@ -754,6 +831,8 @@ struct TScriptControl::Impl {
 
   JSContext* cx = nullptr;
   JS::PersistentRootedObject global;
+  // The prototype of this global's host objects (see GuardResolve).
+  JS::PersistentRootedObject guard;
   std::vector<TItem> items;
   // One wrapper per host object, so the same object is the same script value. Weak:
   // the collector may take a wrapper the script no longer reaches.
@@ -780,7 +859,7 @@ struct TScriptControl::Impl {
 JSObject* TScriptControl::Impl::Wrap(JSContext* cx, TAutoObject* obj) {
   auto it = wrappers.find(obj);
   if (it != wrappers.end() && it->second) return it->second;
-  JS::RootedObject wrapper(cx, JS_NewObject(cx, &kHostClass));
+  JS::RootedObject wrapper(cx, JS_NewObjectWithGivenProto(cx, &kHostClass, guard));
   if (!wrapper) return nullptr;
   obj->AddRef();
   JS::SetReservedSlot(wrapper, kHostSlot, JS::PrivateValue(obj));
@@ -1078,8 +1157,10 @@ TScriptControl::TScriptControl() : impl_(std::make_unique<Impl>()) {
   JS::SetReservedSlot(global, kGlobalImplSlot, JS::PrivateValue(impl_.get()));
   {
     JSAutoRealm realm(cx, global);
-    JS::RootedObject errorProto(cx);
-    if (!JS_GetClassPrototype(cx, JSProto_Error, &errorProto) ||
+    JS::RootedObject errorProto(cx), objectProto(cx), guard(cx);
+    if (!JS_GetClassPrototype(cx, JSProto_Object, &objectProto) ||
+        !(guard = JS_NewObjectWithGivenProto(cx, &kGuardClass, objectProto)) ||
+        !JS_GetClassPrototype(cx, JSProto_Error, &errorProto) ||
         !JS_DefineProperty(cx, errorProto, "description", ErrorDescriptionGet, ErrorDescriptionSet,
                            0) ||
         (TestHooksWanted() && !JS_DefineFunction(cx, global, "gc", TestCollectGarbage, 0, 0))) {
@@ -1087,6 +1168,7 @@ TScriptControl::TScriptControl() : impl_(std::make_unique<Impl>()) {
       JS::SetReservedSlot(global, kGlobalImplSlot, JS::PrivateValue(nullptr));
       throw Exception("The script engine could not set up its global scope: " + msg);
     }
+    impl_->guard.init(cx, guard);
   }
   impl_->global.init(cx, global);
   impl_->rejections.init(cx);
@@ -1113,6 +1195,7 @@ TScriptControl::~TScriptControl() {
   im.items.clear();
   JS::SetReservedSlot(im.global, kGlobalImplSlot, JS::PrivateValue(nullptr));
   im.global.reset();
+  im.guard.reset();
   im.rejections.reset();
   im.texts.clear();
   auto& controls = Engine().controls;

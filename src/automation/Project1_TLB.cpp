@@ -292,6 +292,18 @@ IDispatchPtr CoInet::Create() {
   return CreateByClass(InetClass);
 }
 
+namespace {
+IObjectDirectory* gObjectDirectory = nullptr;
+}  // namespace
+
+void SetObjectDirectory(IObjectDirectory* directory) {
+  gObjectDirectory = directory;
+}
+
+IObjectDirectory* ObjectDirectory() {
+  return gObjectDirectory;
+}
+
 // ---------------------------------------------------------------------------------
 
 TStartMode StartModeFromArgs(const std::vector<std::string>& args) {

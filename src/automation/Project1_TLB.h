@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "SysUtils.h"
+
 using HRESULT = int32_t;
 using DISPID = int32_t;
 
@@ -55,12 +57,6 @@ constexpr uint16_t DISPATCH_PROPERTYPUTREF = 0x8;
 // ---------------------------------------------------------------------------------
 // Exceptions. Every failure is a C++ exception with a message; the safe-call guard
 // turns it into a status and error information.
-
-// The general error kind: a message, nothing else.
-class Exception : public std::runtime_error {
- public:
-  explicit Exception(const std::string& message) : std::runtime_error(message) {}
-};
 
 // An OLE error carrying a status; a negative status passes through the safe-call rule.
 class EOleSysError : public Exception {
@@ -318,6 +314,19 @@ TAutoObject* ObjectBySerial(uint32_t serial);
 
 // The default interface of `obj` as a counted reference, or EIntfCastError.
 IDispatchPtr QueryInterface(TAutoObject* obj, std::string_view iid);
+
+// What sys needs of the registry of named handles. The object bridge provides it at
+// its start-up, so the services reach the registry without linking the bridge.
+class IObjectDirectory {
+ public:
+  virtual ~IObjectDirectory() = default;
+  // The registered names as delimited text, in registry order.
+  virtual std::string ListObjectNames() = 0;
+  // The handle registered under name (case ignored), or throws "Object not found: ".
+  virtual IDispatchPtr GetRegisteredObject(const std::string& name) = 0;
+};
+void SetObjectDirectory(IObjectDirectory* directory);
+IObjectDirectory* ObjectDirectory();  // null until the bridge has started
 
 // Live objects of the three classes, whoever made them.
 int ObjectCount();

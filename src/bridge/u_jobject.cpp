@@ -289,6 +289,8 @@ void InitJObjectUnit() {
   RegisterClassObject(JObjectClass, []() -> TAutoObject* { return new TJObject; });
   ClearTypeRecCache();
   Registry().clear();
+  static TRegistryDirectory directory;
+  SetObjectDirectory(&directory);
 }
 
 void FinalizeJObjectUnit() {
@@ -355,15 +357,6 @@ TClass FindRegisteredClass(const std::string& name) {
   TClass c = FindClass(name);
   if (!c) throw Exception("Class unregistred: " + name);
   return c;
-}
-
-std::string ListClassNames() {
-  std::string out;
-  for (const auto& name : RegisteredClassNames()) {
-    if (!out.empty()) out += ',';
-    out += name;
-  }
-  return out;
 }
 
 std::string ListObjectNames() {

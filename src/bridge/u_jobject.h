@@ -107,10 +107,18 @@ IDispatchPtr WrapObject(TObject* obj, const std::string& name);
 // The class of that name (case ignored) or "Class unregistred: " + name.
 TClass FindRegisteredClass(const std::string& name);
 
-// For sys: the class registry, the registry names as delimited text, lookup by name.
-std::string ListClassNames();
+// The registry names as delimited text, lookup by name.
 std::string ListObjectNames();
 IDispatchPtr GetRegisteredObject(const std::string& name);
+
+// The registry as sys sees it (installed by InitJObjectUnit).
+class TRegistryDirectory final : public IObjectDirectory {
+ public:
+  std::string ListObjectNames() override { return ::ListObjectNames(); }
+  IDispatchPtr GetRegisteredObject(const std::string& name) override {
+    return ::GetRegisteredObject(name);
+  }
+};
 
 // Registry access for readers that need the entries themselves (in registry order).
 std::vector<std::pair<std::string, TJObject*>> RegisteredObjects();

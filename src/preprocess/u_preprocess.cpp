@@ -9,7 +9,7 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "Project1_TLB.h"
+#include "SysUtils.h"
 
 namespace {
 

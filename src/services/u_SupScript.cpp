@@ -6,7 +6,6 @@
 
 #include "Classes.h"
 #include "md5.h"
-#include "u_jobject.h"
 #include "vantor_utils.h"
 
 std::string MainFilePath;
@@ -102,16 +101,29 @@ void TSupScript::sleep(int32_t millisec) {
 
 std::string TSupScript::listClassName() {
   FClassNames.clear();
-  FClassNames = ListClassNames();
+  for (const auto& name : RegisteredClassNames()) {
+    if (!FClassNames.empty()) FClassNames += ',';
+    FClassNames += name;
+  }
   return FClassNames;
 }
 
+namespace {
+
+IObjectDirectory& Directory() {
+  IObjectDirectory* directory = ObjectDirectory();
+  if (!directory) throw Exception("The object registry has not been started");
+  return *directory;
+}
+
+}  // namespace
+
 std::string TSupScript::listObj() {
-  return ListObjectNames();
+  return Directory().ListObjectNames();
 }
 
 Variant TSupScript::getObj(const std::string& NameObj) {
-  return Variant(GetRegisteredObject(NameObj));
+  return Variant(Directory().GetRegisteredObject(NameObj));
 }
 
 std::string TSupScript::path() {

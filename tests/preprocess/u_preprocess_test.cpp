@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "Project1_TLB.h"
+#include "SysUtils.h"
 
 namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;

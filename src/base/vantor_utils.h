@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "Project1_TLB.h"
+#include "SysUtils.h"
 
 // The runtime's input/output error: a message and the system error number behind it.
 class EInOutError : public Exception {

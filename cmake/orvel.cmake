@@ -38,3 +38,18 @@ function(orvel_test name)
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# orvel_unprivileged_test(NAME FILTER): runs the cases of test_NAME that FILTER selects
+# once more as the user "nobody" when the tests run as root, because the superuser
+# passes every permission check and such cases would only skip. The program is copied
+# to a folder nobody can reach (the build folder may not be), and the run fails when a
+# selected case skipped or none ran.
+function(orvel_unprivileged_test name filter)
+  if(TARGET test_${name})
+    add_test(NAME unprivileged/${name}
+      COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:test_${name}> "-DFILTER=${filter}"
+              -P ${PROJECT_SOURCE_DIR}/cmake/run_unprivileged.cmake)
+    set_tests_properties(unprivileged/${name} PROPERTIES SKIP_RETURN_CODE 77
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
+endfunction()

@@ -1,9 +1,11 @@
 // Program entry: the command line, the units' start-up order and the teardown order.
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -123,11 +125,18 @@ int main(int argc, char** argv) {
       !std::getenv("WAYLAND_DISPLAY"))
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
+  const bool registration =
+      mode == TStartMode::smRegServer || mode == TStartMode::smUnregServer;
   int status = 0;
   {
-    QApplication app(argc, argv);
+    // Registration only writes or removes files: it must work where no display is.
+    std::unique_ptr<QCoreApplication> app;
+    if (registration)
+      app = std::make_unique<QCoreApplication>(argc, argv);
+    else
+      app = std::make_unique<QApplication>(argc, argv);
 
-    if (mode == TStartMode::smRegServer || mode == TStartMode::smUnregServer) {
+    if (registration) {
       std::string error;
       const bool ok = mode == TStartMode::smRegServer ? RegisterAutomationServer(error)
                                                       : UnregisterAutomationServer(error);
@@ -156,8 +165,8 @@ int main(int argc, char** argv) {
         });
         if (mode != TStartMode::smAutomation || AutomationServerNeedsWindow()) Form1->show();
         // In automation mode the server quits the loop after the last release.
-        app.setQuitOnLastWindowClosed(mode != TStartMode::smAutomation);
-        status = app.exec();
+        QApplication::setQuitOnLastWindowClosed(mode != TStartMode::smAutomation);
+        status = QCoreApplication::exec();
         SetShowWorkbenchHandler(nullptr);
         // Teardown: the window stops its run, then the units end in a fixed order.
         delete Form2;

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibrary>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QString>
@@ -39,6 +40,23 @@ const char* const kAnnotation = "org.orvel.Workbench.";
 // The holder of objects made with CreateDetached and of everything reached through
 // them: no client, so a shell's one-call clients can build on each other's results.
 const QString kDetached;
+
+// The protocol's largest message. A longer reply would make the bus drop the
+// server's connection, so such a result is refused instead; the margin is the header.
+constexpr size_t kMaxMessageBytes = 128u << 20;
+constexpr size_t kMaxResultText = kMaxMessageBytes - (64u << 10);
+
+// libdbus stops reading a connection while more than 63 MiB of received messages are
+// alive, and turns reading back on from whichever thread frees the last of them.
+// QtDBus can switch its socket notifier only from its own thread, so a large call
+// freed on the user-interface thread left the server deaf for good. Calls are handled
+// one at a time, so a limit of a few of the largest messages is never reached.
+void RaiseReceiveLimit(const QDBusConnection& conn) {
+  using SetMaxReceivedSize = void (*)(void*, long);
+  static const auto set = reinterpret_cast<SetMaxReceivedSize>(
+      QLibrary::resolve(QStringLiteral("dbus-1"), 3, "dbus_connection_set_max_received_size"));
+  if (set && conn.internalPointer()) set(conn.internalPointer(), 8L * kMaxMessageBytes);
+}
 
 const char* Signature(VarType t) {
   switch (t) {
@@ -541,6 +559,14 @@ class TBusServer final : public QDBusVirtualObject {
       return ReplyError(msg, conn, r.Status, text);
     }
     if (resultType == VarType::Void) return void(conn.send(msg.createReply()));
+    if (r.Value.type() == VarType::BStr && r.Value.AsString().size() > kMaxResultText) {
+      conn.send(msg.createErrorReply(
+          QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded"),
+          QStringLiteral("The result is too large for the bus: %1 bytes (at most %2)")
+              .arg(r.Value.AsString().size())
+              .arg(kMaxResultText)));
+      return;
+    }
     QVariant value = ToBus(r.Value, client);
     if (resultType == VarType::Variant) value = QVariant::fromValue(QDBusVariant(value));
     conn.send(msg.createReply(value));
@@ -727,6 +753,7 @@ bool StartAutomationServer(TStartMode mode, std::string& error) {
     error = "Cannot reach the session bus: " + conn.lastError().message().toStdString();
     return false;
   }
+  RaiseReceiveLimit(conn);
   auto server = std::make_unique<TBusServer>(mode, conn);
   if (!conn.registerVirtualObject(QLatin1String(kFactoryPath), server.get(),
                                   QDBusConnection::SubPath)) {

@@ -38,6 +38,11 @@ bool StartDaemon() {
       << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
          " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
          "<busconfig>\n  <type>session</type>\n"
+         // The limits of the distribution's session bus: calls of up to the protocol's
+         // 128 MiB reach the server.
+         "  <limit name=\"max_incoming_bytes\">1000000000</limit>\n"
+         "  <limit name=\"max_outgoing_bytes\">1000000000</limit>\n"
+         "  <limit name=\"max_message_size\">1000000000</limit>\n"
       << "  <listen>" << g_address << "</listen>\n"
       << "  <servicedir>" << services << "</servicedir>\n"
       << "  <policy context=\"default\">\n"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
@@ -27,13 +28,13 @@ struct TRun {
   QByteArray out, err;
 };
 
+// Registration runs without a display, as on a build machine or over ssh.
 TRun RunOrvel(const QStringList& args, const QString& dataHome = QString()) {
   QProcess p;
-  if (!dataHome.isEmpty()) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_DATA_HOME", dataHome);
-    p.setProcessEnvironment(env);
-  }
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  if (!dataHome.isEmpty()) env.insert("XDG_DATA_HOME", dataHome);
+  for (const char* var : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(var);
+  p.setProcessEnvironment(env);
   p.start(kOrvel, args);
   TRun r;
   if (!p.waitForFinished(20000)) {
@@ -70,7 +71,7 @@ class Program : public ::testing::Test {
 }  // namespace
 
 // Both switches, after "/" or "-" in any case, do their file work and end at once
-// with status 0, writing nothing and showing nothing.
+// with status 0, writing nothing and showing nothing, with no display to show on.
 TEST_F(Program, RegisterAndUnregisterSwitches) {
   TRun reg = RunOrvel({"-RegServer"});
   EXPECT_EQ(reg.code, 0) << reg.err.toStdString();
@@ -146,6 +147,35 @@ TEST_F(Program, StartedByTheBusAndEndedByTheLastRelease) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   EXPECT_FALSE(NameOwned(c)) << "the program did not end after the last release";
   QDBusConnection::disconnectFromBus("program-client");
+}
+
+// A call of the largest size the bus carries is answered, and the server goes on
+// answering the calls after it.
+TEST_F(Program, LargeCallLeavesTheServerServing) {
+  ASSERT_EQ(RunOrvel({"/REGSERVER"}).code, 0);
+  QDBusConnection c =
+      QDBusConnection::connectToBus(QString::fromStdString(TestBusAddress()), "large-client");
+  const QString sys = PathOf(
+      CallBus(c, kFactory, kFactoryIntf, "Create", {QStringLiteral("Project1.SupScript")}, 30000));
+  ASSERT_FALSE(sys.isEmpty());
+  const QString isys = QStringLiteral("org.orvel.Workbench.ISupScript");
+  for (int mib : {64, 100}) {
+    const QByteArray text(mib << 20, 'a');
+    const QDBusMessage r = CallBus(c, sys, isys, "md5", {QString::fromLatin1(text)}, 60000);
+    ASSERT_EQ(r.type(), QDBusMessage::ReplyMessage) << mib << ": " << r.errorMessage().toStdString();
+    EXPECT_EQ(FirstValue(r).toString().toLower(),
+              QCryptographicHash::hash(text, QCryptographicHash::Md5).toHex());
+    const QDBusMessage after = CallBus(c, sys, isys, "md5", {QStringLiteral("abc")}, 5000);
+    EXPECT_EQ(FirstValue(after).toString(), "900150983CD24FB0D6963F7D28E17F72")
+        << mib << ": " << after.errorMessage().toStdString();
+  }
+  CallBus(c, sys, kObject, "Release");
+  QElapsedTimer t;
+  t.start();
+  while (NameOwned(c) && t.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  EXPECT_FALSE(NameOwned(c)) << "the program did not end after the last release";
+  QDBusConnection::disconnectFromBus("large-client");
 }
 
 // The Python example of the automation guide, run as printed there against a workbench

@@ -98,6 +98,10 @@ class TFakeInet final : public TAutoObject {
     const std::string name = m.Name;
     if (name == "toString") {
       if (a[0].AsString().empty()) throw Exception("Error: InternetOpen 12");
+      if (a[0].AsString().rfind("size:", 0) == 0) {
+        res = Variant(std::string(std::stoul(a[0].AsString().substr(5)), 'x'));
+        return;
+      }
       res = Variant("body of " + a[0].AsString());
     } else if (name == "toFile") {
       res = Variant(42);
@@ -242,6 +246,23 @@ TEST_F(BusServer, MembersBehaveAsForScripts) {
   // The object survives its failures.
   EXPECT_EQ(FirstValue(CallBus(client, sys, sysIntf, "MD5", {QStringLiteral("z")})).toString(),
             "digest:z");
+}
+
+// A result longer than the bus carries is refused with the reason, where sending it
+// would cost the server its connection; a result just inside the limit goes through.
+TEST_F(BusServer, ResultTooLargeForTheBusIsRefused) {
+  const QString inet = Create(client, "Project1.Inet");
+  const QString intf = "org.orvel.Workbench.IInet";
+  const QDBusMessage big =
+      CallBus(client, inet, intf, "toString", {QStringLiteral("size:134217728")}, 60000);
+  ExpectError(big, "org.freedesktop.DBus.Error.LimitsExceeded",
+              "The result is too large for the bus: 134217728 bytes (at most 134152192)");
+  const QDBusMessage fits =
+      CallBus(client, inet, intf, "toString", {QStringLiteral("size:50000000")}, 60000);
+  ASSERT_EQ(fits.type(), QDBusMessage::ReplyMessage) << fits.errorMessage().toStdString();
+  EXPECT_EQ(FirstValue(fits).toString().size(), 50000000);
+  EXPECT_EQ(FirstValue(CallBus(client, inet, intf, "toString", {QStringLiteral("x")})).toString(),
+            "body of x");
 }
 
 // Handles that members return come back as object paths the client can call and

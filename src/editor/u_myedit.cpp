@@ -62,10 +62,19 @@ bool IsOwnCommand(const QKeyEvent* e) {
 }  // namespace
 
 TMyEdit::TMyEdit(QWidget* parent) : QPlainTextEdit(parent) {
+  CreateMargin();
+  connect(this, &QPlainTextEdit::blockCountChanged, this, [this] { UpdateMarginWidth(); });
+  connect(this, &QPlainTextEdit::updateRequest, this, &TMyEdit::UpdateMarginArea);
+  connect(this, &QPlainTextEdit::cursorPositionChanged, this, &TMyEdit::UpdateExtraSelections);
+  UpdateMarginWidth();
+  UpdateExtraSelections();
   if (parent) SetUp();
 }
 
-TMyEdit::~TMyEdit() = default;
+TMyEdit::~TMyEdit() {
+  // A shared document outlives this view: let go of it before the base class does.
+  if (FSharedDocument) setDocument(nullptr);
+}
 
 void TMyEdit::SetParent(QWidget* parent) {
   // The set-up itself runs from the ParentChange event, so reparenting through a
@@ -558,8 +567,10 @@ void TMyEdit::changeEvent(QEvent* e) {
   QPlainTextEdit::changeEvent(e);
   if (e->type() == QEvent::ParentChange && parentWidget())
     SetUp();
-  else if (e->type() == QEvent::FontChange)
+  else if (e->type() == QEvent::FontChange) {
     UpdateTabStops();
+    UpdateMarginWidth();
+  }
 }
 
 void TMyEdit::showEvent(QShowEvent* e) {

@@ -11,12 +11,17 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 class QKeyEvent;
 class QMouseEvent;
+class QPaintEvent;
+class QResizeEvent;
 class QShowEvent;
+class QTextDocument;
 
 class TMyEdit;
 
@@ -100,6 +105,19 @@ class TMyEdit final : public QPlainTextEdit {
   static int WordStartBefore(const QString& line, int x);
   static int WordEndAfter(const QString& line, int x);
 
+  // Marks line (0-based) as the place of an error of the last run, in the margin; the
+  // mark goes away when the line's text changes. Lines out of range are ignored.
+  void MarkErrorLine(int line);
+  void ClearErrorMarks();
+  std::vector<int> ErrorLines() const;  // the marked lines, in order
+
+  // Shows and edits other's document from now on: one text, one modified flag and one
+  // undo history for every page on the same file. The document lives while any of
+  // its editors does.
+  void ShareDocument(TMyEdit* other);
+
+  int MarginWidth() const;  // the line-number margin left of the text
+
  protected:
   bool event(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
@@ -108,8 +126,11 @@ class TMyEdit final : public QPlainTextEdit {
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void changeEvent(QEvent* e) override;
   void showEvent(QShowEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
 
  private:
+  friend class TLineNumberMargin;
   void SetUp();
   bool KeyDown(QKeyEvent* e);   // true: handled and consumed
   bool KeyPress(QKeyEvent* e);  // true: the key's character is dropped
@@ -121,5 +142,13 @@ class TMyEdit final : public QPlainTextEdit {
   void PlaceCaret(int line, int column);  // empty selection, scrolled into view
   void UpdateTabStops();
   void SetDocumentText(QString text);     // clears the modified flag
+  void UpdateMarginWidth();
+  void PaintMargin(QPaintEvent* e);
+  void UpdateMarginArea(const QRect& rect, int dy);
+  void UpdateExtraSelections();  // current line and matching brackets
+  void CreateMargin();
+
+  QWidget* FMargin = nullptr;
+  std::shared_ptr<QTextDocument> FSharedDocument;  // set once a document is shared
   QString FileText(QString text) const;  // the document's text as the file holds it
 };

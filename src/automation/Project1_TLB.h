@@ -48,6 +48,58 @@ constexpr bool Succeeded(HRESULT hr) {
 // The system's own text for a status, as the runtime words it ("Type mismatch.").
 std::string StatusMessage(HRESULT hr);
 
+// Dispatch identifiers of the three interfaces, named once: the type library, the
+// classes' member switches and the tests use these names, never the bare numbers.
+namespace SupScriptDispId {
+enum : DISPID {
+  out = 201,
+  listObj = 202,
+  sleep = 203,
+  listClassName = 204,
+  path = 205,
+  self = 206,
+  md5 = 207,
+  md5_file = 208,
+  status = 209,
+  fileLog = 210,
+  log = 211,
+  getObj = 212,
+};
+}  // namespace SupScriptDispId
+
+namespace JObjectDispId {
+enum : DISPID {
+  listChildren = 201,
+  self = 202,
+  propGet = 203,
+  listProp = 204,
+  propSet = 205,
+  propType = 206,
+  propAllValues = 207,
+  propParent = 208,
+  classN = 209,
+  fr = 210,
+  nw = 211,
+  cnt = 212,
+  insert = 213,
+  set = 214,
+  add = 215,
+  clear = 216,
+  get = 217,
+  setBounds = 218,
+};
+}  // namespace JObjectDispId
+
+namespace InetDispId {
+enum : DISPID {
+  toString = 201,
+  headers = 202,
+  queryInfo = 203,
+  toFile = 204,
+  header = 205,
+};
+}  // namespace InetDispId
+
 // Invoke flags.
 constexpr uint16_t DISPATCH_METHOD = 0x1;
 constexpr uint16_t DISPATCH_PROPERTYGET = 0x2;

@@ -139,29 +139,29 @@ void TJObject::CallMember(const TMemberInfo& member, const std::vector<Variant>&
   auto str = [&](size_t i) { return args.at(i).ToString(); };
   auto i4 = [&](size_t i) { return args.at(i).ToInt32(); };
   switch (member.DispId) {
-    case 204: result = listProp(); break;
-    case 203: result = propGet(str(0)); break;
-    case 205: propSet(str(0), args.at(1)); break;
-    case 206: result = propType(str(0)); break;
-    case 207: result = propAllValues(str(0)); break;
-    case 208:
+    case JObjectDispId::listProp: result = listProp(); break;
+    case JObjectDispId::propGet: result = propGet(str(0)); break;
+    case JObjectDispId::propSet: propSet(str(0), args.at(1)); break;
+    case JObjectDispId::propType: result = propType(str(0)); break;
+    case JObjectDispId::propAllValues: result = propAllValues(str(0)); break;
+    case JObjectDispId::propParent:
       if (member.Kind == MemberKind::PropertyPut)
         setPropParent(args.at(0));
       else
         result = getPropParent();
       break;
-    case 202: result = Variant::FromUI4(self()); break;
-    case 209: result = classN(); break;
-    case 210: fr(); break;
-    case 211: result = nw(str(0), str(1), str(2)); break;
-    case 201: result = listChildren(); break;
-    case 212: result = cnt(); break;
-    case 217: result = get(i4(0)); break;
-    case 214: set(i4(0), str(1)); break;
-    case 215: add(str(0)); break;
-    case 216: clear(); break;
-    case 218: setBounds(i4(0), i4(1), i4(2), i4(3)); break;
-    case 213: insert(i4(0), str(1)); break;
+    case JObjectDispId::self: result = Variant::FromUI4(self()); break;
+    case JObjectDispId::classN: result = classN(); break;
+    case JObjectDispId::fr: fr(); break;
+    case JObjectDispId::nw: result = nw(str(0), str(1), str(2)); break;
+    case JObjectDispId::listChildren: result = listChildren(); break;
+    case JObjectDispId::cnt: result = cnt(); break;
+    case JObjectDispId::get: result = get(i4(0)); break;
+    case JObjectDispId::set: set(i4(0), str(1)); break;
+    case JObjectDispId::add: add(str(0)); break;
+    case JObjectDispId::clear: clear(); break;
+    case JObjectDispId::setBounds: setBounds(i4(0), i4(1), i4(2), i4(3)); break;
+    case JObjectDispId::insert: insert(i4(0), str(1)); break;
     default: throw Exception(std::string("not available: ") + member.Name);
   }
 }

@@ -46,19 +46,19 @@ void TInet::BeforeDestruction() {
 void TInet::CallMember(const TMemberInfo& member, const std::vector<Variant>& args,
                        Variant& result) {
   switch (member.DispId) {
-    case 201:
+    case InetDispId::toString:
       result = toString(args.at(0).AsString());
       break;
-    case 202:
+    case InetDispId::headers:
       result = headers(args.at(0).AsString());
       break;
-    case 203:
+    case InetDispId::queryInfo:
       result = queryInfo(args.at(0).AsString(), args.at(1).AsUI4());
       break;
-    case 204:
+    case InetDispId::toFile:
       result = Variant::FromInt(toFile(args.at(0).AsString(), args.at(1).AsString()));
       break;
-    case 205:
+    case InetDispId::header:
       result = header(args.at(0).AsString(), args.at(1).AsString());
       break;
     default:

@@ -40,43 +40,43 @@ void TSupScript::CallMember(const TMemberInfo& member, const std::vector<Variant
                             Variant& result) {
   // Dispatch identifiers of ISupScript; the get and put of fileLog share theirs.
   switch (member.DispId) {
-    case 201:  // out
+    case SupScriptDispId::out:
       out(args.at(0).AsString());
       break;
-    case 202:  // listObj
+    case SupScriptDispId::listObj:
       result = listObj();
       break;
-    case 203:  // sleep
+    case SupScriptDispId::sleep:
       sleep(args.at(0).AsI4());
       break;
-    case 204:  // listClassName
+    case SupScriptDispId::listClassName:
       result = listClassName();
       break;
-    case 205:  // path
+    case SupScriptDispId::path:
       result = path();
       break;
-    case 206:  // self
+    case SupScriptDispId::self:
       result = Variant::FromUI4(self());
       break;
-    case 207:  // md5
+    case SupScriptDispId::md5:
       result = md5(args.at(0).AsString());
       break;
-    case 208:  // md5_file
+    case SupScriptDispId::md5_file:
       result = md5_file(args.at(0).AsString());
       break;
-    case 209:  // status
+    case SupScriptDispId::status:
       status(args.at(0).AsString());
       break;
-    case 210:  // fileLog
+    case SupScriptDispId::fileLog:
       if (member.Kind == MemberKind::PropertyPut)
         FFileLog = args.at(0).AsString();
       else
         result = FFileLog;
       break;
-    case 211:  // log
+    case SupScriptDispId::log:
       log(args.at(0).AsString(), args.at(1).AsString());
       break;
-    case 212:  // getObj
+    case SupScriptDispId::getObj:
       result = getObj(args.at(0).AsString());
       break;
     default:

@@ -48,9 +48,9 @@ TEST(Dispatch, NamesKindsAndIdentifiers) {
   EXPECT_EQ(Id(inet, "tostring"), 201);
   DISPID id = 0;
   EXPECT_EQ(inet->GetIDsOfNames("toStrin", id), DISP_E_UNKNOWNNAME);
-  EXPECT_EQ(inet->Invoke(201, DISPATCH_METHOD, {"u"}).Status, S_OK);
+  EXPECT_EQ(inet->Invoke(InetDispId::toString, DISPATCH_METHOD, {"u"}).Status, S_OK);
   EXPECT_EQ(inet->Invoke(999, DISPATCH_METHOD, {}).Status, DISP_E_MEMBERNOTFOUND);
-  EXPECT_EQ(inet->Invoke(201, DISPATCH_PROPERTYPUT, {"u"}).Status, DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(inet->Invoke(InetDispId::toString, DISPATCH_PROPERTYPUT, {"u"}).Status, DISP_E_MEMBERNOTFOUND);
 
   IDispatchPtr sys = TProbe::Make(SupScriptClass);
   const DISPID fileLog = Id(sys, "FileLog");
@@ -67,16 +67,16 @@ TEST(Dispatch, NamesKindsAndIdentifiers) {
   EXPECT_EQ(Probe(sys)->Calls, (std::vector<std::string>{"fileLog=", "fileLog=", "fileLog"}));
   // Reading a method without parentheses calls it; calling a property get as a
   // plain method does not.
-  EXPECT_EQ(sys->Invoke(205, DISPATCH_PROPERTYGET, {}).Status, S_OK);
+  EXPECT_EQ(sys->Invoke(SupScriptDispId::path, DISPATCH_PROPERTYGET, {}).Status, S_OK);
   EXPECT_EQ(sys->Invoke(fileLog, DISPATCH_METHOD, {}).Status, DISP_E_MEMBERNOTFOUND);
 
   IDispatchPtr h = TProbe::Make(JObjectClass);
   EXPECT_EQ(Id(h, "PROPPARENT"), 208);
-  EXPECT_EQ(h->Invoke(208, DISPATCH_PROPERTYPUT, {Variant(h)}).Status, S_OK);
+  EXPECT_EQ(h->Invoke(JObjectDispId::propParent, DISPATCH_PROPERTYPUT, {Variant(h)}).Status, S_OK);
   EXPECT_EQ(Probe(h)->LastArgs.at(0).AsDispatch(), h);
-  EXPECT_EQ(h->Invoke(208, DISPATCH_PROPERTYGET, {}).Status, S_OK);
+  EXPECT_EQ(h->Invoke(JObjectDispId::propParent, DISPATCH_PROPERTYGET, {}).Status, S_OK);
   EXPECT_EQ(Probe(h)->Calls, (std::vector<std::string>{"propParent=", "propParent"}));
-  h->Invoke(208, DISPATCH_PROPERTYPUT, {Variant()});  // drop the cycle
+  h->Invoke(JObjectDispId::propParent, DISPATCH_PROPERTYPUT, {Variant()});  // drop the cycle
 
   const TInterfaceInfo* info = nullptr;
   EXPECT_EQ(h->GetTypeInfo(0, info), S_OK);
@@ -145,15 +145,15 @@ TEST(Dispatch, SafeCallRule) {
                {"ole", static_cast<HRESULT>(0x80070005), "bad thing"},
                {"positive", E_UNEXPECTED, "odd"}};
   for (const Case& c : cases) {
-    TInvokeResult r = inet->Invoke(201, DISPATCH_METHOD, {c.arg});
+    TInvokeResult r = inet->Invoke(InetDispId::toString, DISPATCH_METHOD, {c.arg});
     EXPECT_EQ(r.Status, DISP_E_EXCEPTION) << c.arg;
     EXPECT_EQ(r.Excep.SCode, c.scode) << c.arg;
     EXPECT_EQ(r.Excep.Source, "Project1.Inet");
     EXPECT_EQ(r.Excep.Description, c.description);
     EXPECT_TRUE(r.Value.IsEmpty());
   }
-  EXPECT_EQ(inet->Invoke(201, DISPATCH_METHOD, {"int"}).Status, DISP_E_EXCEPTION);
-  TInvokeResult ok = inet->Invoke(201, DISPATCH_METHOD, {"fine"});
+  EXPECT_EQ(inet->Invoke(InetDispId::toString, DISPATCH_METHOD, {"int"}).Status, DISP_E_EXCEPTION);
+  TInvokeResult ok = inet->Invoke(InetDispId::toString, DISPATCH_METHOD, {"fine"});
   EXPECT_EQ(ok.Status, S_OK);
   EXPECT_EQ(ok.Value, Variant("partial"));
 
@@ -193,7 +193,7 @@ TEST(Dispatch, ResultsTakeTheDeclaredType) {
   Probe(h)->Body = [](const TMemberInfo&, const std::vector<Variant>&, Variant& res) {
     res = Variant("not a number");
   };
-  TInvokeResult r = h->Invoke(212, DISPATCH_METHOD, {});
+  TInvokeResult r = h->Invoke(JObjectDispId::cnt, DISPATCH_METHOD, {});
   EXPECT_EQ(r.Status, DISP_E_EXCEPTION);
   EXPECT_EQ(r.Excep.SCode, DISP_E_TYPEMISMATCH);
 }

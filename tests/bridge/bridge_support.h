@@ -35,7 +35,7 @@ class BridgeTest : public ::testing::Test {
   }
   // Writes propParent; the failure's message, or empty.
   static std::string PutParent(const IDispatchPtr& h, Variant v) {
-    TInvokeResult r = h->Invoke(208, DISPATCH_PROPERTYPUT, {std::move(v)});
+    TInvokeResult r = h->Invoke(JObjectDispId::propParent, DISPATCH_PROPERTYPUT, {std::move(v)});
     return r.Status == S_OK ? std::string() : r.Excep.Description;
   }
   // The message a failing member reports to the script.

@@ -14,6 +14,7 @@
 #include <js/GCVector.h>
 #include <js/GlobalObject.h>
 #include <js/Initialization.h>
+#include <js/Interrupt.h>
 #include <js/Object.h>
 #include <js/Promise.h>
 #include <js/PropertyAndElement.h>
@@ -29,8 +30,14 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <iostream>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -280,6 +287,8 @@ void PlaceCompileError(const std::string& utf8, const std::string& message, int&
 // ---------------------------------------------------------------------------------
 // The process-wide engine.
 
+using TClock = std::chrono::steady_clock;
+
 struct TEngine {
   bool started = false;  // JS_Init done
   bool ended = false;    // context destroyed; no new one is made
@@ -292,6 +301,25 @@ struct TEngine {
   std::vector<TAutoObject*> pending;
   // A global that scripts never see, for the engine's own parser (Reflect.parse).
   std::unique_ptr<JS::PersistentRootedObject> tools;
+
+  // Stopping. `stop` is written from other threads and signal handlers.
+  std::atomic<int> stop{int(TStopReason::None)};
+  std::atomic<bool> interruptDue{false};  // the watchdog asked since the last one
+  bool inInterrupt = false;
+  bool stopPlaceTaken = false;  // where the script was when the stop took effect
+  TScriptError stopPlace;
+  bool stopReported = false;  // one report per stop, however many statements it ends
+  std::function<void()> interruptHandler;
+  std::function<void()> stopListener;
+
+  // The watchdog: runs while an outermost statement runs.
+  std::thread watchdog;
+  std::mutex watchMutex;
+  std::condition_variable watchSignal;
+  bool watchQuit = false;                        // under watchMutex
+  bool statementRunning = false;                 // under watchMutex
+  TClock::time_point deadline = TClock::time_point::max();  // under watchMutex
+  int32_t limitMs = 0;  // the outermost statement's time limit, for the report
 };
 
 TEngine& Engine() {
@@ -299,12 +327,15 @@ TEngine& Engine() {
   return engine;
 }
 
+void StopWatchdog();
+
 void EndEngineAtExit() {
   // Runs after the application's own statics are gone (it was registered before they
   // existed): ending the engine also ends its Unicode support. A program that did not
   // shut the engine down gets it done here, so its helper threads stop cleanly.
   TEngine& e = Engine();
   if (!e.started) return;
+  StopWatchdog();
   if (e.cx) ShutdownScriptEngine();
   if (!e.cx) JS_ShutDown();
 }
@@ -315,6 +346,44 @@ void ReleaseQuietly(TAutoObject* obj) {
   try {
     obj->Release();
   } catch (...) {
+  }
+}
+
+void StopWatchdog() {
+  TEngine& e = Engine();
+  if (!e.watchdog.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(e.watchMutex);
+    e.watchQuit = true;
+  }
+  e.watchSignal.notify_all();
+  e.watchdog.join();
+}
+
+// Asks for an interrupt every ScriptInterruptInterval while a statement runs; ends a
+// statement past its deadline; tells the stop listener once about a stop.
+void WatchdogLoop() {
+  TEngine& e = Engine();
+  bool listenerTold = false;
+  std::unique_lock<std::mutex> lock(e.watchMutex);
+  while (!e.watchQuit) {
+    if (!e.statementRunning) {
+      listenerTold = false;
+      e.watchSignal.wait(lock, [&] { return e.watchQuit || e.statementRunning; });
+      continue;
+    }
+    e.watchSignal.wait_for(lock, std::chrono::milliseconds(ScriptInterruptIntervalMs));
+    if (e.watchQuit || !e.statementRunning) continue;
+    if (TClock::now() >= e.deadline) {
+      int none = int(TStopReason::None);
+      e.stop.compare_exchange_strong(none, int(TStopReason::Timeout));
+    }
+    if (e.stop.load() != int(TStopReason::None) && !listenerTold) {
+      listenerTold = true;
+      if (e.stopListener) e.stopListener();
+    }
+    e.interruptDue.store(true);
+    JS_RequestInterruptCallback(e.cx);
   }
 }
 
@@ -342,6 +411,7 @@ size_t NativeStackQuota() {
 }
 
 void SweepWrappers(JSTracer* trc, void* data);
+bool OnEngineInterrupt(JSContext* cx);
 void TrackRejection(JSContext* cx, bool mutedErrors, JS::HandleObject promise,
                     JS::PromiseRejectionHandlingState state, void* data);
 
@@ -362,7 +432,13 @@ JSContext* EnsureContext() {
   InstallJobEnvironment(cx);
   JS_AddWeakPointerZonesCallback(cx, SweepWrappers, nullptr);
   JS::SetPromiseRejectionTrackerCallback(cx, TrackRejection, nullptr);
+  if (!JS_AddInterruptCallback(cx, OnEngineInterrupt)) {
+    JS_DestroyContext(cx);
+    throw Exception("The script engine could not install its interrupt");
+  }
   e.cx = cx;
+  e.watchQuit = false;
+  e.watchdog = std::thread(WatchdogLoop);
   return cx;
 }
 
@@ -529,8 +605,22 @@ bool ThrowHostError(JSContext* cx, const std::string& message, HRESULT number) {
 
 [[nodiscard]] bool ToJs(JSContext* cx, const Variant& v, JS::MutableHandleValue out);
 
+bool StopPending() {
+  return Engine().stop.load() != int(TStopReason::None);
+}
+
+void NoteStopPlace(JSContext* cx);
+
+// A stop ends the statement at the member call as well: false with nothing pending is
+// the engine's uncatchable termination.
+bool EndAtMemberCall(JSContext* cx) {
+  NoteStopPlace(cx);
+  return false;
+}
+
 bool InvokeHost(JSContext* cx, TAutoObject* host, DISPID id, uint16_t flags,
                 const std::vector<Variant>& args, JS::MutableHandleValue rval) {
+  if (StopPending()) return EndAtMemberCall(cx);
   TInvokeResult r;
   try {
     r = host->Invoke(id, flags, args);
@@ -539,6 +629,8 @@ bool InvokeHost(JSContext* cx, TAutoObject* host, DISPID id, uint16_t flags,
   } catch (...) {
     return ThrowHostError(cx, StatusMessage(E_UNEXPECTED), E_UNEXPECTED);
   }
+  // A wait (sleep, a fetch) that a stop cut short.
+  if (StopPending()) return EndAtMemberCall(cx);
   if (r.Status == DISP_E_EXCEPTION)
     return ThrowHostError(cx, r.Excep.Description, r.Excep.SCode ? r.Excep.SCode : r.Status);
   if (Failed(r.Status)) return ThrowHostError(cx, StatusMessage(r.Status), r.Status);
@@ -843,12 +935,15 @@ struct TScriptControl::Impl {
   // now running, in the order of rejection; one that gets a handler leaves again.
   JS::PersistentRooted<JS::GCVector<JSObject*, 0, js::SystemAllocPolicy>> rejections;
   bool destroying = false;
+  // Statements (text, source name) asked for while the engine was in its interrupt.
+  std::vector<std::pair<std::string, std::string>> heldBack;
 
   JSObject* Wrap(JSContext* cx, TAutoObject* obj);
   bool ResolveGlobalMember(JSContext* cx, JS::HandleObject global, JS::HandleId id,
                            bool* resolvedp);
   bool FrameLocation(JSContext* cx, JS::HandleObject stack, TScriptError& err);
   TScriptError ErrorFromPending(JSContext* cx, bool compiled, const std::string& sourceName);
+  TScriptError ErrorFromStop(const std::string& sourceName);
   TScriptError ErrorFromException(JSContext* cx, const JS::ExceptionStack& stack, bool compiled,
                                   const std::string& sourceName, bool rejected);
   TScriptError ErrorFromRejection(JSContext* cx, JS::HandleObject promise,
@@ -890,6 +985,51 @@ TScriptControl::Impl* ImplOfGlobal(JSObject* global) {
 TScriptControl::Impl* ImplOfCurrentGlobal(JSContext* cx) {
   JSObject* global = JS::CurrentGlobalOrNull(cx);
   return global ? ImplOfGlobal(global) : nullptr;
+}
+
+// Remembers where the script is as the stop takes effect: the first frame in one of
+// the control's texts (code from eval has lines of its own).
+void NoteStopPlace(JSContext* cx) {
+  TEngine& e = Engine();
+  if (e.stopPlaceTaken) return;
+  e.stopPlaceTaken = true;
+  TScriptControl::Impl* impl = ImplOfCurrentGlobal(cx);
+  JS::RootedObject stack(cx);
+  if (!impl || !JS::CaptureCurrentStack(cx, &stack) || !stack) {
+    JS_ClearPendingException(cx);
+    return;
+  }
+  TScriptError place;
+  if (impl->FrameLocation(cx, stack, place)) e.stopPlace = place;
+  JS_ClearPendingException(cx);
+}
+
+void RunInterruptHandler(JSContext* cx) {
+  TEngine& e = Engine();
+  if (!e.interruptHandler || e.inInterrupt) return;
+  // Interrupts stay off while the handler runs; the flag goes back as it was, since
+  // storing `true` here would switch them off for good.
+  const bool wasDisabled = JS_DisableInterruptCallback(cx);
+  e.inInterrupt = true;
+  try {
+    e.interruptHandler();
+  } catch (const std::exception& ex) {
+    std::cerr << "orvel: the interrupt handler failed: " << ex.what() << std::endl;
+  }
+  e.inInterrupt = false;
+  JS_ResetInterruptCallback(cx, wasDisabled);
+}
+
+// Also called for the engine's own reasons: it only acts on the watchdog's requests
+// and on a stop, and otherwise lets the script go on.
+bool OnEngineInterrupt(JSContext* cx) {
+  TEngine& e = Engine();
+  if (e.depth == 0 || e.inInterrupt) return true;
+  if (e.stop.load() == int(TStopReason::None) && e.interruptDue.exchange(false))
+    RunInterruptHandler(cx);
+  if (e.stop.load() == int(TStopReason::None)) return true;
+  NoteStopPlace(cx);
+  return false;
 }
 
 bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
@@ -1004,15 +1144,35 @@ void TScriptControl::Impl::TrackRejection(JS::HandleObject promise,
   }
 }
 
+namespace {
+
+std::string StopDescription(int32_t timeoutMs) {
+  if (Engine().stop.load() == int(TStopReason::Timeout))
+    return "The script was stopped: it ran longer than its time limit of " +
+           std::to_string(timeoutMs) + " ms";
+  return "The script was stopped";
+}
+
+}  // namespace
+
+// Uncatchable: nothing was thrown. A stop tells where the script was.
+TScriptError TScriptControl::Impl::ErrorFromStop(const std::string& sourceName) {
+  TEngine& e = Engine();
+  TScriptError err;
+  err.SourceName = sourceName;
+  if (e.stopPlaceTaken && !e.stopPlace.SourceName.empty()) {
+    err = e.stopPlace;
+    auto text = texts.find(err.SourceName);
+    if (text != texts.end()) err.Text = LineOfText(text->second, err.Line);
+  }
+  err.Description = "The script was stopped";
+  return err;
+}
+
 TScriptError TScriptControl::Impl::ErrorFromPending(JSContext* cx, bool compiled,
                                                     const std::string& sourceName) {
   JS::ExceptionStack stack(cx);
-  if (!JS::StealPendingExceptionStack(cx, &stack)) {
-    TScriptError err;
-    err.SourceName = sourceName;
-    err.Description = "The script was stopped";  // uncatchable: nothing was thrown
-    return err;
-  }
+  if (!JS::StealPendingExceptionStack(cx, &stack)) return ErrorFromStop(sourceName);
   return ErrorFromException(cx, stack, compiled, sourceName, false);
 }
 
@@ -1117,6 +1277,7 @@ void ShutdownScriptEngine() {
   // A control still alive owns engine objects; leaving the context is the lesser harm.
   if (!e.cx || !e.controls.empty()) return;
   e.tools.reset();
+  StopWatchdog();
   JS_GC(e.cx);
   DrainPending();
   JS_RemoveWeakPointerZonesCallback(e.cx, SweepWrappers);
@@ -1241,15 +1402,68 @@ void TScriptControl::AddObject(const std::string& name, const IDispatchPtr& obje
   im.items.push_back({name, object, addMembers});
 }
 
+namespace {
+
+// Tells the watchdog that an outermost statement runs, with its deadline, for as long
+// as the guard lives.
+class TWatchGuard {
+ public:
+  TWatchGuard(bool outermost, int32_t timeoutMs) : active_(outermost) {
+    if (!active_) return;
+    TEngine& e = Engine();
+    {
+      std::lock_guard<std::mutex> lock(e.watchMutex);
+      e.statementRunning = true;
+      e.limitMs = timeoutMs;
+      e.deadline = timeoutMs > 0 ? TClock::now() + std::chrono::milliseconds(timeoutMs)
+                                 : TClock::time_point::max();
+    }
+    e.watchSignal.notify_one();
+  }
+  ~TWatchGuard() {
+    if (!active_) return;
+    TEngine& e = Engine();
+    std::lock_guard<std::mutex> lock(e.watchMutex);
+    e.statementRunning = false;
+    e.deadline = TClock::time_point::max();
+  }
+  TWatchGuard(const TWatchGuard&) = delete;
+  TWatchGuard& operator=(const TWatchGuard&) = delete;
+
+ private:
+  bool active_;
+};
+
+}  // namespace
+
 void TScriptControl::ExecuteStatement(const std::string& text, const std::string& sourceName) {
   Impl& im = *impl_;
   if (im.destroying) throw Exception("The script control is being destroyed");
   if (language_.empty()) throw Exception("The script language is not set");
+  TEngine& e = Engine();
+  // Events that the workbench's interrupt let through must not run script text in
+  // the middle of the statement that was interrupted: they run once it is over.
+  if (e.inInterrupt) {
+    im.heldBack.emplace_back(text, sourceName);
+    return;
+  }
   JSContext* cx = im.cx;
+  if (StopPending()) {
+    // Nothing starts once a stop was asked for.
+    error_.Clear();
+    error_.SourceName = sourceName;
+    error_.Description = StopDescription(e.limitMs);
+    if (!e.stopReported) {
+      e.stopReported = true;
+      if (OnError) OnError(this);
+    }
+    throw Exception(error_.Description);
+  }
   TDepthGuard depth(depth_);
+  const bool outermost = e.depth == 1;
+  TWatchGuard watch(outermost, timeout_);
   JSAutoRealm realm(cx, im.global);
   im.texts[sourceName] = text;
-  const bool outermost = Engine().depth == 1;
   if (outermost) im.rejections.clear();
 
   const std::u16string source = Utf8ToUtf16(text);
@@ -1272,8 +1486,25 @@ void TScriptControl::ExecuteStatement(const std::string& text, const std::string
     if (!im.rejections.empty()) rejected = im.rejections[0];
   }
   if (outermost) im.rejections.clear();
+  // A stop that ended a reaction, or a statement that caught what the stop ended
+  // below it, still ends here.
+  const bool stopped = StopPending() && !JS_IsExceptionPending(cx);
+  if (stopped) {
+    ok = false;
+    rejected = nullptr;
+  }
   if (ok && !rejected) return;
 
+  if (stopped) {
+    error_ = im.ErrorFromStop(sourceName);
+    error_.Description = StopDescription(e.limitMs);
+    // One report for a stop, at the innermost statement it ended.
+    if (!e.stopReported) {
+      e.stopReported = true;
+      if (OnError) OnError(this);
+    }
+    throw Exception(error_.Description);
+  }
   error_ = rejected ? im.ErrorFromRejection(cx, rejected, sourceName)
                     : im.ErrorFromPending(cx, compiled, sourceName);
   if (OnError) OnError(this);
@@ -1290,10 +1521,73 @@ void TScriptControl::ExecuteStatement(const std::string& text, const std::string
   throw Exception(error_.Description);
 }
 
+bool TScriptControl::HasHeldBack() const {
+  return !impl_->heldBack.empty();
+}
+
+void TScriptControl::RunHeldBack() {
+  Impl& im = *impl_;
+  TEngine& e = Engine();
+  if (e.depth > 0 || e.inInterrupt || im.destroying) return;
+  std::vector<std::pair<std::string, std::string>> queue;
+  queue.swap(im.heldBack);
+  for (const auto& [text, name] : queue) {
+    // A stop drops what is left: the run is ending.
+    if (StopPending() || im.destroying) break;
+    try {
+      ExecuteStatement(text, name);
+    } catch (const std::exception&) {
+      // Reported through OnError like any event statement's failure.
+    }
+  }
+}
+
 void TScriptControl::ReleasePending() {
   DrainPending();
 }
 
 void TScriptControl::CollectGarbage() {
   JS_GC(impl_->cx);
+}
+
+// ---------------------------------------------------------------------------------
+// Stopping.
+
+void RequestScriptStop(TStopReason reason) {
+  // Only a lock-free store: this may run in a signal handler.
+  int none = int(TStopReason::None);
+  Engine().stop.compare_exchange_strong(none, int(reason));
+}
+
+TStopReason ScriptStopRequested() {
+  return TStopReason(Engine().stop.load());
+}
+
+void ClearScriptStop() {
+  TEngine& e = Engine();
+  e.stop.store(int(TStopReason::None));
+  e.stopPlaceTaken = false;
+  e.stopPlace.Clear();
+  e.stopReported = false;
+}
+
+void SetScriptInterruptHandler(std::function<void()> handler) {
+  Engine().interruptHandler = std::move(handler);
+}
+
+void SetScriptStopListener(std::function<void()> listener) {
+  TEngine& e = Engine();
+  std::lock_guard<std::mutex> lock(e.watchMutex);
+  e.stopListener = std::move(listener);
+}
+
+bool InsideScriptInterrupt() {
+  return Engine().inInterrupt;
+}
+
+bool ScriptWaitPoint() {
+  TEngine& e = Engine();
+  if (e.depth > 0 && e.cx && !StopPending() && e.interruptDue.exchange(false))
+    RunInterruptHandler(e.cx);
+  return StopPending();
 }

@@ -32,12 +32,15 @@ class TScriptControl final {
   TScriptControl(const TScriptControl&) = delete;
   TScriptControl& operator=(const TScriptControl&) = delete;
 
+  // The engine never shows a window or message box of its own, whatever this holds;
+  // it is kept because the run cycle sets it as callers of such a control do.
   void SetAllowUI(bool allow) { allowUI_ = allow; }
   bool AllowUI() const { return allowUI_; }
   // "JScript", "JavaScript" or "ECMAScript" in any letter case; any other name throws.
   void SetLanguage(const std::string& name);
   const std::string& Language() const { return language_; }
-  // -1: no time limit (the only value the workbench uses).
+  // Time limit of one outermost statement in milliseconds; 0 or less: none (the
+  // workbench sets -1). A statement that runs longer is stopped as Stop would.
   void SetTimeout(int32_t ms) { timeout_ = ms; }
   int32_t Timeout() const { return timeout_; }
 
@@ -51,7 +54,14 @@ class TScriptControl final {
   // Runs `text` synchronously in the control's global scope. On failure Error() holds
   // the error, OnError has fired, and an Exception with its description is thrown.
   // May be re-entered from a host member (an event statement inside a statement).
+  // Called while the engine is inside its interrupt (the workbench handling its events
+  // during a running statement), the text is held back and runs in RunHeldBack.
   void ExecuteStatement(const std::string& text, const std::string& sourceName = "");
+
+  // Statements held back while a statement ran, in the order they came.
+  bool HasHeldBack() const;
+  // Runs them, once no statement runs; their failures are reported through OnError.
+  void RunHeldBack();
 
   const TScriptError& Error() const { return error_; }
 
@@ -83,6 +93,35 @@ void InitScriptEngine();
 
 // Ends the process-wide engine. Called once at program end after every control is gone.
 void ShutdownScriptEngine();
+
+// ---------------------------------------------------------------------------------
+// Stopping a running statement. While a statement runs, a watchdog thread asks the
+// engine for an interrupt every ScriptInterruptInterval; at each one the interrupt
+// handler runs on the script's thread (the workbench handles its events there) and a
+// stop that was asked for ends every running statement uncatchably: no catch or
+// finally of the script runs. The error reported names the place where the script
+// was; its description is "The script was stopped".
+
+constexpr int ScriptInterruptIntervalMs = 50;
+
+enum class TStopReason { None, Stop, Timeout };
+
+// Asks the running statements to end. Safe from any thread and from a signal handler.
+// The request holds, and no statement starts, until ClearScriptStop.
+void RequestScriptStop(TStopReason reason = TStopReason::Stop);
+TStopReason ScriptStopRequested();
+void ClearScriptStop();
+
+// Runs on the script's thread at each interrupt; no script text runs meanwhile.
+void SetScriptInterruptHandler(std::function<void()> handler);
+// Runs on the watchdog thread once a stop was asked for while a statement runs: the
+// place to end waits in native code (a fetch). Must be thread-safe.
+void SetScriptStopListener(std::function<void()> listener);
+// True while the interrupt handler runs.
+bool InsideScriptInterrupt();
+// For members that wait (sleep): call between short slices. Runs the interrupt
+// handler when one is due; true when the statement must end.
+bool ScriptWaitPoint();
 
 // The control of the active run, or none: set and cleared by the run cycle, used by
 // event binding to run bound script text.

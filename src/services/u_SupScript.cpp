@@ -1,5 +1,6 @@
 #include "u_SupScript.h"
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <thread>
@@ -93,10 +94,30 @@ void TSupScript::out(const std::string& msg) {
     std::cout << msg << '\n' << std::flush;
 }
 
+namespace {
+
+std::function<bool()>& SleepSliceHandler() {
+  static std::function<bool()> handler;
+  return handler;
+}
+
+}  // namespace
+
+void SetSleepSliceHandler(std::function<bool()> handler) {
+  SleepSliceHandler() = std::move(handler);
+}
+
 void TSupScript::sleep(int32_t millisec) {
   if (millisec < 0)
     throw Exception("sleep: the time must not be negative (" + std::to_string(millisec) + " ms)");
-  std::this_thread::sleep_for(std::chrono::milliseconds(millisec));
+  // Short slices keep the workbench answering and let Stop end a long sleep at once.
+  constexpr auto kSlice = std::chrono::milliseconds(10);
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(millisec);
+  for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
+    std::this_thread::sleep_for(std::min<Clock::duration>(kSlice, end - now));
+    if (SleepSliceHandler() && SleepSliceHandler()()) return;
+  }
 }
 
 std::string TSupScript::listClassName() {

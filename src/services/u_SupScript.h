@@ -2,6 +2,7 @@
 // The script's service object `sys`: log and status output, pauses, class and object
 // listings, named-object lookup, the main file's name, MD5 digests and log files.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ IWorkbenchOutput* WorkbenchOutput();
 
 // The main file of the current run exactly as typed; written by the run cycle.
 extern std::string MainFilePath;
+
+// `sleep` waits in short slices and calls this between them: the workbench handles its
+// events there, and true ends the wait early (the statement is being stopped). Set by
+// the run cycle; without it the sleep only waits.
+void SetSleepSliceHandler(std::function<bool()> handler);
 
 // Registers the class object of SupScript and the creatable component classes.
 void InitSupScriptUnit();

@@ -540,8 +540,10 @@ void TForm1::btRunClick() {
 void TForm1::btStopClick() {
   setFocus();
   if (run_.Busy()) {
-    // A statement is running below us (a nested event loop): end once it returns.
-    QTimer::singleShot(0, this, [this] { btStopClick(); });
+    // A statement is running below us (we are in its interrupt): ask it to end, and
+    // end the run once it has returned.
+    run_.RequestStop();
+    QTimer::singleShot(10, this, [this] { btStopClick(); });
     return;
   }
   run_.Stop();

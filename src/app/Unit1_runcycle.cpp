@@ -30,6 +30,7 @@ void TRunCycle::LogLine(const std::string& line) {
 }
 
 TRunOutcome TRunCycle::Start(const std::string& mainFile, const std::string& language) {
+  InstallInterruptPump();
   failure_.clear();
   errors_ = 0;
   try {
@@ -64,7 +65,7 @@ TRunOutcome TRunCycle::Start(const std::string& mainFile, const std::string& lan
     ScriptCtrl->SetAllowUI(false);
     ScriptCtrl->OnError = [this](TScriptControl* sender) { ScriptControlError(sender); };
     ScriptCtrl->SetLanguage(language);
-    ScriptCtrl->SetTimeout(-1);
+    ScriptCtrl->SetTimeout(TimeoutMs);
     ScriptCtrl->AddObject("sys", SysIntf, true);
     ScriptCtrl->AddObject("main", MainIntf, true);
     ScriptCtrl->AddObject("inet", InetIntf, true);
@@ -89,7 +90,13 @@ void TRunCycle::Stop() {
     MainIntf.reset();
     InetIntf.reset();
   }
+  // The stop has done its work; the next run starts fresh.
+  ClearScriptStop();
   SetActive(false);
+}
+
+void TRunCycle::RequestStop() {
+  if (Busy()) RequestScriptStop(TStopReason::Stop);
 }
 
 namespace {

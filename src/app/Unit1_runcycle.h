@@ -34,8 +34,14 @@ class TRunCycle final {
 
   // The protected block of a run: everything after "== RUN ==" is logged.
   TRunOutcome Start(const std::string& mainFile, const std::string& language);
-  // Destroys the control, then releases sys, main and inet; idle afterwards.
+  // Destroys the control, then releases sys, main and inet; idle afterwards. Call it
+  // when no statement runs (Busy false); the stop request is cleared afterwards.
   void Stop();
+  // Ends the running statements at their next interrupt (see RequestScriptStop); the
+  // stopped statement reports where it was. Stop then ends the run.
+  void RequestStop();
+  // Time limit of each outermost statement in milliseconds; -1: none.
+  int32_t TimeoutMs = -1;
 
   bool Active() const { return active_; }
   // A statement is running on the control (Stop must wait for it to return).
@@ -70,7 +76,14 @@ class TRunCycle final {
   bool active_ = false;
 };
 
+// Lets the engine's interrupt handle the program's events while a statement runs (the
+// window repaints, Stop and typing work), with script text held back meanwhile; a
+// sleep does the same between its slices. Installed by the first run.
+void InstallInterruptPump();
+
 // `orvel --run`: runs `file` like the Run button, log lines to stdout, start failures
-// to stderr. Returns the exit status: 0 no script error, 1 a script error was
-// reported, 2 the run could not start.
-int RunHeadless(const std::string& file, const std::string& language, bool noWait);
+// to stderr. SIGINT and SIGTERM stop the run; `timeoutSeconds` above 0 limits each
+// statement. Returns the exit status: 0 no script error, 1 a script error was reported
+// (a stopped statement is one), 2 the run could not start.
+int RunHeadless(const std::string& file, const std::string& language, bool noWait,
+                int timeoutSeconds = 0);

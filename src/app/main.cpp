@@ -24,8 +24,10 @@ namespace {
 const char* const kUsage =
     "Usage:\n"
     "  orvel [MAINFILE]                      the workbench; MAINFILE becomes the main file\n"
-    "  orvel --run FILE [--language NAME] [--no-wait]\n"
-    "                                        run FILE headless: log lines go to stdout\n"
+    "  orvel --run FILE [--language NAME] [--no-wait] [--timeout SECONDS]\n"
+    "                                        run FILE headless: log lines go to stdout;\n"
+    "                                        --timeout stops a statement that runs longer\n"
+    "                                        than SECONDS; SIGINT or SIGTERM stops the run\n"
     "  orvel --help | --version\n"
     "  orvel /REGSERVER | /UNREGSERVER | /AUTOMATION | /EMBEDDING   (also with \"-\")\n";
 
@@ -34,6 +36,7 @@ struct TCommandLine {
   bool version = false;
   bool run = false;
   bool noWait = false;
+  int timeoutSeconds = 0;
   std::string runFile;
   std::string language = "JScript";
   std::string mainFile;
@@ -61,6 +64,20 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
       cl.version = true;
     } else if (arg == "--no-wait") {
       cl.noWait = true;
+    } else if (arg == "--timeout") {
+      if (i + 1 >= argc) {
+        cl.error = arg + " needs a value";
+        return cl;
+      }
+      const std::string value = argv[++i];
+      cl.switches.push_back(value);
+      char* end = nullptr;
+      const long seconds = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end || seconds < 1 || seconds > 24 * 3600) {
+        cl.error = "--timeout needs a whole number of seconds from 1 to 86400: " + value;
+        return cl;
+      }
+      cl.timeoutSeconds = static_cast<int>(seconds);
     } else if (arg == "--run" || arg == "--language") {
       if (i + 1 >= argc) {
         cl.error = arg + " needs a value";
@@ -91,7 +108,8 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
       return cl;
     }
   }
-  if (!cl.run && (languageGiven || cl.noWait)) cl.error = "--language and --no-wait need --run";
+  if (!cl.run && (languageGiven || cl.noWait || cl.timeoutSeconds))
+    cl.error = "--language, --no-wait and --timeout need --run";
   if (cl.run && !cl.mainFile.empty()) cl.error = "--run takes one file: " + cl.mainFile;
   return cl;
 }
@@ -145,7 +163,7 @@ int main(int argc, char** argv) {
         status = 1;
       }
     } else if (cl.run) {
-      status = RunHeadless(cl.runFile, cl.language, cl.noWait);
+      status = RunHeadless(cl.runFile, cl.language, cl.noWait, cl.timeoutSeconds);
     } else {
       std::string error;
       if (!StartAutomationServer(mode, error) && mode == TStartMode::smAutomation) {

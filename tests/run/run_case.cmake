@@ -3,7 +3,13 @@ get_filename_component(dir ${SCRIPT} DIRECTORY)
 get_filename_component(name ${SCRIPT} NAME)
 get_filename_component(stem ${SCRIPT} NAME_WLE)
 
-execute_process(COMMAND ${ORVEL} --run ${name} --no-wait
+# <name>.args, when present, replaces --no-wait: the options of the run, one a line.
+set(options --no-wait)
+if(EXISTS ${dir}/${stem}.args)
+  file(STRINGS ${dir}/${stem}.args options)
+endif()
+
+execute_process(COMMAND ${ORVEL} --run ${name} ${options}
   WORKING_DIRECTORY ${dir}
   OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status
   TIMEOUT 100)

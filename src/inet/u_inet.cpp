@@ -1,6 +1,8 @@
 #include "u_inet.h"
 
 #include <chrono>
+#include <clocale>
+#include <cwctype>
 
 #include "u_inettools.h"
 #include "vantor_utils.h"
@@ -9,10 +11,60 @@ namespace {
 
 constexpr std::chrono::milliseconds InetTimeLimit{30000};
 
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Unicode lower case of UTF-8 text, whatever locale the process runs in; bytes that
+// are not UTF-8 stay as they are.
+std::string LowerText(const std::string& s) {
+  static const locale_t Utf8 = [] {
+    locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+    return l ? l : newlocale(LC_CTYPE_MASK, "", nullptr);
+  }();
+  std::string out;
+  out.reserve(s.size());
+  size_t i = 0;
+  while (i < s.size()) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t len = c < 0x80             ? 1
+                 : (c & 0xE0) == 0xC0 ? 2
+                 : (c & 0xF0) == 0xE0 ? 3
+                 : (c & 0xF8) == 0xF0 ? 4
+                                      : 0;
+    uint32_t cp = len == 1 ? c : len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
+    bool ok = len > 0 && i + len <= s.size();
+    for (size_t k = 1; ok && k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      ok = (cc & 0xC0) == 0x80;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if (!ok) {
+      out += s[i++];
+      continue;
+    }
+    if (c < 0x80)
+      cp = cp >= 'A' && cp <= 'Z' ? cp + 32 : cp;
+    else if (Utf8)
+      cp = static_cast<uint32_t>(towlower_l(static_cast<wint_t>(cp), Utf8));
+    AppendUtf8(out, cp);
+    i += len;
+  }
+  return out;
 }
 
 // Lines end at CR, LF or CR LF; the text ends at its first zero character.
@@ -67,7 +119,7 @@ void TInet::CallMember(const TMemberInfo& member, const std::vector<Variant>& ar
 }
 
 std::string TInet::toString(const std::string& url) {
-  return FetchToText(url, NoByteLimit, InetTimeLimit);
+  return FetchToText(url, NoByteLimit, InetTimeLimit, ScriptStringLimit);
 }
 
 std::string TInet::headers(const std::string& url) {
@@ -79,8 +131,11 @@ std::string TInet::queryInfo(const std::string& url, uint32_t type_info) {
 }
 
 int32_t TInet::toFile(const std::string& url, const std::string& filename) {
-  std::string ignored;
-  return FetchToFile(url, filename, NoByteLimit, InetTimeLimit, ignored);
+  std::string error;
+  int32_t status = FetchToFile(url, filename, NoByteLimit, InetTimeLimit, error);
+  // A success status with an error means the file did not get the whole body.
+  if (!error.empty() && (status == 200 || status == 302)) return -1;
+  return status;
 }
 
 std::string TInet::header(const std::string& url, const std::string& param) {
@@ -92,11 +147,11 @@ std::string TInet::header(const std::string& url, const std::string& param) {
   }
   const std::string& text = found->second->FHeaders;
   if (text.empty()) return {};
-  std::string wanted = LowerAscii(param);
+  std::string wanted = LowerText(param);
   for (const std::string& line : BreakLines(text)) {
     std::string name, value;
     SplitAtSeparator(line, ":", name, value);
-    if (LowerAscii(name) == wanted) return value;
+    if (LowerText(name) == wanted) return value;
   }
   return {};
 }

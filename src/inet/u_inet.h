@@ -1,11 +1,16 @@
 #pragma once
 // The script object `inet`: page bodies as text or into files, response headers.
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "Project1_TLB.h"
+
+// The longest string a script can hold, in characters; a body of at most this many
+// bytes always fits, whatever its encoding.
+constexpr uint64_t ScriptStringLimit = (uint64_t{1} << 30) - 2;
 
 // Headers of one URL as the HEAD query returned them (status line, header lines, each
 // ended by CR LF, then an empty line); may be empty.

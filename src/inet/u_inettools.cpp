@@ -2,6 +2,9 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <thread>
 
 #include "Project1_TLB.h"
@@ -58,13 +62,20 @@ void TMemoryStream::Reserve(size_t size) {
   AdviseHugePages(FData.data(), FData.capacity());
 }
 
+std::string BodyTooLargeMessage(uint64_t sizeLimit) {
+  return "The body is longer than a string can hold (more than " + std::to_string(sizeLimit) +
+         " bytes)";
+}
+
 void TMemoryStream::Write(const char* data, size_t size) {
+  if (size > FSizeLimit - FData.size()) throw Exception(BodyTooLargeMessage(FSizeLimit));
   if (FData.capacity() - FData.size() < size)
     Reserve(std::max(FData.size() + size, 2 * FData.capacity()));
   FData.append(data, size);
 }
 
 void TMemoryStream::ExpectSize(uint64_t size) {
+  if (size > FSizeLimit) throw Exception(BodyTooLargeMessage(FSizeLimit));
   // An absurd announcement is only a hint and is not trusted.
   if (size > FData.size() && size <= (uint64_t{1} << 31)) {
     try {
@@ -75,9 +86,22 @@ void TMemoryStream::ExpectSize(uint64_t size) {
 }
 
 TFileStream::TFileStream(const std::string& fileName) {
-  FHandle = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // Without waiting: opening a pipe that has no reader would block for ever.
+  FHandle = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
   if (FHandle < 0)
     throw Exception("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
+}
+
+bool TFileStream::IsRegularFile() const {
+  struct stat st;
+  return FHandle >= 0 && ::fstat(FHandle, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool TFileStream::Commit() {
+  bool ok = FHandle >= 0 && ::fdatasync(FHandle) == 0;
+  ok = FHandle >= 0 && ::close(FHandle) == 0 && ok;
+  FHandle = -1;
+  return ok;
 }
 
 TFileStream::~TFileStream() {
@@ -91,8 +115,15 @@ void TFileStream::Close() {
 
 void TFileStream::Write(const char* data, size_t size) {
   while (size > 0) {
-    ssize_t n = FHandle < 0 ? -1 : ::write(FHandle, data, size);
+    if (FHandle < 0 || FCancelled) throw Exception("Stream write error");
+    ssize_t n = ::write(FHandle, data, size);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) {
+      // A pipe whose reader is slow: wait for room in short steps, so Cancel is seen.
+      pollfd p{FHandle, POLLOUT, 0};
+      ::poll(&p, 1, 50);
+      continue;
+    }
     if (n <= 0) throw Exception("Stream write error");
     data += n;
     size -= static_cast<size_t>(n);
@@ -323,6 +354,53 @@ std::string TResponseHead::Info(uint32_t level) const {
 
 namespace {
 
+// The status code as written in the status line of the answer to a GET of `url`, asked
+// anew over a bare connection; empty if the answer has no status line.
+std::string StatusCodeText(const std::string& url, const std::atomic<bool>& stop) {
+  std::unique_ptr<CURL, void (*)(CURL*)> h(curl_easy_init(), curl_easy_cleanup);
+  std::string host, path;
+  size_t slash = url.find('/', 7);
+  host = url.substr(7, slash - 7);
+  path = url.substr(slash);
+  if (!h) return {};
+  curl_easy_setopt(h.get(), CURLOPT_URL, url.c_str());
+  curl_easy_setopt(h.get(), CURLOPT_CONNECT_ONLY, 1L);
+  curl_easy_setopt(h.get(), CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h.get(), CURLOPT_CONNECTTIMEOUT_MS, 5000L);
+  curl_socket_t socket = CURL_SOCKET_BAD;
+  if (curl_easy_perform(h.get()) != CURLE_OK ||
+      curl_easy_getinfo(h.get(), CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK)
+    return {};
+  const std::string request = "GET " + path + " HTTP/1.1\r\nHost: " + host +
+                              "\r\nUser-Agent: " + InetAgent + "\r\nAccept: */*\r\n\r\n";
+  size_t sent = 0;
+  std::string line;
+  char buf[256];
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!stop && std::chrono::steady_clock::now() < deadline &&
+         line.find('\n') == std::string::npos && line.size() < 256) {
+    size_t n = 0;
+    CURLcode rc = sent < request.size()
+                      ? curl_easy_send(h.get(), request.data() + sent, request.size() - sent, &n)
+                      : curl_easy_recv(h.get(), buf, sizeof buf, &n);
+    if (rc == CURLE_AGAIN) {
+      pollfd p{socket, static_cast<short>(sent < request.size() ? POLLOUT : POLLIN), 0};
+      ::poll(&p, 1, 100);
+      continue;
+    }
+    if (rc != CURLE_OK || (n == 0 && sent == request.size())) break;
+    if (sent < request.size())
+      sent += n;
+    else
+      line.append(buf, n);
+  }
+  line = line.substr(0, line.find_first_of("\r\n"));
+  if (line.compare(0, 5, "HTTP/") != 0) return {};
+  TResponseHead head;
+  head.Lines.push_back(line);
+  return head.StatusToken(1);
+}
+
 // InetSession holds the connection cache, limited to one connection, so the kept
 // connection is the one to the last host and a GET elsewhere drops it.
 CURLM* InetSession = nullptr;
@@ -348,8 +426,8 @@ class TGetInetFile {
 
   // Caller side.
   bool WaitEnded(std::chrono::milliseconds limit);
-  // Stops every later write to the stream and wakes the worker; false if it had ended.
-  bool Abandon();
+  // Stops every later write to the stream and wakes the worker.
+  void Abandon();
   void LeaveHandlesToWorker();
 
   std::mutex FLock;  // guards everything below shared with the caller, and the stream
@@ -365,8 +443,10 @@ class TGetInetFile {
   static size_t OnHeader(char* data, size_t size, size_t count, void* self);
   static size_t OnBody(char* data, size_t size, size_t count, void* self);
 
+  // The caller waits on a lock of its own: FLock may be held by a Write that waits.
+  std::mutex FEndLock;
   std::condition_variable FEndedSignal;
-  bool FEnded = false;
+  bool FEnded = false;  // written under both locks
   bool FAbandoned = false;
   bool FOwnsHandles = false;  // the caller gave up: the worker frees the handles
   std::atomic<bool> FStop{false};
@@ -379,6 +459,7 @@ class TGetInetFile {
   bool FHeadDone = false;
   std::string FHeadError;  // a status other than success, or a status that is no number
   std::string FWriteError;
+  bool FEndedEarly = false;  // the transfer was ended here, on purpose
   uint64_t FTotal = 0;
 };
 
@@ -420,6 +501,13 @@ bool TGetInetFile::Prepare() {
 }
 
 void TGetInetFile::Execute() {
+  // A write to a pipe without a reader, or past the file-size limit, must fail as a write
+  // error instead of ending the process; these signals are sent to the writing thread.
+  sigset_t quiet;
+  sigemptyset(&quiet);
+  sigaddset(&quiet, SIGPIPE);
+  sigaddset(&quiet, SIGXFSZ);
+  pthread_sigmask(SIG_BLOCK, &quiet, nullptr);
   std::string error;
   try {
     Fetch();
@@ -430,7 +518,10 @@ void TGetInetFile::Execute() {
   }
   std::lock_guard<std::mutex> lock(FLock);
   FError = error;
-  FEnded = true;
+  {
+    std::lock_guard<std::mutex> ended(FEndLock);
+    FEnded = true;
+  }
   if (FOwnsHandles) {
     curl_easy_cleanup(FRequest);
     curl_multi_cleanup(FSession);
@@ -485,11 +576,18 @@ void TGetInetFile::Transfer() {
   if (FStop) return;
   if (!FHeadError.empty()) throw Exception(FHeadError);
   if (!FHeadDone) {
+    if (result == CURLE_UNSUPPORTED_PROTOCOL) {
+      // curl refuses a status line that it cannot read without showing it.
+      std::string code = StatusCodeText(FRequestUrl, FStop);
+      if (!code.empty()) throw Exception("'" + code + "' is not a valid integer value");
+    }
     if (result == CURLE_OK) result = CURLE_WEIRD_SERVER_REPLY;
     throw Exception(WithNumber("Error: HttpSendRequest ", result));
   }
   if (!FWriteError.empty()) throw Exception(FWriteError);
-  // A read that fails during the body ends the body: what arrived is the result.
+  // A body that ends before its announced length or its last chunk is not a whole body.
+  if (result != CURLE_OK && !FEndedEarly)
+    throw Exception(WithNumber("Error: InternetReadFile ", result));
 }
 
 size_t TGetInetFile::OnHeader(char* data, size_t size, size_t count, void* self) {
@@ -515,12 +613,20 @@ size_t TGetInetFile::OnHeader(char* data, size_t size, size_t count, void* self)
     w->FHeadError = "Error: HttpQueryInfo " + code;
     return 0;  // no body is read
   }
-  if (w->FLimit == 0) return 0;  // a successful fetch without its body
+  if (w->FLimit == 0) {  // a successful fetch without its body
+    w->FEndedEarly = true;
+    return 0;
+  }
   curl_off_t length = -1;
   if (curl_easy_getinfo(w->FRequest, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
       length > 0) {
     std::lock_guard<std::mutex> lock(w->FLock);
-    if (!w->FAbandoned) w->FStream->ExpectSize(static_cast<uint64_t>(length));
+    try {
+      if (!w->FAbandoned) w->FStream->ExpectSize(static_cast<uint64_t>(length));
+    } catch (const std::exception& e) {
+      w->FWriteError = e.what();
+      return 0;
+    }
   }
   return n;
 }
@@ -544,22 +650,25 @@ size_t TGetInetFile::OnBody(char* data, size_t size, size_t count, void* self) {
     return 0;
   }
   w->FTotal += take;
-  if (w->FLimit > 0 && w->FTotal >= stopAt) return 0;  // enough: ends the transfer
+  if (w->FLimit > 0 && w->FTotal >= stopAt) {  // enough: ends the transfer
+    w->FEndedEarly = true;
+    return 0;
+  }
   return n;
 }
 
 bool TGetInetFile::WaitEnded(std::chrono::milliseconds limit) {
-  std::unique_lock<std::mutex> lock(FLock);
+  std::unique_lock<std::mutex> lock(FEndLock);
   return FEndedSignal.wait_for(lock, limit, [this] { return FEnded; });
 }
 
-bool TGetInetFile::Abandon() {
+void TGetInetFile::Abandon() {
+  // A Write waiting for room in a pipe holds the lock until it sees this.
+  FStream->Cancel();
   std::lock_guard<std::mutex> lock(FLock);
-  if (FEnded) return false;
   FAbandoned = true;
   FStop = true;
-  curl_multi_wakeup(FSession);
-  return true;
+  if (!FEnded) curl_multi_wakeup(FSession);
 }
 
 void TGetInetFile::LeaveHandlesToWorker() {
@@ -584,12 +693,13 @@ int32_t FetchToStream(const std::string& url, TStream& stream, int32_t limit,
     return worker->FStatus;
   }
   std::thread thread([worker] { worker->Execute(); });
-  if (worker->WaitEnded(timeLimit) || !worker->Abandon()) {
+  if (worker->WaitEnded(timeLimit)) {
     thread.join();
     std::lock_guard<std::mutex> lock(worker->FLock);
     error = worker->FError;
     return worker->FStatus;
   }
+  worker->Abandon();
   int32_t status;
   {
     std::lock_guard<std::mutex> lock(worker->FLock);
@@ -605,6 +715,30 @@ int32_t FetchToStream(const std::string& url, TStream& stream, int32_t limit,
   throw Exception("не завершается процесс");
 }
 
+namespace {
+
+// A new file ".<name>.<random>.part" in the folder of `fileName`, open for writing; its
+// name goes to `tempName`. Throws the file-creation error.
+int CreateTempBeside(const std::string& fileName, std::string& tempName) {
+  size_t slash = fileName.rfind('/');
+  std::string folder = slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+  // Short enough that the temporary name stays within the file-name limit.
+  std::string base = fileName.substr(folder.size(), 200);
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  for (int attempt = 0;; ++attempt) {
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, ".%012llx.part",
+                  static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+    tempName = folder + "." + base + suffix;
+    int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST || attempt == 100)
+      throw Exception("Cannot create file \"" + tempName + "\". " + std::strerror(errno));
+  }
+}
+
+}  // namespace
+
 int32_t FetchToFile(const std::string& url, const std::string& fileName, int32_t limit,
                     std::chrono::milliseconds timeLimit, std::string& error) {
   struct stat st;
@@ -614,14 +748,35 @@ int32_t FetchToFile(const std::string& url, const std::string& fileName, int32_t
     ::unlink(fileName.c_str());
   ForceFileFolder(fileName);
   TFileStream file(fileName);
-  int32_t status = FetchToStream(url, file, limit, timeLimit, error);
+  if (!file.IsRegularFile()) {
+    int32_t status = FetchToStream(url, file, limit, timeLimit, error);
+    file.Close();
+    return status;
+  }
   file.Close();
+  // The named file stays empty until a whole body replaces it.
+  std::string tempName;
+  TFileStream temp(CreateTempBeside(fileName, tempName));
+  int32_t status;
+  try {
+    status = FetchToStream(url, temp, limit, timeLimit, error);
+  } catch (...) {
+    ::unlink(tempName.c_str());
+    throw;
+  }
+  if (error.empty() && !temp.Commit()) error = "Stream write error";
+  if (error.empty() && ::rename(tempName.c_str(), fileName.c_str()) != 0)
+    error = "Cannot create file \"" + fileName + "\". " + std::strerror(errno);
+  if (!error.empty()) {
+    temp.Close();
+    ::unlink(tempName.c_str());
+  }
   return status;
 }
 
-std::string FetchToText(const std::string& url, int32_t limit,
-                        std::chrono::milliseconds timeLimit) {
-  TMemoryStream stream;
+std::string FetchToText(const std::string& url, int32_t limit, std::chrono::milliseconds timeLimit,
+                        uint64_t sizeLimit) {
+  TMemoryStream stream(sizeLimit);
   std::string error;
   FetchToStream(url, stream, limit, timeLimit, error);
   if (!error.empty()) throw Exception(error);
@@ -643,6 +798,9 @@ size_t OnHeadHeader(char* data, size_t size, size_t count, void* head) {
 // Session, connection and request of one HEAD, closed whatever happens.
 struct THeadSession {
   CURL* Handle = curl_easy_init();
+  THeadSession() = default;
+  THeadSession(const THeadSession&) = delete;
+  THeadSession& operator=(const THeadSession&) = delete;
   ~THeadSession() {
     if (Handle) curl_easy_cleanup(Handle);
   }

@@ -2,6 +2,7 @@
 // The HTTP layer under `inet`: URL splitting, GET in a worker thread with a time limit
 // into a stream, and one HEAD query on the calling thread. All strings are UTF-8.
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -16,12 +17,17 @@ class TStream {
  public:
   virtual ~TStream() = default;
   virtual void Write(const char* data, size_t size) = 0;
-  // The body's announced length, before the first Write; a stream may prepare for it.
+  // The body's announced length, before the first Write; a stream may prepare for it,
+  // or refuse it by throwing as Write would.
   virtual void ExpectSize(uint64_t) {}
+  // From another thread: a Write that waits for room must give up ("Stream write error").
+  virtual void Cancel() {}
 };
 
 class TMemoryStream final : public TStream {
  public:
+  // A body that grows beyond sizeLimit bytes fails with BodyTooLargeMessage.
+  explicit TMemoryStream(uint64_t sizeLimit = UINT64_MAX) : FSizeLimit(sizeLimit) {}
   void Write(const char* data, size_t size) override;
   void ExpectSize(uint64_t size) override;
   const std::string& Data() const { return FData; }
@@ -30,21 +36,33 @@ class TMemoryStream final : public TStream {
  private:
   void Reserve(size_t size);
   std::string FData;
+  uint64_t FSizeLimit;
 };
 
-// A file created empty for writing; closed by Close or the destructor.
+std::string BodyTooLargeMessage(uint64_t sizeLimit);
+
+// A file opened for writing, created empty if it is a file; closed by Close or the
+// destructor. A pipe or device is opened without waiting for a reader, and a Write that
+// finds no room waits only until Cancel.
 class TFileStream final : public TStream {
  public:
   // Throws "Cannot create file \"<name>\". <system reason>".
   explicit TFileStream(const std::string& fileName);
+  // Takes over an open handle.
+  explicit TFileStream(int handle) : FHandle(handle) {}
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;
   void Write(const char* data, size_t size) override;
+  void Cancel() override { FCancelled = true; }
+  bool IsRegularFile() const;
+  // The bytes on the disk, then the handle closed; false if either failed.
+  bool Commit();
   void Close();
 
  private:
   int FHandle = -1;
+  std::atomic<bool> FCancelled{false};
 };
 
 // Host and path of an "http://" URL; throws "url without host: " + url. A port written
@@ -65,12 +83,17 @@ extern std::chrono::milliseconds WorkerStopGrace;
 int32_t FetchToStream(const std::string& url, TStream& stream, int32_t limit,
                       std::chrono::milliseconds timeLimit, std::string& error);
 // GET into a file created anew (its folders too); the fetch's error comes back in
-// `error`. Raises "Unable to create directory", the file-creation error, and what
-// FetchToStream raises.
+// `error`. The body goes to a temporary file beside it that takes the name only when it
+// holds the whole body, so the named file holds the whole body exactly when `error` is
+// empty, and is empty otherwise. A pipe or device of that name is written directly.
+// Raises "Unable to create directory", the file-creation error, and what FetchToStream
+// raises.
 int32_t FetchToFile(const std::string& url, const std::string& fileName, int32_t limit,
                     std::chrono::milliseconds timeLimit, std::string& error);
-// GET of the whole body as bytes; the fetch's error text is raised.
-std::string FetchToText(const std::string& url, int32_t limit, std::chrono::milliseconds timeLimit);
+// GET of the whole body as bytes; the fetch's error text is raised. A body of more than
+// sizeLimit bytes fails as soon as that size is passed (or announced).
+std::string FetchToText(const std::string& url, int32_t limit, std::chrono::milliseconds timeLimit,
+                        uint64_t sizeLimit = UINT64_MAX);
 
 // Information levels of QueryHttpInfo (the numbering scripts already use).
 constexpr uint32_t HTTP_QUERY_STATUS_CODE = 19;

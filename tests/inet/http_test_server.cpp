@@ -59,11 +59,13 @@ TTestServer::~TTestServer() {
   ::close(FListen);
   {
     std::lock_guard<std::mutex> lock(FLock);
-    for (int fd : FSockets) ::shutdown(fd, SHUT_RDWR);
+    for (int fd : FSockets)
+      if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
   }
   FStopSignal.notify_all();
   for (std::thread& t : FThreads) t.join();
-  for (int fd : FSockets) ::close(fd);
+  for (int fd : FSockets)
+    if (fd >= 0) ::close(fd);
 }
 
 std::string TTestServer::Url(const std::string& path) const {
@@ -124,6 +126,16 @@ void TTestServer::Serve(int fd) {
       case TTestReply::TThen::Close:
         ::shutdown(fd, SHUT_WR);
         return;
+      case TTestReply::TThen::Reset: {
+        // A zero linger time turns the close into a reset.
+        linger hard{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        std::lock_guard<std::mutex> lock(FLock);
+        for (int& kept : FSockets)
+          if (kept == fd) kept = -1;
+        ::close(fd);
+        return;
+      }
       case TTestReply::TThen::Stall:
         WaitStop(60000);
         return;
@@ -131,6 +143,12 @@ void TTestServer::Serve(int fd) {
         while (!WaitStop(20))
           if (!SendAll(fd, std::string(1024, 't'))) return;
         return;
+      case TTestReply::TThen::Flood: {
+        const std::string block(64 * 1024, 'f');
+        while (!FStopping && SendAll(fd, block)) {
+        }
+        return;
+      }
     }
   }
 }

@@ -1,7 +1,8 @@
 #pragma once
 // A small HTTP/1.1 server on 127.0.0.1 and a free port, for the tests of the HTTP layer:
 // each connection runs on a thread of its own, answers what the handler returns, and
-// can keep the connection, close it, fall silent or trickle a body forever.
+// can keep the connection, close it, reset it, fall silent, or send a body forever,
+// slowly or as fast as the client takes it.
 
 #include <atomic>
 #include <condition_variable>
@@ -16,7 +17,7 @@ struct TTestRequest {
 };
 
 struct TTestReply {
-  enum class TThen { KeepAlive, Close, Stall, Trickle };
+  enum class TThen { KeepAlive, Close, Reset, Stall, Trickle, Flood };
   std::string Bytes;
   TThen Then = TThen::KeepAlive;
 };

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <fstream>
+
 #include "Project1_TLB.h"
 #include "http_test_server.h"
 
@@ -25,7 +27,8 @@ TTestServer::THandler Headers() {
     if (r.Path == "/missing") return Page(r, 404, "Not Found", "gone");
     return Page(r, 200, "OK", "hello",
                 {"Content-Type: text/html; charset=utf-8", "Date: Tue, 08 Dec 2026 23:14:17 GMT",
-                 "Set-Cookie: first=1", "Set-Cookie: second=2", "X-Padded:    spaced value   "});
+                 "Set-Cookie: first=1", "Set-Cookie: second=2", "X-Padded:    spaced value   ",
+                 "X-Ä-Größe: umlaut"});
   };
 }
 
@@ -69,6 +72,26 @@ TEST(Inet, HeaderByName) {
   EXPECT_EQ(Text(inet, "header", {url, "x-padded"}), "spaced value");
   EXPECT_EQ(Text(inet, "header", {url, "x-absent"}), "");
   EXPECT_EQ(Text(inet, "header", {url, "http/1.1 200 ok"}), "");
+  // Letters beyond ASCII match without regard to case too, on both sides.
+  EXPECT_EQ(Text(inet, "header", {url, "x-ä-größe"}), "umlaut");
+  EXPECT_EQ(Text(inet, "header", {url, "X-Ä-GRÖSSE"}), "");
+  EXPECT_EQ(Text(inet, "header", {url, "X-Ä-GRÖßE"}), "umlaut");
+}
+
+// toFile reports -1 whenever the file did not get the whole body, and the file is empty.
+TEST(Inet, ToFileOfABodyCutShort) {
+  TTestServer server([](const TTestRequest&) {
+    return TTestReply{"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(800, 'b'),
+                      TTestReply::TThen::Close};
+  });
+  IDispatchPtr inet = CoInet::Create();
+  std::string file = std::string(ORVEL_BINARY_DIR) + "/tests/inet/tmp_inet_" +
+                     std::to_string(::getpid()) + "/short.bin";
+  EXPECT_EQ(inet->Call("toFile", {server.Url("/"), file}).ToInt32(), -1);
+  std::ifstream in(file, std::ios::binary);
+  EXPECT_TRUE(in.good());
+  EXPECT_EQ(in.peek(), std::ifstream::traits_type::eof());
+  EXPECT_EQ(ErrorOf(inet, "toString", {server.Url("/")}), "Error: InternetReadFile 18");
 }
 
 // One HEAD per URL and object; the key is case-sensitive; failures are not kept.

@@ -1,10 +1,16 @@
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -47,6 +53,19 @@ std::string TempFolder(const char* tag) {
   ::mkdir(dir.c_str(), 0777);
   return dir;
 }
+
+std::set<std::string> FilesIn(const std::string& dir) {
+  std::set<std::string> names;
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* e = ::readdir(d))
+      if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.insert(e->d_name);
+    ::closedir(d);
+  }
+  return names;
+}
+
+using TThen = TTestReply::TThen;
+using Clock = std::chrono::steady_clock;
 
 TTestServer::THandler Serving(const std::string& body) {
   return [body](const TTestRequest& r) { return Page(r, 200, "OK", body); };
@@ -181,13 +200,73 @@ TEST(FetchToStream, NoWriteAfterTheCallerGaveUp) {
   EXPECT_EQ(stream.Data().size(), size);
 }
 
-// A connection that ends in the middle of the body ends the body: success with what came.
-TEST(FetchToStream, ServerClosingMidBodyGivesWhatArrived) {
-  TTestServer server([](const TTestRequest&) {
-    return TTestReply{"HTTP/1.1 200 OK\r\nContent-Length: 10000\r\n\r\n" + std::string(3000, 'b'),
-                      TTestReply::TThen::Close};
+// A body that ends before its announced length or its last chunk is an error, whether
+// the server closes or resets; a body without a length ends whole at the close.
+TEST(FetchToStream, BodyCutShortIsAnError) {
+  TTestServer server([](const TTestRequest& r) {
+    std::string announced =
+        "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(800, 'b');
+    if (r.Path == "/closed") return TTestReply{announced, TThen::Close};
+    if (r.Path == "/reset") return TTestReply{announced, TThen::Reset};
+    if (r.Path == "/chunks")
+      return TTestReply{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n",
+                        TThen::Close};
+    return TTestReply{"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(3000, 'b'),
+                      TThen::Close};
   });
-  EXPECT_EQ(FetchToText(server.Url("/"), NoByteLimit, 5s), std::string(3000, 'b'));
+  struct Case {
+    const char* path;
+    const char* error;
+  };
+  for (Case c :
+       {Case{"/closed", "Error: InternetReadFile 18"}, Case{"/reset", "Error: InternetReadFile 56"},
+        Case{"/chunks", "Error: InternetReadFile 18"}}) {
+    TMemoryStream stream;
+    std::string error;
+    EXPECT_EQ(FetchToStream(server.Url(c.path), stream, NoByteLimit, 5s, error), 200) << c.path;
+    EXPECT_EQ(error, c.error) << c.path;
+    EXPECT_EQ(ErrorOf([&] { FetchToText(server.Url(c.path), NoByteLimit, 5s); }), c.error);
+  }
+  EXPECT_EQ(FetchToText(server.Url("/whole"), NoByteLimit, 5s), std::string(3000, 'b'));
+}
+
+// A status line whose code is no number fails with the conversion message and no status;
+// an answer that is no HTTP at all fails in the send.
+TEST(FetchToStream, StatusCodeThatIsNoNumber) {
+  TTestServer server([](const TTestRequest& r) {
+    if (r.Path == "/noise") return TTestReply{"hello there\r\n", TThen::Close};
+    return TTestReply{"HTTP/1.1 abc OK\r\nContent-Length: 2\r\n\r\nhi", TThen::KeepAlive};
+  });
+  TMemoryStream stream;
+  std::string error;
+  EXPECT_EQ(FetchToStream(server.Url("/"), stream, NoByteLimit, 5s, error), -1);
+  EXPECT_EQ(error, "'abc' is not a valid integer value");
+  EXPECT_EQ(stream.Data(), "");
+  EXPECT_EQ(ErrorOf([&] { FetchToText(server.Url("/"), NoByteLimit, 5s); }),
+            "'abc' is not a valid integer value");
+  EXPECT_EQ(FetchToStream(server.Url("/noise"), stream, NoByteLimit, 5s, error), -1);
+  EXPECT_EQ(error, "Error: HttpSendRequest 1");
+}
+
+// A body longer than the size limit fails as soon as it passes the limit (or announces
+// more), long before the time limit; a body of exactly the limit arrives.
+TEST(FetchToText, SizeLimit) {
+  TTestServer server([](const TTestRequest& r) {
+    if (r.Path == "/endless") return TTestReply{"HTTP/1.1 200 OK\r\n\r\n", TThen::Flood};
+    if (r.Path == "/announced")
+      return TTestReply{"HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n\r\nstart", TThen::Stall};
+    return Page(r, 200, "OK", std::string(1000, 'x'));
+  });
+  const std::string tooLarge =
+      "The body is longer than a string can hold (more than 1048576 bytes)";
+  for (const char* path : {"/endless", "/announced"}) {
+    auto start = Clock::now();
+    EXPECT_EQ(ErrorOf([&] { FetchToText(server.Url(path), NoByteLimit, 20s, 1 << 20); }), tooLarge);
+    EXPECT_LT(Clock::now() - start, 5s) << path;
+  }
+  EXPECT_EQ(FetchToText(server.Url("/"), NoByteLimit, 5s, 1000), std::string(1000, 'x'));
+  EXPECT_EQ(ErrorOf([&] { FetchToText(server.Url("/"), NoByteLimit, 5s, 999); }),
+            BodyTooLargeMessage(999));
 }
 
 // A body that cannot be written is a failure, not a short success.
@@ -260,6 +339,116 @@ TEST(FetchToFile, CreatesFoldersAndLeavesAnEmptyFileOnFailure) {
   ::mkdir((dir + "/folder").c_str(), 0777);
   EXPECT_EQ(ErrorOf([&] { FetchToFile(server.Url("/"), dir + "/folder", NoByteLimit, 5s, error); }),
             "Cannot create file \"" + dir + "/folder\". Is a directory");
+}
+
+// The named file holds the whole body or nothing: every way a body can fall short leaves
+// it empty, with an error, and leaves no temporary file behind.
+TEST(FetchToFile, HoldsTheWholeBodyOrNothing) {
+  const std::string body(300000, 'w');
+  TTestServer server([&](const TTestRequest& r) {
+    std::string announced =
+        "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + body.substr(0, 800);
+    if (r.Path == "/closed") return TTestReply{announced, TThen::Close};
+    if (r.Path == "/reset") return TTestReply{announced, TThen::Reset};
+    if (r.Path == "/stall") return TTestReply{announced, TThen::Stall};
+    if (r.Path == "/drip") return TTestReply{"HTTP/1.1 200 OK\r\n\r\n", TThen::Trickle};
+    if (r.Path == "/flood") return TTestReply{"HTTP/1.1 200 OK\r\n\r\n", TThen::Flood};
+    return Page(r, 200, "OK", body);
+  });
+  std::string dir = TempFolder("whole");
+  std::string name = dir + "/page.bin";
+  for (const char* path : {"/closed", "/reset", "/stall", "/drip", "/flood"}) {
+    { std::ofstream(name) << "old contents"; }
+    std::string error;
+    auto start = Clock::now();
+    EXPECT_EQ(FetchToFile(server.Url(path), name, NoByteLimit, 300ms, error), 200) << path;
+    EXPECT_LT(Clock::now() - start, 3s) << path;
+    EXPECT_NE(error, "") << path;
+    EXPECT_EQ(ReadFile(name), "") << path;
+    EXPECT_EQ(FilesIn(dir), std::set<std::string>{"page.bin"}) << path;
+  }
+  std::string error;
+  EXPECT_EQ(FetchToFile(server.Url("/"), name, NoByteLimit, 5s, error), 200);
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(ReadFile(name), body);
+  EXPECT_EQ(FilesIn(dir), std::set<std::string>{"page.bin"});
+}
+
+// A disk that fills up (a small tmpfs, where this test may mount one) or a file-size
+// limit fails the fetch with the write error, leaves the file empty, and does not end
+// the process.
+TEST(FetchToFile, FullDiskOrFileSizeLimit) {
+  const std::string body(4 << 20, 'd');
+  TTestServer server(Serving(body));
+  for (bool tmpfs : {true, false}) {
+    std::string dir = TempFolder(tmpfs ? "tmpfs" : "fsize");
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    if (tmpfs) {
+      if (::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=1m") != 0) continue;
+    } else {
+      rlimit small{1 << 20, saved.rlim_max};
+      ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+    std::string error;
+    int32_t status = FetchToFile(server.Url("/"), dir + "/big.bin", NoByteLimit, 5s, error);
+    std::string left = ReadFile(dir + "/big.bin");
+    std::set<std::string> files = FilesIn(dir);
+    if (tmpfs)
+      ::umount(dir.c_str());
+    else
+      ::setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(status, 200) << tmpfs;
+    EXPECT_EQ(error, "Stream write error") << tmpfs;
+    EXPECT_EQ(left, "") << tmpfs;
+    EXPECT_EQ(files, std::set<std::string>{"big.bin"}) << tmpfs;
+  }
+}
+
+// A named pipe is written as it is read. Without a reader the file error comes at once;
+// a reader that stops reading cannot hold the fetch beyond its time limit.
+TEST(FetchToFile, NamedPipe) {
+  const std::string body(1 << 20, 'p');
+  TTestServer server(Serving(body));
+  std::string pipe = TempFolder("pipe") + "/pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::string error;
+  auto start = Clock::now();
+  EXPECT_EQ(ErrorOf([&] { FetchToFile(server.Url("/"), pipe, NoByteLimit, 5s, error); }),
+            "Cannot create file \"" + pipe + "\". No such device or address");
+  EXPECT_LT(Clock::now() - start, 1s);
+
+  int idle = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(idle, 0);
+  start = Clock::now();
+  EXPECT_EQ(FetchToFile(server.Url("/"), pipe, NoByteLimit, 300ms, error), 200);
+  EXPECT_EQ(error, "Истекло время ожидания");
+  EXPECT_LT(Clock::now() - start, 2s);
+  ::close(idle);
+
+  int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  std::string got;
+  std::thread drain([&] {
+    char buf[65536];
+    for (;;) {
+      pollfd p{reader, POLLIN, 0};
+      if (::poll(&p, 1, 5000) <= 0) break;
+      ssize_t n = ::read(reader, buf, sizeof buf);
+      if (n > 0)
+        got.append(buf, static_cast<size_t>(n));
+      else if (n == 0 || errno != EAGAIN)
+        break;
+    }
+  });
+  EXPECT_EQ(FetchToFile(server.Url("/"), pipe, NoByteLimit, 5s, error), 200);
+  EXPECT_EQ(error, "");
+  drain.join();
+  ::close(reader);
+  EXPECT_TRUE(got == body) << got.size();
+  struct stat st;
+  ASSERT_EQ(::stat(pipe.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST(FetchToFile, BareNameDeletesTheOldFileThenFails) {

@@ -131,8 +131,11 @@ std::string TInet::queryInfo(const std::string& url, uint32_t type_info) {
 }
 
 int32_t TInet::toFile(const std::string& url, const std::string& filename) {
+  // A stopped run neither touches the file nor goes on as if the fetch had failed.
+  if (InetStopRequested()) throw Exception(InetStoppedMessage);
   std::string error;
   int32_t status = FetchToFile(url, filename, NoByteLimit, InetTimeLimit, error);
+  if (error == InetStoppedMessage) throw Exception(error);
   // A success status with an error means the file did not get the whole body.
   if (!error.empty() && (status == 200 || status == 302)) return -1;
   return status;

@@ -25,7 +25,35 @@
 
 std::chrono::milliseconds WorkerStopGrace{2000};
 
+const char* const InetStoppedMessage = "The fetch was stopped";
+
 namespace {
+
+// Lock-free, so that a signal handler may set it.
+std::atomic<bool> StopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<void (*)()> WaitHook{nullptr};
+// A wait on this thread is in progress: its hook runs, and no other fetch may start.
+thread_local bool Waiting = false;
+
+constexpr std::chrono::milliseconds WaitSlice{50};
+
+// One step of a wait has passed.
+void WaitSlicePassed() {
+  if (void (*hook)() = WaitHook.load()) hook();
+}
+
+// Marks this thread as waiting; a fetch started from inside the wait hook fails.
+class TWaitScope {
+ public:
+  TWaitScope() {
+    if (Waiting) throw Exception("A fetch is already in progress");
+    Waiting = true;
+  }
+  ~TWaitScope() { Waiting = false; }
+  TWaitScope(const TWaitScope&) = delete;
+  TWaitScope& operator=(const TWaitScope&) = delete;
+};
 
 constexpr size_t ReadChunk = 1024;
 // Large transfer buffers: the read-chunk rule only matters for the byte limit, which
@@ -551,7 +579,7 @@ void TGetInetFile::Transfer() {
     throw Exception(WithNumber("Error: HttpOpenRequest ", CURLE_FAILED_INIT));
   CURLcode result = CURLE_OK;
   bool finished = false;
-  while (!FStop) {
+  while (!FStop && !StopRequested) {
     int running = 0;
     if (curl_multi_perform(FSession, &running) != CURLM_OK) {
       result = CURLE_FAILED_INIT;
@@ -566,7 +594,7 @@ void TGetInetFile::Transfer() {
     }
     if (finished || running == 0) break;
     // The caller's curl_multi_wakeup ends the wait at once when it gives up.
-    if (curl_multi_poll(FSession, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+    if (curl_multi_poll(FSession, nullptr, 0, 100, nullptr) != CURLM_OK) {
       result = CURLE_FAILED_INIT;
       break;
     }
@@ -574,6 +602,7 @@ void TGetInetFile::Transfer() {
   // The request is closed by every path; an unfinished one takes its connection along.
   curl_multi_remove_handle(FSession, FRequest);
   if (FStop) return;
+  if (StopRequested) throw Exception(InetStoppedMessage);
   if (!FHeadError.empty()) throw Exception(FHeadError);
   if (!FHeadDone) {
     if (result == CURLE_UNSUPPORTED_PROTOCOL) {
@@ -686,14 +715,28 @@ void TGetInetFile::LeaveHandlesToWorker() {
 
 int32_t FetchToStream(const std::string& url, TStream& stream, int32_t limit,
                       std::chrono::milliseconds timeLimit, std::string& error) {
+  TWaitScope waiting;
   std::lock_guard<std::mutex> serial(FetchLock);
+  if (StopRequested) {
+    error = InetStoppedMessage;
+    return -1;
+  }
   auto worker = std::make_shared<TGetInetFile>(url, &stream, limit);
   if (!worker->Prepare()) {
     error = worker->FError;
     return worker->FStatus;
   }
   std::thread thread([worker] { worker->Execute(); });
-  if (worker->WaitEnded(timeLimit)) {
+  const auto deadline = std::chrono::steady_clock::now() + timeLimit;
+  bool ended = false;
+  for (;;) {
+    auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left <= std::chrono::milliseconds::zero() || StopRequested) break;
+    if ((ended = worker->WaitEnded(std::min(left, WaitSlice)))) break;
+    WaitSlicePassed();
+  }
+  if (ended) {
     thread.join();
     std::lock_guard<std::mutex> lock(worker->FLock);
     error = worker->FError;
@@ -705,7 +748,7 @@ int32_t FetchToStream(const std::string& url, TStream& stream, int32_t limit,
     std::lock_guard<std::mutex> lock(worker->FLock);
     status = worker->FStatus;
   }
-  error = "Истекло время ожидания";
+  error = StopRequested ? InetStoppedMessage : "Истекло время ожидания";
   if (worker->WaitEnded(WorkerStopGrace)) {
     thread.join();
     return status;
@@ -798,19 +841,46 @@ size_t OnHeadHeader(char* data, size_t size, size_t count, void* head) {
 // Session, connection and request of one HEAD, closed whatever happens.
 struct THeadSession {
   CURL* Handle = curl_easy_init();
+  CURLM* Driver = curl_multi_init();  // runs the request in slices of the wait
+  bool Added = false;
   THeadSession() = default;
   THeadSession(const THeadSession&) = delete;
   THeadSession& operator=(const THeadSession&) = delete;
   ~THeadSession() {
+    if (Added) curl_multi_remove_handle(Driver, Handle);
     if (Handle) curl_easy_cleanup(Handle);
+    if (Driver) curl_multi_cleanup(Driver);
   }
 };
+
+// Runs the HEAD to its end, a stop request or the client's time limit.
+CURLcode PerformHead(THeadSession& session) {
+  if (curl_multi_add_handle(session.Driver, session.Handle) != CURLM_OK) return CURLE_FAILED_INIT;
+  session.Added = true;
+  for (;;) {
+    int running = 0;
+    if (curl_multi_perform(session.Driver, &running) != CURLM_OK) return CURLE_FAILED_INIT;
+    int queued = 0;
+    while (CURLMsg* msg = curl_multi_info_read(session.Driver, &queued))
+      if (msg->msg == CURLMSG_DONE) return msg->data.result;
+    if (running == 0) return CURLE_FAILED_INIT;
+    if (StopRequested) throw Exception(InetStoppedMessage);
+    int ms = static_cast<int>(WaitSlice.count());
+    if (curl_multi_poll(session.Driver, nullptr, 0, ms, nullptr) != CURLM_OK)
+      return CURLE_FAILED_INIT;
+    WaitSlicePassed();
+    if (StopRequested) throw Exception(InetStoppedMessage);
+  }
+}
 
 }  // namespace
 
 std::string QueryHttpInfo(const std::string& url, uint32_t level) {
+  TWaitScope waiting;
+  if (StopRequested) throw Exception(InetStoppedMessage);
   THeadSession session;
-  if (!session.Handle) throw Exception(WithNumber("Error: InternetOpen ", CURLE_FAILED_INIT));
+  if (!session.Handle || !session.Driver)
+    throw Exception(WithNumber("Error: InternetOpen ", CURLE_FAILED_INIT));
   std::string host, path;
   SplitUrl(url, host, path);
   if (host.empty()) throw Exception(WithNumber("Error: InternetConnection ", CURLE_URL_MALFORMAT));
@@ -826,9 +896,27 @@ std::string QueryHttpInfo(const std::string& url, uint32_t level) {
   curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(HeadTimeLimit.count()));
   curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &OnHeadHeader);
   curl_easy_setopt(h, CURLOPT_HEADERDATA, &head);
-  CURLcode rc = curl_easy_perform(h);
+  CURLcode rc = PerformHead(session);
   if (rc != CURLE_OK) throw Exception(WithNumber("Error: HttpSendRequest ", rc));
   return head.Info(level);
+}
+
+// ---------------------------------------------------------------------------------
+
+void RequestInetStop() noexcept {
+  StopRequested = true;
+}
+
+void ClearInetStop() noexcept {
+  StopRequested = false;
+}
+
+bool InetStopRequested() noexcept {
+  return StopRequested;
+}
+
+void SetInetWaitHook(void (*hook)()) noexcept {
+  WaitHook = hook;
 }
 
 // ---------------------------------------------------------------------------------

@@ -1,6 +1,19 @@
 #pragma once
 // The HTTP layer under `inet`: URL splitting, GET in a worker thread with a time limit
 // into a stream, and one HEAD query on the calling thread. All strings are UTF-8.
+//
+// Stopping the waits. Every wait of this layer (the GET's wait behind toString and
+// toFile, the HEAD behind headers, header and queryInfo) looks in steps of 50 ms at a
+// process-wide stop request:
+//   RequestInetStop()  every wait in progress ends within about 50 ms, and every later
+//                      one at once, failing with InetStoppedMessage; the GET's worker
+//                      is told through its abort flag and lets go of the stream.
+//   ClearInetStop()    fetches work again (call it when the next run starts).
+//   InetStopRequested()
+// The three only read or write one lock-free flag: safe from any thread and from a
+// signal handler. SetInetWaitHook(hook) has the waiting thread call hook at every step
+// of a wait, for example to let the window handle its events (where Stop is pressed);
+// a fetch that the hook starts fails ("A fetch is already in progress").
 
 #include <atomic>
 #include <chrono>
@@ -107,6 +120,12 @@ std::string QueryHttpInfo(const std::string& url, uint32_t level);
 
 // The HTTP client's own limit on one HEAD request.
 extern std::chrono::milliseconds HeadTimeLimit;
+
+void RequestInetStop() noexcept;
+void ClearInetStop() noexcept;
+bool InetStopRequested() noexcept;
+void SetInetWaitHook(void (*hook)()) noexcept;
+extern const char* const InetStoppedMessage;
 
 // Start-up, before any thread: the HTTP client library's global state.
 void InitInetTools();

@@ -181,11 +181,20 @@ int main(int argc, char** argv) {
             Form1->activateWindow();
           }
         });
+        // The end of automation mode is a close of the window where it is shown, so
+        // the user's pages are saved as a close saves them.
+        SetAutomationEndHandler([] {
+          if (Form1 && Form1->isVisible())
+            Form1->close();
+          else
+            QCoreApplication::exit(0);
+        });
         if (mode != TStartMode::smAutomation || AutomationServerNeedsWindow()) Form1->show();
         // In automation mode the server quits the loop after the last release.
         QApplication::setQuitOnLastWindowClosed(mode != TStartMode::smAutomation);
         status = QCoreApplication::exec();
         SetShowWorkbenchHandler(nullptr);
+        SetAutomationEndHandler(nullptr);
         // Teardown: the window stops its run, then the units end in a fixed order.
         delete Form2;
         Form2 = nullptr;

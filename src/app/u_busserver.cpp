@@ -11,6 +11,8 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
@@ -22,9 +24,11 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 const char* const kBusName = "org.orvel.Workbench";
@@ -36,6 +40,9 @@ const char* const kObjectPathPrefix = "/org/orvel/Workbench/objects/";
 namespace {
 
 const char* const kErrorPrefix = "org.orvel.Workbench.Error.";
+// How long an automation server with nothing held for clients waits for the next call
+// before it ends (the bus starts it again on demand).
+constexpr int kAutomationIdleMs = 2000;
 const char* const kAnnotation = "org.orvel.Workbench.";
 // The holder of objects made with CreateDetached and of everything reached through
 // them: no client, so a shell's one-call clients can build on each other's results.
@@ -202,8 +209,8 @@ QString DataHome() {
   return home;
 }
 
-// Exec line of the service file: quoted where the path needs it, as the bus parses
-// the line like a shell would.
+// Exec line of the service file. The bus reads the value in two layers: first as a
+// desktop-file value (backslash escapes), then like a shell command line (quotes).
 QString ExecLine(const QString& exe) {
   bool plain = !exe.isEmpty();
   for (QChar c : exe)
@@ -213,7 +220,20 @@ QString ExecLine(const QString& exe) {
     quoted.replace('\\', "\\\\").replace('"', "\\\"").replace('$', "\\$").replace('`', "\\`");
     quoted = '"' + quoted + '"';
   }
-  return quoted + " /AUTOMATION";
+  QString value;
+  for (QChar c : quoted + " /AUTOMATION") {
+    if (c == '\\')
+      value += "\\\\";
+    else if (c == '\n')
+      value += "\\n";
+    else if (c == '\t')
+      value += "\\t";
+    else if (c == '\r')
+      value += "\\r";
+    else
+      value += c;
+  }
+  return value;
 }
 
 struct TRegistrationFile {
@@ -266,12 +286,17 @@ class TBusServer final : public QDBusVirtualObject {
         watcher_(QString(), conn, QDBusServiceWatcher::WatchForUnregistration) {
     QObject::connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this,
                      [this](const QString& client) { ClientLeft(client); });
+    idle_.setSingleShot(true);
+    idle_.setInterval(kAutomationIdleMs);
+    QObject::connect(&idle_, &QTimer::timeout, this, [this] { EndIfIdle(); });
+    if (mode_ == TStartMode::smAutomation) idle_.start();
   }
   ~TBusServer() override { ReleaseAll(); }
 
   TStartMode Mode() const { return mode_; }
   bool needsWindow = false;
   std::function<void()> showHandler;
+  std::function<void()> endHandler;
 
   int HeldCount() const { return static_cast<int>(exported_.size()); }
 
@@ -293,6 +318,8 @@ class TBusServer final : public QDBusVirtualObject {
 
   bool handleMessage(const QDBusMessage& msg, const QDBusConnection& conn) override {
     if (msg.type() != QDBusMessage::MethodCallMessage) return false;
+    // Any call is activity: an automation server waits a while after the last one.
+    if (mode_ == TStartMode::smAutomation) idle_.start();
     const QString path = msg.path();
     const QString intf = msg.interface();
     const QString member = msg.member();
@@ -302,7 +329,10 @@ class TBusServer final : public QDBusVirtualObject {
       conn.send(msg.createReply(IntrospectPath(path)));
       return true;
     }
-    if (path == QLatin1String(kFactoryPath)) return HandleFactory(msg, conn);
+    if (path == QLatin1String(kFactoryPath)) {
+      if (!HandleFactory(msg, conn)) ReplyUnknown(msg, conn, {QLatin1String(kFactoryInterface)});
+      return true;
+    }
 
     TExported* e = Lookup(path);
     if (!e) {
@@ -316,22 +346,28 @@ class TBusServer final : public QDBusVirtualObject {
     }
     // Kept across the call: a member or a Release may drop the exported entry.
     const IDispatchPtr obj = e->obj;
-    if (intf.isEmpty() || intf == QLatin1String(kObjectInterface)) {
-      if (HandleGeneric(obj, msg, conn)) return true;
-      if (!intf.isEmpty()) return false;
-    }
-    if (intf.isEmpty() || intf == QString::fromStdString(BusInterfaceName(obj->Interface())))
-      return HandleTyped(obj, msg, conn);
-    return false;
+    const QString typed = QString::fromStdString(BusInterfaceName(obj->Interface()));
+    if ((intf.isEmpty() || intf == QLatin1String(kObjectInterface)) &&
+        HandleGeneric(obj, msg, conn))
+      return true;
+    if ((intf.isEmpty() || intf == typed) && HandleTyped(obj, msg, conn)) return true;
+    ReplyUnknown(msg, conn, {QLatin1String(kObjectInterface), typed});
+    return true;
   }
 
-  // Hands `obj` to `client`: exported under its serial, held once per client.
-  QDBusObjectPath Export(const IDispatchPtr& obj, const QString& client) {
+  // Hands `obj` to `client` (the holder; kDetached for none) in a reply to `caller`:
+  // exported under its serial, held once per holder.
+  QDBusObjectPath Export(const IDispatchPtr& obj, const QString& client, const QString& caller) {
     TExported& e = exported_[obj->Serial()];
     if (!e.obj) e.obj = obj;
-    if (e.holders.insert(client).second && !client.isEmpty() &&
-        !watcher_.watchedServices().contains(client))
+    const bool newHold = e.holders.insert(client).second;
+    if (newHold && !client.isEmpty() && !watcher_.watchedServices().contains(client)) {
       watcher_.addWatchedService(client);
+      CheckClientStillThere(client, std::nullopt);
+    } else if (newHold && client.isEmpty() && !caller.isEmpty()) {
+      CheckClientStillThere(caller, obj->Serial());
+    }
+    HoldsChanged();
     return QDBusObjectPath(QString::fromLatin1(kObjectPathPrefix) + QString::number(obj->Serial()));
   }
 
@@ -341,11 +377,13 @@ class TBusServer final : public QDBusVirtualObject {
     std::set<QString> holders;
   };
 
+  // Only the path that Export hands out names an object: "002" or "+2" is no path.
   TExported* Lookup(const QString& path) {
     if (!path.startsWith(QLatin1String(kObjectPathPrefix))) return nullptr;
+    const QString tail = path.mid(int(strlen(kObjectPathPrefix)));
     bool ok = false;
-    const uint serial = path.mid(int(strlen(kObjectPathPrefix))).toUInt(&ok);
-    if (!ok) return nullptr;
+    const uint serial = tail.toUInt(&ok);
+    if (!ok || QString::number(serial) != tail) return nullptr;
     auto it = exported_.find(serial);
     return it == exported_.end() ? nullptr : &it->second;
   }
@@ -369,15 +407,18 @@ class TBusServer final : public QDBusVirtualObject {
     return x + QStringLiteral("</node>\n");
   }
 
-  void Release(const IDispatchPtr& obj, const QString& client) {
+  // False when `client` holds no hold on the object that it could give up.
+  bool Release(const IDispatchPtr& obj, const QString& client) {
     auto it = exported_.find(obj->Serial());
-    if (it == exported_.end() || it->second.obj != obj) return;
+    if (it == exported_.end() || it->second.obj != obj) return false;
     // The caller's own hold first; a detached object is released by whoever asks.
-    if (!it->second.holders.erase(client)) it->second.holders.erase(kDetached);
-    if (!it->second.holders.empty()) return;
+    if (!it->second.holders.erase(client) && !it->second.holders.erase(kDetached)) return false;
+    if (!it->second.holders.empty()) return true;
     IDispatchPtr last = std::move(it->second.obj);
     exported_.erase(it);
     last.reset();
+    HoldsChanged();
+    return true;
   }
 
   void ClientLeft(const QString& client) {
@@ -393,6 +434,61 @@ class TBusServer final : public QDBusVirtualObject {
       }
     }
     drop.clear();
+    HoldsChanged();
+  }
+
+  // A client can leave between its call and the watch on it: the bus then never says
+  // so, and what was made for it would be held for ever. Ask once after the watch, and
+  // after each detached object handed out, which nobody else can know of if its caller
+  // is gone.
+  void CheckClientStillThere(const QString& client, std::optional<uint32_t> detached) {
+    QDBusMessage ask = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    ask << client;
+    auto* pending = new QDBusPendingCallWatcher(conn_.asyncCall(ask), this);
+    QObject::connect(pending, &QDBusPendingCallWatcher::finished, this,
+                     [this, client, detached](QDBusPendingCallWatcher* w) {
+                       const QDBusPendingReply<bool> there = *w;
+                       w->deleteLater();
+                       if (!there.isValid() || there.value()) return;
+                       if (!detached) return ClientLeft(client);
+                       auto it = exported_.find(*detached);
+                       if (it != exported_.end()) Release(it->second.obj, kDetached);
+                     });
+  }
+
+  void HoldsChanged() {
+    if (!exported_.empty()) hadClientObjects_ = true;
+    if (mode_ == TStartMode::smAutomation && exported_.empty()) idle_.start();
+  }
+
+  // Decided when the wait is over, not when the last hold went: a client may have
+  // created something since. A window a client showed stays until its user closes it,
+  // unless clients held objects, whose last release ends the program as ever.
+  void EndIfIdle() {
+    if (!exported_.empty() || (needsWindow && !hadClientObjects_)) return;
+    if (endHandler)
+      endHandler();
+    else if (QCoreApplication::instance())
+      QCoreApplication::exit(0);
+  }
+
+  static void ReplyUnknown(const QDBusMessage& msg, const QDBusConnection& conn,
+                           const QStringList& own) {
+    const QString intf = msg.interface();
+    if (!intf.isEmpty() && intf != QLatin1String("org.freedesktop.DBus.Introspectable") &&
+        !own.contains(intf)) {
+      conn.send(msg.createErrorReply(
+          QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"),
+          QStringLiteral("No such interface %1 at %2").arg(intf, msg.path())));
+      return;
+    }
+    QString where = msg.path();
+    if (!intf.isEmpty()) where = intf + QStringLiteral(" at ") + where;
+    conn.send(msg.createErrorReply(
+        QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"),
+        QStringLiteral("No such method %1(%2) in %3").arg(msg.member(), msg.signature(), where)));
   }
 
   static QString ErrorName(HRESULT hr) {
@@ -521,7 +617,7 @@ class TBusServer final : public QDBusVirtualObject {
     return false;
   }
 
-  QVariant ToBus(const Variant& v, const QString& client) {
+  QVariant ToBus(const Variant& v, const QString& client, const QString& caller) {
     switch (v.type()) {
       case VarType::I4:
       case VarType::Int:
@@ -536,7 +632,7 @@ class TBusServer final : public QDBusVirtualObject {
         return QVariant(QString::fromStdString(v.AsString()));
       case VarType::Dispatch:
         if (!v.AsDispatch()) return QVariant::fromValue(QDBusObjectPath(QStringLiteral("/")));
-        return QVariant::fromValue(Export(v.AsDispatch(), client));
+        return QVariant::fromValue(Export(v.AsDispatch(), client, caller));
       default:
         return QVariant::fromValue(QVariantList());  // empty and null
     }
@@ -559,6 +655,8 @@ class TBusServer final : public QDBusVirtualObject {
       return ReplyError(msg, conn, r.Status, text);
     }
     if (resultType == VarType::Void) return void(conn.send(msg.createReply()));
+    // Nobody will learn of a handle in a reply that is not wanted: hold nothing for it.
+    if (!msg.isReplyRequired()) return;
     if (r.Value.type() == VarType::BStr && r.Value.AsString().size() > kMaxResultText) {
       conn.send(msg.createErrorReply(
           QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded"),
@@ -567,7 +665,7 @@ class TBusServer final : public QDBusVirtualObject {
               .arg(kMaxResultText)));
       return;
     }
-    QVariant value = ToBus(r.Value, client);
+    QVariant value = ToBus(r.Value, client, msg.service());
     if (resultType == VarType::Variant) value = QVariant::fromValue(QDBusVariant(value));
     conn.send(msg.createReply(value));
   }
@@ -591,8 +689,12 @@ class TBusServer final : public QDBusVirtualObject {
     const QString member = msg.member();
     const QVariantList in = msg.arguments();
     if (member == QLatin1String("Release")) {
-      Release(obj, msg.service());
-      conn.send(msg.createReply());
+      if (Release(obj, msg.service()))
+        conn.send(msg.createReply());
+      else
+        conn.send(msg.createErrorReply(
+            QLatin1String(kErrorPrefix) + QStringLiteral("NotHeld"),
+            QStringLiteral("Release: this client does not hold ") + msg.path()));
       return true;
     }
     if (member == QLatin1String("ClassName")) {
@@ -670,8 +772,9 @@ class TBusServer final : public QDBusVirtualObject {
         ReplyError(msg, conn, hr, error);
         return true;
       }
+      if (!msg.isReplyRequired()) return true;  // its caller cannot learn the path
       const QString holder = member == QLatin1String("Create") ? msg.service() : kDetached;
-      conn.send(msg.createReply(QVariant::fromValue(Export(obj, holder))));
+      conn.send(msg.createReply(QVariant::fromValue(Export(obj, holder, msg.service()))));
       return true;
     }
     if (member == QLatin1String("ObjectCount")) {
@@ -691,13 +794,14 @@ class TBusServer final : public QDBusVirtualObject {
   QDBusConnection conn_;
   QDBusServiceWatcher watcher_;
   std::map<uint32_t, TExported> exported_;
+  QTimer idle_;
+  bool hadClientObjects_ = false;
 };
 
 std::unique_ptr<TBusServer> g_server;
 std::function<void()> g_showHandler;
+std::function<void()> g_endHandler;
 bool g_needsWindow = false;
-// The handler is called through copies, so its state lives here.
-bool g_hadObjects = false;
 
 }  // namespace
 
@@ -769,20 +873,9 @@ bool StartAutomationServer(TStartMode mode, std::string& error) {
     return false;
   }
   server->showHandler = g_showHandler;
+  server->endHandler = g_endHandler;
   server->needsWindow = g_needsWindow;
   g_server = std::move(server);
-
-  // In automation mode the process lives while objects do: the last release ends it,
-  // whoever held the object.
-  if (mode == TStartMode::smAutomation) {
-    g_hadObjects = ObjectCount() > 0;
-    SetObjectCountHandler([](int count) {
-      if (count > 0) g_hadObjects = true;
-      if (count == 0 && g_hadObjects && QCoreApplication::instance())
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
-    });
-  }
   if (!writeError.empty()) error = writeError;
   return true;
 }
@@ -790,7 +883,6 @@ bool StartAutomationServer(TStartMode mode, std::string& error) {
 void StopAutomationServer() {
   if (!g_server) return;
   std::unique_ptr<TBusServer> server = std::move(g_server);
-  if (server->Mode() == TStartMode::smAutomation) SetObjectCountHandler(nullptr);
   server->ReleaseAll();
   QDBusConnection conn = QDBusConnection::sessionBus();
   conn.unregisterObject(QLatin1String(kFactoryPath), QDBusConnection::UnregisterTree);
@@ -801,6 +893,11 @@ void StopAutomationServer() {
 void SetShowWorkbenchHandler(std::function<void()> show) {
   g_showHandler = std::move(show);
   if (g_server) g_server->showHandler = g_showHandler;
+}
+
+void SetAutomationEndHandler(std::function<void()> end) {
+  g_endHandler = std::move(end);
+  if (g_server) g_server->endHandler = g_endHandler;
 }
 
 bool AutomationServerNeedsWindow() {

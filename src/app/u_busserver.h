@@ -36,6 +36,11 @@ bool StartAutomationServer(TStartMode mode, std::string& error);
 // Releases every object that clients still hold and leaves the bus.
 void StopAutomationServer();
 void SetShowWorkbenchHandler(std::function<void()> show);  // a client asks for the window
+// In automation mode the program ends once no object is held for a client and no call
+// came for a short while; a window that a client showed while no client ever held
+// objects stays for its user. The handler ends the program (by default the event loop
+// quits).
+void SetAutomationEndHandler(std::function<void()> end);
 bool AutomationServerNeedsWindow();                        // false in automation mode until asked
 
 // Objects that bus clients hold now (each client holds an object at most once).

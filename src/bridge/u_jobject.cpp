@@ -131,7 +131,9 @@ void TJObject::FailIfGone() const {
 TObject* TJObject::LiveComponent() const {
   if (TObject* obj = FComponent.get()) return obj;
   FailIfGone();
-  throw Exception("Handle " + FName + " holds no object");
+  // A handle made by an outside client has no name yet.
+  throw Exception(FName.empty() ? std::string("Handle holds no object")
+                                : "Handle " + FName + " holds no object");
 }
 
 void TJObject::CallMember(const TMemberInfo& member, const std::vector<Variant>& args,

@@ -8,10 +8,14 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <csignal>
+
+#include <unistd.h>
 
 #include "bus_support.h"
 #include "u_busserver.h"
@@ -50,6 +54,22 @@ TRun RunOrvel(const QStringList& args, const QString& dataHome = QString()) {
 
 bool NameOwned(QDBusConnection& c) {
   return c.interface()->isServiceRegistered(QStringLiteral("org.orvel.Workbench")).value();
+}
+
+bool WaitNameGone(QDBusConnection& c, int ms = 10000) {
+  QElapsedTimer t;
+  t.start();
+  while (NameOwned(c) && t.elapsed() < ms)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  return !NameOwned(c);
+}
+
+bool WaitNameOwned(QDBusConnection& c, int ms = 20000) {
+  QElapsedTimer t;
+  t.start();
+  while (!NameOwned(c) && t.elapsed() < ms)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  return NameOwned(c);
 }
 
 QVariant Call(QDBusConnection& c, const QString& path, const QString& member,
@@ -131,6 +151,8 @@ TEST_F(Program, StartedByTheBusAndEndedByTheLastRelease) {
 
   const QString main =
       PathOf(CallBus(c, kFactory, kFactoryIntf, "Create", {QStringLiteral("Project1.JObject")}));
+  const QDBusMessage empty = CallBus(c, main, kObject, "Call", {"classN", QVariant::fromValue(QVariantList())});
+  EXPECT_EQ(empty.errorMessage().toStdString(), "Handle holds no object");
   const QVariant form = Call(c, main, "NW", {QStringLiteral("TForm")});
   const QString formPath = qvariant_cast<QDBusObjectPath>(form).path();
   ASSERT_TRUE(formPath.startsWith("/org/orvel/Workbench/objects/")) << formPath.toStdString();
@@ -147,6 +169,100 @@ TEST_F(Program, StartedByTheBusAndEndedByTheLastRelease) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   EXPECT_FALSE(NameOwned(c)) << "the program did not end after the last release";
   QDBusConnection::disconnectFromBus("program-client");
+}
+
+// Installed where the path holds characters that a shell or the service file's own
+// escapes would take up, the program is still started by the bus from there.
+TEST_F(Program, StartedFromAnOddlyNamedFolder) {
+  const QString folder =
+      QStringLiteral(ORVEL_BINARY_DIR "/tests/bus/odd $HOME \"q\" `x` \\d 'e'");
+  const QString exe = folder + "/orvel";
+  QDir(folder).removeRecursively();
+  ASSERT_TRUE(QDir().mkpath(folder));
+  if (::link(QFile::encodeName(kOrvel).constData(), QFile::encodeName(exe).constData()) != 0)
+    ASSERT_TRUE(QFile::copy(kOrvel, exe));
+  QProcess reg;
+  reg.start(exe, {"/REGSERVER"});
+  ASSERT_TRUE(reg.waitForFinished(20000));
+  ASSERT_EQ(reg.exitCode(), 0) << reg.readAllStandardError().toStdString();
+
+  QDBusConnection c =
+      QDBusConnection::connectToBus(QString::fromStdString(TestBusAddress()), "odd-client");
+  const QDBusMessage made =
+      CallBus(c, kFactory, kFactoryIntf, "Create", {QStringLiteral("Project1.Inet")}, 30000);
+  ASSERT_EQ(made.type(), QDBusMessage::ReplyMessage) << made.errorMessage().toStdString();
+  const uint pid = c.interface()->servicePid(QStringLiteral("org.orvel.Workbench")).value();
+  EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget(), exe);
+  CallBus(c, PathOf(made), kObject, "Release");
+  EXPECT_TRUE(WaitNameGone(c));
+  QDBusConnection::disconnectFromBus("odd-client");
+  QDir(folder).removeRecursively();
+  ASSERT_EQ(RunOrvel({"/REGSERVER"}).code, 0);  // the other cases start the built program
+}
+
+// An automation server ends when nothing is held for a client and no call came for a
+// while, judged when the wait is over: one started for calls that create nothing
+// ends too, and a client that creates again right after its last release keeps it.
+TEST_F(Program, AutomationEndsWhenIdleNotBefore) {
+  ASSERT_EQ(RunOrvel({"/REGSERVER"}).code, 0);
+  QDBusConnection c =
+      QDBusConnection::connectToBus(QString::fromStdString(TestBusAddress()), "idle-client");
+  EXPECT_EQ(FirstValue(CallBus(c, kFactory, kFactoryIntf, "ObjectCount", {}, 30000)).toInt(), 0);
+  EXPECT_TRUE(WaitNameGone(c)) << "the program did not end after a call that created nothing";
+
+  for (int round = 0; round < 3; ++round) {
+    const QString sys = PathOf(
+        CallBus(c, kFactory, kFactoryIntf, "Create", {QStringLiteral("Project1.SupScript")}, 30000));
+    ASSERT_FALSE(sys.isEmpty());
+    ASSERT_EQ(CallBus(c, sys, kObject, "Release").type(), QDBusMessage::ReplyMessage);
+    const QString again =
+        PathOf(CallBus(c, kFactory, kFactoryIntf, "Create", {QStringLiteral("Project1.Inet")}));
+    ASSERT_FALSE(again.isEmpty());
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 500) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(FirstValue(CallBus(c, again, kObject, "ClassName")).toString(), "Inet") << round;
+    CallBus(c, again, kObject, "Release");
+  }
+  EXPECT_TRUE(WaitNameGone(c)) << "the program did not end after the last release";
+  QDBusConnection::disconnectFromBus("idle-client");
+}
+
+// Objects made for a client that left before its reply (one that did not wait, one
+// that gave up) are released, and the program ends.
+TEST_F(Program, ObjectsOfClientsThatLeftAreReleased) {
+  ASSERT_EQ(RunOrvel({"/REGSERVER"}).code, 0);
+  QDBusConnection c =
+      QDBusConnection::connectToBus(QString::fromStdString(TestBusAddress()), "left-client");
+  QProcess send;
+  send.start("dbus-send", {"--session", "--dest=org.orvel.Workbench", "/org/orvel/Workbench",
+                           "org.orvel.Workbench.Factory.Create", "string:Project1.SupScript"});
+  ASSERT_TRUE(send.waitForFinished(20000));
+  ASSERT_TRUE(WaitNameOwned(c));
+  EXPECT_TRUE(WaitNameGone(c)) << "the program did not end after a client that did not wait";
+
+  const QString python = QStringLiteral("/usr/bin/python3");
+  if (QProcess::execute(python, {"-c", "import dbus"}) != 0)
+    GTEST_SKIP() << "python3-dbus is not installed";
+  // The call wants a reply, but its client is gone before the server answers.
+  const char* const gaveUp =
+      "import dbus, dbus.lowlevel, os\n"
+      "bus = dbus.bus.BusConnection(os.environ['DBUS_SESSION_BUS_ADDRESS'])\n"
+      "for cls in ('Project1.SupScript', 'Project1.JObject'):\n"
+      "    m = dbus.lowlevel.MethodCallMessage('org.orvel.Workbench', '/org/orvel/Workbench',\n"
+      "                                        'org.orvel.Workbench.Factory', 'CreateDetached'\n"
+      "                                        if cls == 'Project1.JObject' else 'Create')\n"
+      "    m.append(cls, signature='s')\n"
+      "    bus.send_message(m)\n"
+      "bus.flush()\n"
+      "bus.close()\n";
+  QProcess py;
+  py.start(python, {"-c", gaveUp});
+  ASSERT_TRUE(py.waitForFinished(20000));
+  EXPECT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+  ASSERT_TRUE(WaitNameOwned(c));
+  EXPECT_TRUE(WaitNameGone(c)) << "the program did not end after a client that gave up";
+  QDBusConnection::disconnectFromBus("left-client");
 }
 
 // A call of the largest size the bus carries is answered, and the server goes on

@@ -304,6 +304,47 @@ TEST_F(BusServer, HandlesTravelAsObjectPaths) {
               "No such object: /org/orvel/Workbench/objects/999999");
 }
 
+// Calls that reach a live path but name nothing there say what is unknown; a path
+// names an object only as it was handed out; a client cannot release what it does
+// not hold, and the holder keeps it.
+TEST_F(BusServer, UnknownMembersPathsAndHolds) {
+  const QString sys = Create(client, "Project1.SupScript");
+  ExpectError(CallBus(client, sys, "org.orvel.Workbench.ISupScript", "md6", {QStringLiteral("a")}),
+              "org.freedesktop.DBus.Error.UnknownMethod",
+              ("No such method md6(s) in org.orvel.Workbench.ISupScript at " + sys).toStdString()
+                  .c_str());
+  ExpectError(CallBus(client, sys, kObject, "Invoke"), "org.freedesktop.DBus.Error.UnknownMethod",
+              ("No such method Invoke() in org.orvel.Workbench.Object at " + sys).toStdString()
+                  .c_str());
+  ExpectError(CallBus(client, sys, "org.example.Other", "md5", {QStringLiteral("a")}),
+              "org.freedesktop.DBus.Error.UnknownInterface",
+              ("No such interface org.example.Other at " + sys).toStdString().c_str());
+  ExpectError(CallBus(client, kFactory, kFactoryIntf, "Destroy"),
+              "org.freedesktop.DBus.Error.UnknownMethod",
+              "No such method Destroy() in org.orvel.Workbench.Factory at /org/orvel/Workbench");
+  ExpectError(CallBus(client, kFactory, "org.orvel.Workbench.IInet", "toString"),
+              "org.freedesktop.DBus.Error.UnknownInterface",
+              "No such interface org.orvel.Workbench.IInet at /org/orvel/Workbench");
+
+  const QString serial = sys.section('/', -1);
+  for (const QString& alias : {"/org/orvel/Workbench/objects/00" + serial,
+                               "/org/orvel/Workbench/objects/0" + serial})
+    ExpectError(CallBus(client, alias, "org.orvel.Workbench.ISupScript", "md5",
+                        {QStringLiteral("a")}),
+                "org.freedesktop.DBus.Error.UnknownObject", ("No such object: " + alias).toStdString()
+                                                                .c_str());
+
+  QDBusConnection other = Connect("client-c");
+  ExpectError(CallBus(other, sys, kObject, "Release"), "org.orvel.Workbench.Error.NotHeld",
+              ("Release: this client does not hold " + sys).toStdString().c_str());
+  EXPECT_EQ(FirstValue(CallBus(client, sys, "org.orvel.Workbench.ISupScript", "md5",
+                               {QStringLiteral("a")}))
+                .toString(),
+            "digest:a");
+  EXPECT_EQ(CallBus(client, sys, kObject, "Release").type(), QDBusMessage::ReplyMessage);
+  EXPECT_EQ(Count(), 0);
+}
+
 // Release drops one client's hold; an object two clients hold lives until both let
 // go; a client that leaves the bus releases everything it still holds.
 TEST_F(BusServer, ReleaseAndClientsLeaving) {
@@ -393,6 +434,7 @@ TEST_F(BusServer, IntrospectionDescribesTheTypeLibrary) {
 // A client asks for the workbench window; until then an automation start has none.
 TEST_F(BusServer, ShowWorkbenchOnRequest) {
   StopAutomationServer();
+  SetAutomationEndHandler([] {});  // the test's own event loop must go on
   std::string error;
   ASSERT_TRUE(StartAutomationServer(TStartMode::smAutomation, error)) << error;
   EXPECT_FALSE(AutomationServerNeedsWindow());
@@ -403,6 +445,7 @@ TEST_F(BusServer, ShowWorkbenchOnRequest) {
   EXPECT_EQ(shown, 1);
   EXPECT_TRUE(AutomationServerNeedsWindow());
   SetShowWorkbenchHandler(nullptr);
+  SetAutomationEndHandler(nullptr);
 }
 
 // Registration writes the service file and the interface descriptions, removal takes

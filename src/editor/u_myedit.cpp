@@ -1,5 +1,7 @@
 #include "u_myedit.h"
 
+#include "u_myedit_find.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,10 +54,11 @@ Qt::KeyboardModifiers HeldModifiers(const QKeyEvent* e) {
 bool IsOwnCommand(const QKeyEvent* e) {
   const Qt::KeyboardModifiers mods = HeldModifiers(e);
   const int key = e->key();
-  if (mods == Qt::NoModifier) return IsEnterKey(key) || key == Qt::Key_Home;
+  if (mods == Qt::NoModifier) return IsEnterKey(key) || key == Qt::Key_Home || key == Qt::Key_F3;
+  if (mods == Qt::ShiftModifier) return key == Qt::Key_F3;
   if (mods == Qt::ControlModifier)
     return key == Qt::Key_Y || key == Qt::Key_A || key == Qt::Key_Backspace ||
-           key == Qt::Key_Delete;
+           key == Qt::Key_Delete || key == Qt::Key_F || key == Qt::Key_H || key == Qt::Key_G;
   return false;
 }
 
@@ -440,7 +443,10 @@ bool TMyEdit::event(QEvent* e) {
 }
 
 void TMyEdit::keyPressEvent(QKeyEvent* e) {
-  if (KeyDown(e) || KeyPress(e))
+  if (e->key() == Qt::Key_Escape && FFindBar && FFindBar->isVisible()) {
+    FFindBar->Close();
+    e->accept();
+  } else if (KeyDown(e) || KeyPress(e))
     e->accept();
   else
     QPlainTextEdit::keyPressEvent(e);
@@ -450,6 +456,22 @@ void TMyEdit::keyPressEvent(QKeyEvent* e) {
 bool TMyEdit::KeyDown(QKeyEvent* e) {
   if (!IsOwnCommand(e)) return false;
   switch (e->key()) {
+    case Qt::Key_F:
+      FindBar()->Open(TFindBar::TMode::Find);
+      break;
+    case Qt::Key_H:
+      FindBar()->Open(TFindBar::TMode::Replace);
+      break;
+    case Qt::Key_G:
+      FindBar()->Open(TFindBar::TMode::GoToLine);
+      break;
+    case Qt::Key_F3:
+      // With nothing to look for yet, F3 asks for it.
+      if (FindBar()->FindText().isEmpty())
+        FindBar()->Open(TFindBar::TMode::Find);
+      else
+        FindBar()->FindNext(HeldModifiers(e) == Qt::ShiftModifier);
+      break;
     case Qt::Key_Y:
       DeleteCaretLine();
       break;
@@ -487,6 +509,15 @@ bool TMyEdit::KeyPress(QKeyEvent* e) {
   if (e->key() == Qt::Key_Backspace && (e->modifiers() & Qt::ControlModifier)) return true;
   const QString text = e->text();
   return text.size() == 1 && (text.at(0) == QChar(13) || text.at(0) == QChar(127));
+}
+
+TFindBar* TMyEdit::FindBar() {
+  if (!FFindBar) FFindBar = new TFindBar(this);
+  return FFindBar;
+}
+
+bool TMyEdit::FindNext(bool backward) {
+  return FindBar()->FindNext(backward);
 }
 
 void TMyEdit::DeleteCaretLine() {

@@ -118,6 +118,11 @@ class TMyEdit final : public QPlainTextEdit {
 
   int MarginWidth() const;  // the line-number margin left of the text
 
+  // Find (Ctrl+F, F3, Shift+F3), replace (Ctrl+H) and go to line (Ctrl+G) work through
+  // a bar over the text. FindNext looks for the bar's text from the caret, wrapping
+  // at the ends; false when the text holds none.
+  bool FindNext(bool backward = false);
+
  protected:
   bool event(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
@@ -149,6 +154,8 @@ class TMyEdit final : public QPlainTextEdit {
   void CreateMargin();
 
   QWidget* FMargin = nullptr;
+  class TFindBar* FFindBar = nullptr;  // made on first use
+  class TFindBar* FindBar();
   std::shared_ptr<QTextDocument> FSharedDocument;  // set once a document is shared
   QString FileText(QString text) const;  // the document's text as the file holds it
 };

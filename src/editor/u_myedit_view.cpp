@@ -10,6 +10,7 @@
 
 #include "u_myedit.h"
 #include "u_myedit_colour.h"
+#include "u_myedit_find.h"
 
 class TLineNumberMargin final : public QWidget {
  public:
@@ -97,6 +98,7 @@ void TMyEdit::UpdateMarginWidth() {
   if (viewportMargins().left() != MarginWidth()) setViewportMargins(MarginWidth(), 0, 0, 0);
   const QRect cr = contentsRect();
   FMargin->setGeometry(QRect(cr.left(), cr.top(), MarginWidth(), viewport()->height()));
+  if (FFindBar) FFindBar->Place();
 }
 
 void TMyEdit::UpdateMarginArea(const QRect& rect, int dy) {

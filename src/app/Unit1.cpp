@@ -20,6 +20,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTabBar>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -28,6 +29,7 @@
 #include <sstream>
 
 #include "Classes.h"
+#include "Unit1_testhook.h"
 #include "u_jobject.h"
 #include "u_myedit.h"
 #include "vantor_utils.h"
@@ -284,6 +286,7 @@ void TForm1::PlaceAnchoredControls() {
 void TForm1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   PlaceAnchoredControls();
+  LogGeometry();
 }
 
 // ---------------------------------------------------------------------------------
@@ -414,6 +417,7 @@ int TForm1::OpenPage(const std::string& path) {
 
   PageControl1->setCurrentIndex(index);
   editor->setFocus();
+  QTimer::singleShot(0, this, [this] { LogGeometry(); });
   return index;
 }
 
@@ -431,6 +435,7 @@ void TForm1::ClosePage(int index) {
   if (!sheet) return;
   PageControl1->removeTab(index);
   delete sheet;
+  QTimer::singleShot(0, this, [this] { LogGeometry(); });
 }
 
 void TForm1::btClosePageClick() {
@@ -446,6 +451,7 @@ void TForm1::ShowCaretPos() {
   if (!editor) return;
   lbCaretPos->setText(QString("%1, %2").arg(editor->CaretPos().Y + 1).arg(editor->CaretPos().X + 1));
   lbCaretPos->adjustSize();
+  TestLogGeometry(lbCaretPos, "lbCaretPos");
 }
 
 void TForm1::btSaveClick() {
@@ -495,7 +501,10 @@ void TForm1::Button1Click() {
 
 void TForm1::Button2Click() { OpenInBrowser(ORVEL_DOWNLOAD_URL); }
 
-void TForm1::LogLine(const std::string& line) { log->appendPlainText(Q(line)); }
+void TForm1::LogLine(const std::string& line) {
+  log->appendPlainText(Q(line));
+  TestLog("log", line);
+}
 
 void TForm1::StatusText(const std::string& text) { StatusText1->setText(Q(text)); }
 
@@ -506,7 +515,34 @@ void TForm1::ShowMessage(const std::string& text, const std::string& detail) {
   }
   QMessageBox box(QMessageBox::Warning, windowTitle(), Q(text), QMessageBox::Ok, this);
   if (!detail.empty()) box.setInformativeText(Q(detail));
-  box.exec();
+  ExecBox(box);
+}
+
+int TForm1::ExecBox(QMessageBox& box) {
+  const std::string text = S(box.text());
+  TestLog("box", text);
+  const int answer = box.exec();
+  TestLog("boxdone", text);
+  return answer;
+}
+
+void TForm1::LogGeometry() const {
+  if (!TestLogOn() || !shown_) return;
+  TestLogGeometry(this, "Form1");
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           edMainFile, btSelectMainFile, edLanguage, btLoad, btSave, btRun, btStop,
+           lbCaretPos, PageControl1, btClosePage, log, btLogClear, btLogMinim, Button1,
+           Button2, StatusBar1})
+    TestLogGeometry(w, S(w->objectName()));
+  QTabBar* tabs = PageControl1->tabBar();
+  const double ratio = devicePixelRatioF();
+  for (int i = 0; i < tabs->count(); ++i) {
+    const QRect r(tabs->mapToGlobal(tabs->tabRect(i).topLeft()), tabs->tabRect(i).size());
+    TestLog("geometry", "tab" + std::to_string(i) + " " + std::to_string(qRound(r.x() * ratio)) +
+                            " " + std::to_string(qRound(r.y() * ratio)) + " " +
+                            std::to_string(qRound(r.width() * ratio)) + " " +
+                            std::to_string(qRound(r.height() * ratio)));
+  }
 }
 
 std::string TForm1::ChooseFile() {
@@ -576,6 +612,11 @@ void TForm1::FormShow() {
     edMainFile->setText(Q(mainFile));
     LoadMainFile();
   }
+  // Where everything lies once the window is mapped.
+  QTimer::singleShot(0, this, [this] {
+    LogGeometry();
+    TestLog("ready", "");
+  });
 }
 
 bool TForm1::FormClose() {
@@ -593,10 +634,11 @@ bool TForm1::FormClose() {
                   QMessageBox::Yes | QMessageBox::No, this);
   box.setDefaultButton(QMessageBox::No);
   box.setWindowModality(Qt::ApplicationModal);
-  return box.exec() == QMessageBox::Yes;
+  return ExecBox(box) == QMessageBox::Yes;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  TestLog("close", "asked");
   if (!FormClose()) {
     event->ignore();
     return;
@@ -611,33 +653,52 @@ void TForm1::closeEvent(QCloseEvent* event) {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     if (watched == edMainFile) edMainFileKeyDown(static_cast<QKeyEvent*>(event)->key());
-    ApplicationEvents1Message(watched, event);
+    if (IsNewKeyEvent(watched, event)) ApplicationEvents1Message(static_cast<QKeyEvent*>(event));
   }
   return false;  // the key goes on to its window as well
 }
 
-bool TForm1::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
-  if (!receiver->isWidgetType()) return false;
-  // A key that its widget ignored travels up to the parents: act on it once.
-  if (event == lastKeyEvent_ && lastKeyReceiver_) {
-    for (const QObject* p = lastKeyReceiver_->parent(); p; p = p->parent())
-      if (p == receiver) return false;
+// One key press passes this filter once for each object it is delivered to: the
+// window it arrived at, then its focus widget, then each parent that the widget let
+// it travel up to. The same event object may be reused for the next key (it lives on
+// the stack of the delivery), so the address alone does not tell a new key.
+bool TForm1::IsNewKeyEvent(QObject* receiver, QEvent* event) {
+  if (!receiver->isWidgetType()) {
+    // A key from the window system reaches its top-level window first.
+    keyEvent_ = event;
+    keyFromWindow_ = true;
+    keyReceiver_ = nullptr;
+    return true;
   }
-  lastKeyEvent_ = event;
-  lastKeyReceiver_ = receiver;
+  auto* widget = static_cast<QWidget*>(receiver);
+  bool travelling = false;
+  if (event == keyEvent_) {
+    if (keyFromWindow_) {
+      travelling = true;
+    } else if (QWidget* previous = keyReceiver_.data()) {
+      // A key sent straight to a widget travels to the direct parent, never past a window.
+      travelling = !previous->isWindow() && previous->parentWidget() == widget;
+    }
+  }
+  if (!travelling) {
+    keyEvent_ = event;
+    keyFromWindow_ = false;
+  }
+  keyReceiver_ = widget;
+  return !travelling;
+}
 
-  const auto* key = static_cast<QKeyEvent*>(event);
+void TForm1::ApplicationEvents1Message(QKeyEvent* key) {
   const Qt::KeyboardModifiers mods = key->modifiers();
-  if (mods & Qt::AltModifier) return false;  // system keys are not seen
+  if (mods & Qt::AltModifier) return;  // system keys are not seen
   const bool ctrl = mods & Qt::ControlModifier;
-  // Run and Stop may tear down the window that holds the key's widget: they wait until
-  // the key has been delivered.
+  // The commands run once the key has been delivered: Run and Stop may tear down the
+  // window that holds the key's widget, and Save may ask a question.
   if (key->key() == Qt::Key_F9) {
     QTimer::singleShot(0, this, [this] { btRunClick(); });
   } else if (key->key() == Qt::Key_S && ctrl) {
-    btSaveClick();
+    QTimer::singleShot(0, this, [this] { btSaveClick(); });
   } else if (key->key() == Qt::Key_F2 && ctrl) {
     QTimer::singleShot(0, this, [this] { btStopClick(); });
   }
-  return false;
 }

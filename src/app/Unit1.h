@@ -3,6 +3,7 @@
 // work in every window of the program, the workspace file, and the run cycle's
 // window side (Run, Stop, the error report into the log memo).
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -11,8 +12,10 @@
 #include "Unit1_runcycle.h"
 #include "u_SupScript.h"
 
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
@@ -117,8 +120,11 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   void FormShow();
   bool FormClose();  // false: the user chose to keep the program running
   void edMainFileKeyDown(int key);
-  bool ApplicationEvents1Message(QObject* receiver, QEvent* event);
+  bool IsNewKeyEvent(QObject* receiver, QEvent* event);
+  void ApplicationEvents1Message(QKeyEvent* key);
   void ShowMessage(const std::string& text, const std::string& detail = "");
+  int ExecBox(QMessageBox& box);  // every message box and question goes through here
+  void LogGeometry() const;       // for the real-window tests
   std::string ChooseFile();
   void ClosePage(int index);
   void SetRunState(bool active);
@@ -128,8 +134,10 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   std::string workspaceFile_;
   std::string initialMainFile_;
   bool shown_ = false;
-  const QObject* lastKeyReceiver_ = nullptr;
-  const QEvent* lastKeyEvent_ = nullptr;
+  // The key press being delivered, to act on each press once (see IsNewKeyEvent).
+  const QEvent* keyEvent_ = nullptr;  // compared, never read
+  QPointer<QWidget> keyReceiver_;
+  bool keyFromWindow_ = false;
 };
 
 extern TForm1* Form1;

@@ -325,6 +325,7 @@ TEST_F(Workbench, KeysInAScriptWindowReachTheWorkbench) {
   Editor(0)->SetText("new");
   Editor(0)->SetModified(true);
   QTest::keyClick(edit, Qt::Key_S, Qt::ControlModifier);
+  Settle();
   EXPECT_EQ(ReadBytes(page), "new");
 
   QPointer<QWidget> scriptWindow = edit->window();

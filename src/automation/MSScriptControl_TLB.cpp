@@ -34,6 +34,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -524,8 +525,17 @@ bool ThrowStatementStart(JSContext* cx, const std::string& text, int& line, int&
 
 constexpr size_t kHostSlot = 0;
 constexpr size_t kGlobalImplSlot = 0;  // an application slot of the global
-constexpr size_t kFnWrapperSlot = 0;   // member functions: the wrapper object
-constexpr size_t kFnDispIdSlot = 1;    // and the member's dispatch identifier
+constexpr size_t kFnWrapperSlot = 0;  // member functions: the wrapper object
+constexpr size_t kFnRecordSlot = 1;   // and the member's record:
+constexpr size_t kRecordDispIdSlot = 0;  // its dispatch identifier
+constexpr size_t kRecordLastSlot = 1;    // the string it returned last
+constexpr size_t kRecordWrapperSlot = 2; // and the wrapper again, one load away
+
+// Members called in loops mostly return the same text again (a path, a name, a
+// state): the record keeps the last one, so an equal result costs no new string.
+const JSClass kMemberRecordClass = {"HostMember", JSCLASS_HAS_RESERVED_SLOTS(3), nullptr,
+                                    nullptr,      nullptr,                       nullptr};
+constexpr size_t kKeptResultLength = 4096;
 
 bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp);
 void HostFinalize(JS::GCContext* gcx, JSObject* obj);
@@ -618,30 +628,57 @@ bool EndAtMemberCall(JSContext* cx) {
   return false;
 }
 
+// The script string for an ASCII result `s` of the member behind `record`: the one it
+// returned last when the text is the same, a new one otherwise.
+[[nodiscard]] bool ResultString(JSContext* cx, JSObject* record, const std::string& s,
+                                JS::MutableHandleValue out) {
+  bool ascii = s.size() <= kKeptResultLength;
+  for (size_t i = 0; ascii && i < s.size(); ++i) ascii = static_cast<unsigned char>(s[i]) < 0x80;
+  const JS::Value& last = JS::GetReservedSlot(record, kRecordLastSlot);
+  if (ascii && last.isString() && JS::GetStringLength(last.toString()) == s.size()) {
+    // Only strings made here are kept, and those are flat.
+    JSLinearString* linear = JS_ASSERT_STRING_IS_LINEAR(last.toString());
+    JS::AutoCheckCannotGC nogc;
+    if (JS::LinearStringHasLatin1Chars(linear) &&
+        std::memcmp(JS::GetLatin1LinearStringChars(nogc, linear), s.data(), s.size()) == 0) {
+      out.set(last);
+      return true;
+    }
+  }
+  JSString* str = NewString(cx, s);
+  if (!str) return false;
+  out.setString(str);
+  JS::SetReservedSlot(record, kRecordLastSlot, ascii ? out.get() : JS::UndefinedValue());
+  return true;
+}
+
 bool InvokeHost(JSContext* cx, TAutoObject* host, DISPID id, uint16_t flags,
-                const std::vector<Variant>& args, JS::MutableHandleValue rval) {
+                const std::vector<Variant>& args, JS::MutableHandleValue rval,
+                JSObject* record) {
   if (StopPending()) return EndAtMemberCall(cx);
-  TInvokeResult r;
   try {
-    r = host->Invoke(id, flags, args);
+    const TInvokeResult r = host->Invoke(id, flags, args);
+    // A wait (sleep, a fetch) that a stop cut short.
+    if (StopPending()) return EndAtMemberCall(cx);
+    if (r.Status == DISP_E_EXCEPTION)
+      return ThrowHostError(cx, r.Excep.Description, r.Excep.SCode ? r.Excep.SCode : r.Status);
+    if (Failed(r.Status)) return ThrowHostError(cx, StatusMessage(r.Status), r.Status);
+    if (record && r.Value.type() == VarType::BStr)
+      return ResultString(cx, record, r.Value.AsString(), rval);
+    return ToJs(cx, r.Value, rval);
   } catch (const std::exception& e) {
     return ThrowHostError(cx, e.what(), E_UNEXPECTED);
   } catch (...) {
     return ThrowHostError(cx, StatusMessage(E_UNEXPECTED), E_UNEXPECTED);
   }
-  // A wait (sleep, a fetch) that a stop cut short.
-  if (StopPending()) return EndAtMemberCall(cx);
-  if (r.Status == DISP_E_EXCEPTION)
-    return ThrowHostError(cx, r.Excep.Description, r.Excep.SCode ? r.Excep.SCode : r.Status);
-  if (Failed(r.Status)) return ThrowHostError(cx, StatusMessage(r.Status), r.Status);
-  return ToJs(cx, r.Value, rval);
 }
 
 // The host and member behind a member function, or null after the control released it.
-TAutoObject* CalleeHost(const JS::CallArgs& args, DISPID& id) {
+TAutoObject* CalleeHost(const JS::CallArgs& args, DISPID& id, JSObject*& record) {
   JSObject* callee = &args.callee();
-  id = js::GetFunctionNativeReserved(callee, kFnDispIdSlot).toInt32();
-  return HostOf(&js::GetFunctionNativeReserved(callee, kFnWrapperSlot).toObject());
+  record = &js::GetFunctionNativeReserved(callee, kFnRecordSlot).toObject();
+  id = JS::GetReservedSlot(record, kRecordDispIdSlot).toInt32();
+  return HostOf(&JS::GetReservedSlot(record, kRecordWrapperSlot).toObject());
 }
 
 bool ThrowReleased(JSContext* cx) {
@@ -681,43 +718,48 @@ class TArgumentList {
 bool HostMethod(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
   DISPID id;
-  TAutoObject* host = CalleeHost(args, id);
+  JSObject* record;
+  TAutoObject* host = CalleeHost(args, id, record);
   if (!host) return ThrowReleased(cx);
+  static const std::vector<Variant> kNoArguments;
+  if (argc == 0)
+    return InvokeHost(cx, host, id, DISPATCH_METHOD, kNoArguments, args.rval(), record);
   TArgumentList list(argc);
   std::vector<Variant>& in = *list;
   for (unsigned i = 0; i < argc; ++i)
     if (!ToVariant(cx, args[i], in[i])) return false;
-  return InvokeHost(cx, host, id, DISPATCH_METHOD, in, args.rval());
+  return InvokeHost(cx, host, id, DISPATCH_METHOD, in, args.rval(), record);
 }
 
 bool HostGetter(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
   DISPID id;
-  TAutoObject* host = CalleeHost(args, id);
+  JSObject* record;
+  TAutoObject* host = CalleeHost(args, id, record);
   if (!host) return ThrowReleased(cx);
-  return InvokeHost(cx, host, id, DISPATCH_PROPERTYGET, {}, args.rval());
+  static const std::vector<Variant> kNoArguments;
+  return InvokeHost(cx, host, id, DISPATCH_PROPERTYGET, kNoArguments, args.rval(), record);
 }
 
 bool HostSetter(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
   DISPID id;
-  TAutoObject* host = CalleeHost(args, id);
+  JSObject* record;
+  TAutoObject* host = CalleeHost(args, id, record);
   if (!host) return ThrowReleased(cx);
   std::vector<Variant> in(1);
   if (!ToVariant(cx, args.get(0), in[0])) return false;
   JS::RootedValue ignored(cx);
-  if (!InvokeHost(cx, host, id, DISPATCH_PROPERTYPUT, in, &ignored)) return false;
+  if (!InvokeHost(cx, host, id, DISPATCH_PROPERTYPUT, in, &ignored, nullptr)) return false;
   args.rval().setUndefined();
   return true;
 }
 
-// A method member reads as its function (held by the getter) and refuses assignment:
-// a data property that cannot be written fails silently outside strict mode.
-bool MethodGetter(JSContext*, unsigned argc, JS::Value* vp) {
-  JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
-  args.rval().set(js::GetFunctionNativeReserved(&args.callee(), kFnWrapperSlot));
-  return true;
-}
+// A method member is an accessor: its getter returns the member function, its setter
+// refuses assignment (a data property that cannot be written fails silently outside
+// strict mode). The getter is a script closure, which the compiler inlines: a native
+// getter would cost each call about a third more.
+JSObject* MethodReader(JSContext* cx, JS::HandleObject fn);
 
 std::string MemberName(JSContext* cx, const JS::CallArgs& args) {
   std::string name;
@@ -762,9 +804,13 @@ JSObject* NewMemberFunction(JSContext* cx, JSNative native, unsigned nargs, JS::
                             JS::HandleObject wrapper, DISPID dispId) {
   JSFunction* fn = js::NewFunctionByIdWithReserved(cx, native, nargs, 0, id);
   if (!fn) return nullptr;
-  JSObject* obj = JS_GetFunctionObject(fn);
+  JS::RootedObject obj(cx, JS_GetFunctionObject(fn));
+  JSObject* record = JS_NewObjectWithGivenProto(cx, &kMemberRecordClass, nullptr);
+  if (!record) return nullptr;
+  JS::SetReservedSlot(record, kRecordDispIdSlot, JS::Int32Value(dispId));
+  JS::SetReservedSlot(record, kRecordWrapperSlot, JS::ObjectValue(*wrapper));
   js::SetFunctionNativeReserved(obj, kFnWrapperSlot, JS::ObjectValue(*wrapper));
-  js::SetFunctionNativeReserved(obj, kFnDispIdSlot, JS::Int32Value(dispId));
+  js::SetFunctionNativeReserved(obj, kFnRecordSlot, JS::ObjectValue(*record));
   return obj;
 }
 
@@ -791,8 +837,7 @@ bool DefineMember(JSContext* cx, JS::HandleObject holder, JS::HandleObject wrapp
                                               wrapper, dispId));
     if (!fn) return false;
     if (guarded) {
-      JS::RootedObject fnHolder(cx, fn);
-      JS::RootedObject getter(cx, NewMemberFunction(cx, MethodGetter, 0, id, fnHolder, dispId));
+      JS::RootedObject getter(cx, MethodReader(cx, fn));
       JS::RootedObject setter(cx, NewMemberFunction(cx, MethodSetter, 1, id, wrapper, dispId));
       if (!getter || !setter ||
           !JS_DefinePropertyById(cx, holder, id, getter, setter, attrs & ~JSPROP_READONLY))
@@ -925,6 +970,8 @@ struct TScriptControl::Impl {
   JS::PersistentRootedObject global;
   // The prototype of this global's host objects (see GuardResolve).
   JS::PersistentRootedObject guard;
+  // function (f) { return function () { return f; }; }, compiled in this global.
+  JS::PersistentRootedObject methodReader;
   std::vector<TItem> items;
   // One wrapper per host object, so the same object is the same script value. Weak:
   // the collector may take a wrapper the script no longer reaches.
@@ -1030,6 +1077,20 @@ bool OnEngineInterrupt(JSContext* cx) {
   if (e.stop.load() == int(TStopReason::None)) return true;
   NoteStopPlace(cx);
   return false;
+}
+
+JSObject* MethodReader(JSContext* cx, JS::HandleObject fn) {
+  TScriptControl::Impl* impl = ImplOfCurrentGlobal(cx);
+  if (!impl || !impl->methodReader) {
+    ThrowHostError(cx, "No script control for this object", E_UNEXPECTED);
+    return nullptr;
+  }
+  JS::RootedValueArray<1> args(cx);
+  args[0].setObject(*fn);
+  JS::RootedValue factory(cx, JS::ObjectValue(*impl->methodReader));
+  JS::RootedValue reader(cx);
+  if (!JS::Call(cx, JS::UndefinedHandleValue, factory, args, &reader)) return nullptr;
+  return &reader.toObject();
 }
 
 bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
@@ -1330,6 +1391,18 @@ TScriptControl::TScriptControl() : impl_(std::make_unique<Impl>()) {
       throw Exception("The script engine could not set up its global scope: " + msg);
     }
     impl_->guard.init(cx, guard);
+    static constexpr char kReader[] = "(function (f) { return function () { return f; }; })";
+    JS::CompileOptions compile(cx);
+    compile.setFileAndLine("host-members", 1);
+    JS::SourceText<mozilla::Utf8Unit> readerSource;
+    JS::RootedValue reader(cx);
+    if (!readerSource.init(cx, kReader, sizeof kReader - 1, JS::SourceOwnership::Borrowed) ||
+        !JS::Evaluate(cx, compile, readerSource, &reader)) {
+      const std::string msg = TakePendingMessage(cx);
+      JS::SetReservedSlot(global, kGlobalImplSlot, JS::PrivateValue(nullptr));
+      throw Exception("The script engine could not set up its global scope: " + msg);
+    }
+    impl_->methodReader.init(cx, &reader.toObject());
   }
   impl_->global.init(cx, global);
   impl_->rejections.init(cx);
@@ -1357,6 +1430,7 @@ TScriptControl::~TScriptControl() {
   JS::SetReservedSlot(im.global, kGlobalImplSlot, JS::PrivateValue(nullptr));
   im.global.reset();
   im.guard.reset();
+  im.methodReader.reset();
   im.rejections.reset();
   im.texts.clear();
   auto& controls = Engine().controls;

@@ -155,7 +155,8 @@ TInvokeResult TAutoObject::Invoke(DISPID id, uint16_t flags, const std::vector<V
   HRESULT status = S_OK;
   std::string message;
   try {
-    Variant result;
+    // The member writes its result in place: one move fewer on every call.
+    Variant& result = r.Value;
     CallMember(*member, converted, result);
     // A result of its declared type is moved as it is: a large body is not copied.
     if (member->Result != VarType::Void && member->Result != VarType::Variant &&
@@ -167,7 +168,6 @@ TInvokeResult TAutoObject::Invoke(DISPID id, uint16_t flags, const std::vector<V
     } else if (member->Result == VarType::Void) {
       result = Variant();
     }
-    r.Value = std::move(result);
   } catch (const EOleSysError& e) {
     status = e.ErrorCode < 0 ? e.ErrorCode : E_UNEXPECTED;
     message = e.what();

@@ -24,6 +24,20 @@ TEST_F(EngineTest, PropertyMembersReadAndWrite) {
             "true");
 }
 
+// A member keeps the string it returned last for an equal result: a new result, of the
+// same length, with characters beyond ASCII, or through a property, must never come
+// back as the old one.
+TEST_F(EngineTest, RepeatedResultsAreExactEachTime) {
+  EXPECT_EQ(RunOne("var ok = [];"
+                   "['ab', 'ab', 'ac', '\\u00c3\\u00a9', '\\u00e9', '\\u00c3\\u00a9', 'ab']"
+                   ".forEach(function (a) {"
+                   "  ok.push(sys.md5(a) === 'md5:' + a, md5(a) === 'md5:' + a); });"
+                   "['x1', 'x2', 'x2', '\\u00e9\\u00e9', 'x2'].forEach(function (v) {"
+                   "  sys.fileLog = v; ok.push(sys.fileLog === v); });"
+                   "sys.out(ok.indexOf(false) < 0 ? 'exact' : 'stale at ' + ok.indexOf(false))"),
+            "exact");
+}
+
 // Global members: the object added first wins a clash; objects added without the flag
 // add no globals; scripts may still declare those names themselves.
 TEST_F(EngineTest, GlobalMembersFirstAddedWins) {

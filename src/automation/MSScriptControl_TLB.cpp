@@ -784,12 +784,15 @@ bool WriteOnlyGetter(JSContext* cx, unsigned argc, JS::Value* vp) {
   return ThrowHostError(cx, MemberName(cx, args) + " can only be written", DISP_E_MEMBERNOTFOUND);
 }
 
+// Member names are plain ASCII words of at most this length; any other spelling is no
+// member.
+constexpr size_t kMaxMemberName = 64;
 // Member names are plain ASCII words; any other spelling is no member.
 bool AsciiName(JSContext* cx, JS::HandleId id, std::string& name) {
   if (!id.isString()) return false;
   JSLinearString* s = id.toLinearString();
   const size_t n = JS::GetLinearStringLength(s);
-  if (n == 0 || n > 64) return false;
+  if (n == 0 || n > kMaxMemberName) return false;
   (void)cx;
   name.resize(n);
   for (size_t i = 0; i < n; ++i) {
@@ -930,8 +933,10 @@ bool ErrorDescriptionSet(JSContext* cx, unsigned argc, JS::Value* vp) {
 
 bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp);
 
+bool GlobalMayResolve(const JSAtomState& names, jsid id, JSObject* maybeObj);
+
 const JSClassOps kGlobalOps = {
-    nullptr, nullptr, nullptr, JS_NewEnumerateStandardClasses, GlobalResolve, nullptr,
+    nullptr, nullptr, nullptr, nullptr, GlobalResolve, GlobalMayResolve,
     nullptr, nullptr, nullptr, JS_GlobalObjectTraceHook};
 const JSClass kGlobalClass = {"global", JSCLASS_GLOBAL_FLAGS, &kGlobalOps, nullptr, nullptr,
                               nullptr};
@@ -973,6 +978,9 @@ struct TScriptControl::Impl {
   // function (f) { return function () { return f; }; }, compiled in this global.
   JS::PersistentRootedObject methodReader;
   std::vector<TItem> items;
+  // Member names that are global names, lower case and sorted, each with the item
+  // added first that has it.
+  std::vector<std::pair<std::string, size_t>> globalNames;
   // One wrapper per host object, so the same object is the same script value. Weak:
   // the collector may take a wrapper the script no longer reaches.
   std::unordered_map<TAutoObject*, JS::Heap<JSObject*>> wrappers;
@@ -1009,18 +1017,41 @@ JSObject* TScriptControl::Impl::Wrap(JSContext* cx, TAutoObject* obj) {
   return wrapper;
 }
 
+// Every top-level name a script declares passes here once (50,000 `var` lines, 50,000
+// calls): most are no member, and that answer must cost next to nothing.
 bool TScriptControl::Impl::ResolveGlobalMember(JSContext* cx, JS::HandleObject global,
                                                JS::HandleId id, bool* resolvedp) {
-  std::string name;
-  if (!AsciiName(cx, id, name)) return true;
-  // First added wins on a clash.
-  for (const TItem& item : items) {
-    if (!item.AddMembers || item.Object->Interface().IdOfName(name) == -1) continue;
-    JS::RootedObject wrapper(cx, Wrap(cx, item.Object.get()));
-    if (!wrapper) return false;
-    return DefineMember(cx, global, wrapper, item.Object.get(), id, kGlobalMemberAttrs, resolvedp);
+  if (!id.isString()) return true;
+  char lower[kMaxMemberName];
+  size_t n = 0;
+  {
+    JSLinearString* s = id.toLinearString();
+    n = JS::GetLinearStringLength(s);
+    if (n == 0 || n > kMaxMemberName) return true;
+    JS::AutoCheckCannotGC nogc;
+    if (JS::LinearStringHasLatin1Chars(s)) {
+      const JS::Latin1Char* chars = JS::GetLatin1LinearStringChars(nogc, s);
+      for (size_t i = 0; i < n; ++i) {
+        if (chars[i] >= 0x80) return true;
+        lower[i] = char(chars[i] >= 'A' && chars[i] <= 'Z' ? chars[i] + 32 : chars[i]);
+      }
+    } else {
+      const char16_t* chars = JS::GetTwoByteLinearStringChars(nogc, s);
+      for (size_t i = 0; i < n; ++i) {
+        if (chars[i] >= 0x80) return true;
+        lower[i] = char(chars[i] >= 'A' && chars[i] <= 'Z' ? chars[i] + 32 : chars[i]);
+      }
+    }
   }
-  return true;
+  const std::string_view key(lower, n);
+  const auto found = std::lower_bound(
+      globalNames.begin(), globalNames.end(), key,
+      [](const std::pair<std::string, size_t>& a, std::string_view b) { return a.first < b; });
+  if (found == globalNames.end() || found->first != key) return true;
+  const TItem& item = items[found->second];
+  JS::RootedObject wrapper(cx, Wrap(cx, item.Object.get()));
+  if (!wrapper) return false;
+  return DefineMember(cx, global, wrapper, item.Object.get(), id, kGlobalMemberAttrs, resolvedp);
 }
 
 namespace {
@@ -1093,9 +1124,33 @@ JSObject* MethodReader(JSContext* cx, JS::HandleObject fn) {
   return &reader.toObject();
 }
 
+// Lower-case names of every member of every object ever added with its members as
+// global names. Only grows: it answers "may resolve", so too many is harmless.
+std::vector<std::string>& AnyGlobalMemberName() {
+  static std::vector<std::string> names;
+  return names;
+}
+
+// Lets the engine's compiler cache lookups of globals that can be no member.
+bool GlobalMayResolve(const JSAtomState&, jsid id, JSObject*) {
+  if (!id.isString()) return false;
+  JSLinearString* s = id.toLinearString();
+  const size_t n = JS::GetLinearStringLength(s);
+  if (n == 0 || n > kMaxMemberName) return false;
+  char lower[kMaxMemberName];
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t c = JS::GetLinearStringCharAt(s, i);
+    if (c >= 0x80) return false;
+    lower[i] = char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  }
+  const std::vector<std::string>& all = AnyGlobalMemberName();
+  return std::binary_search(all.begin(), all.end(), std::string_view(lower, n),
+                            [](std::string_view a, std::string_view b) { return a < b; });
+}
+
 bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
-  if (!JS_ResolveStandardClass(cx, obj, id, resolvedp)) return false;
-  if (*resolvedp || !id.isString()) return true;
+  *resolvedp = false;
+  if (!id.isString()) return true;
   TScriptControl::Impl* impl = ImplOfGlobal(obj);
   return impl ? impl->ResolveGlobalMember(cx, obj, id, resolvedp) : true;
 }
@@ -1380,7 +1435,10 @@ TScriptControl::TScriptControl() : impl_(std::make_unique<Impl>()) {
   {
     JSAutoRealm realm(cx, global);
     JS::RootedObject errorProto(cx), objectProto(cx), guard(cx);
-    if (!JS_GetClassPrototype(cx, JSProto_Object, &objectProto) ||
+    // The standard classes are defined up front, as a resolve hook would define them
+    // anyway: every top-level declaration would otherwise pass through that hook.
+    if (!JS::InitRealmStandardClasses(cx) ||
+        !JS_GetClassPrototype(cx, JSProto_Object, &objectProto) ||
         !(guard = JS_NewObjectWithGivenProto(cx, &kGuardClass, objectProto)) ||
         !JS_GetClassPrototype(cx, JSProto_Error, &errorProto) ||
         !JS_DefineProperty(cx, errorProto, "description", ErrorDescriptionGet, ErrorDescriptionSet,
@@ -1474,6 +1532,21 @@ void TScriptControl::AddObject(const std::string& name, const IDispatchPtr& obje
                            JSPROP_ENUMERATE | JSPROP_READONLY | JSPROP_PERMANENT))
     throw Exception("Cannot add the object " + name + ": " + TakePendingMessage(cx));
   im.items.push_back({name, object, addMembers});
+  if (addMembers) {
+    for (const TMemberInfo& m : object->Interface().Members) {
+      std::string lower = m.Name;
+      for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = char(c + 32);
+      const auto at = std::lower_bound(im.globalNames.begin(), im.globalNames.end(),
+                                       std::make_pair(lower, size_t(0)));
+      std::vector<std::string>& any = AnyGlobalMemberName();
+      const auto anyAt = std::lower_bound(any.begin(), any.end(), lower);
+      if (anyAt == any.end() || *anyAt != lower) any.insert(anyAt, lower);
+      // First added wins on a clash.
+      if (at == im.globalNames.end() || at->first != lower)
+        im.globalNames.insert(at, {lower, im.items.size() - 1});
+    }
+  }
 }
 
 namespace {

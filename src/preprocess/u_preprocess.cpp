@@ -177,7 +177,7 @@ void ExpandIncludes(const std::string& FileName, std::vector<TExpandedLine>& Lin
     const size_t i = file.Next++;
     const std::string& line = file.Lines[i];
     if (line.compare(0, kDirective.size(), kDirective) != 0) {
-      Lines.push_back({line, file.Index * 65536 + static_cast<int64_t>(i)});
+      Lines.push_back({std::move(file.Lines[i]), file.Index * 65536 + static_cast<int64_t>(i)});
       continue;
     }
 

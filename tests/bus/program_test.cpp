@@ -294,21 +294,47 @@ TEST_F(Program, LargeCallLeavesTheServerServing) {
   QDBusConnection::disconnectFromBus("large-client");
 }
 
-// The Python example of the automation guide, run as printed there against a workbench
-// that the bus starts for it.
-TEST_F(Program, PythonExampleOfTheGuide) {
+QString GuideBlock(const QString& language) {
+  QFile guide(QStringLiteral(ORVEL_TEST_DATA "/../../docs/automation.md"));
+  if (!guide.open(QIODevice::ReadOnly)) return QString();
+  const QString text = QString::fromUtf8(guide.readAll());
+  const QString fence = "```" + language + "\n";
+  const int start = text.indexOf(fence);
+  if (start < 0) return QString();
+  const int end = text.indexOf("```", start + fence.size());
+  return text.mid(start + fence.size(), end - start - fence.size());
+}
+
+// Runs the shell example as printed and checks that it prints what its comments say.
+void RunShellExample(const QString& code, const char* when) {
+  QStringList expected;
+  for (const QString& line : code.split('\n'))
+    if (line.startsWith("# (")) expected << line.mid(2);
+  QProcess sh;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("PATH", QStringLiteral(ORVEL_BINARY_DIR ":") + env.value("PATH"));
+  sh.setProcessEnvironment(env);
+  sh.start("bash", {"-c", code});
+  ASSERT_TRUE(sh.waitForFinished(60000)) << when;
+  EXPECT_EQ(sh.exitCode(), 0) << when;
+  EXPECT_EQ(QString::fromUtf8(sh.readAllStandardError()).toStdString(), "") << when;
+  EXPECT_EQ(QString::fromUtf8(sh.readAllStandardOutput()).toStdString(),
+            (expected.join('\n') + '\n').toStdString())
+      << when;
+}
+
+// The guide's examples, run as printed and in either order, each acting only on the
+// objects it made: the shell example leaves the Python example's objects alone.
+TEST_F(Program, GuideExamplesRunAsPrinted) {
+  const QString shell = GuideBlock("sh");
+  const QString code = GuideBlock("python");
+  ASSERT_FALSE(shell.isEmpty());
+  ASSERT_FALSE(code.isEmpty());
+  RunShellExample(shell, "first");
+
   const QString python = QStringLiteral("/usr/bin/python3");
   if (QProcess::execute(python, {"-c", "import dbus"}) != 0)
     GTEST_SKIP() << "python3-dbus is not installed";
-  QFile guide(QStringLiteral(ORVEL_TEST_DATA "/../../docs/automation.md"));
-  ASSERT_TRUE(guide.open(QIODevice::ReadOnly));
-  const QString text = QString::fromUtf8(guide.readAll());
-  const int start = text.indexOf("```python\n");
-  ASSERT_GE(start, 0);
-  const int end = text.indexOf("```", start + 10);
-  const QString code = text.mid(start + 10, end - start - 10);
-
-  ASSERT_EQ(RunOrvel({"/REGSERVER"}).code, 0);
   QProcess p;
   p.start(python, {"-c", code});
   ASSERT_TRUE(p.waitForFinished(60000));
@@ -321,16 +347,17 @@ TEST_F(Program, PythonExampleOfTheGuide) {
   EXPECT_EQ(lines[1],
             "org.orvel.Workbench.Error.Failed sleep: the time must not be negative (-1 ms)");
 
-  // The example's objects are detached and keep the workbench running: end it here.
   QDBusConnection c =
       QDBusConnection::connectToBus(QString::fromStdString(TestBusAddress()), "python-client");
+  const int count = FirstValue(CallBus(c, kFactory, kFactoryIntf, "ObjectCount")).toInt();
+  EXPECT_GE(count, 4);
+  RunShellExample(shell, "after the Python example");
+  EXPECT_EQ(FirstValue(CallBus(c, kFactory, kFactoryIntf, "ObjectCount")).toInt(), count);
+
+  // The Python example's objects are detached and keep the workbench running.
   const uint pid = c.interface()->servicePid(QStringLiteral("org.orvel.Workbench")).value();
   ASSERT_GT(pid, 0u);
   kill(static_cast<pid_t>(pid), SIGTERM);
-  QElapsedTimer t;
-  t.start();
-  while (NameOwned(c) && t.elapsed() < 10000)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  EXPECT_FALSE(NameOwned(c));
+  EXPECT_TRUE(WaitNameGone(c));
   QDBusConnection::disconnectFromBus("python-client");
 }

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "u_SupScript.h"
+#include "u_inettools.h"
 #include "u_jobject.h"
 
 IDispatchPtr SysIntf;
@@ -92,6 +93,7 @@ void TRunCycle::Stop() {
   }
   // The stop has done its work; the next run starts fresh.
   ClearScriptStop();
+  ClearInetStop();
   SetActive(false);
 }
 

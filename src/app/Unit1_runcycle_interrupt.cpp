@@ -7,6 +7,7 @@
 
 #include "Unit1_runcycle.h"
 #include "u_SupScript.h"
+#include "u_inettools.h"
 
 namespace {
 
@@ -37,6 +38,11 @@ void PumpEvents() {
   if (ScriptCtrl && ScriptCtrl->HasHeldBack()) ScheduleHeldBack();
 }
 
+// A fetch's wait: the same events; a stop ends the fetch through its abort flag.
+void InetWaitStep() {
+  if (ScriptWaitPoint()) RequestInetStop();
+}
+
 }  // namespace
 
 void InstallInterruptPump() {
@@ -45,4 +51,7 @@ void InstallInterruptPump() {
   installed = true;
   SetScriptInterruptHandler(PumpEvents);
   SetSleepSliceHandler([] { return ScriptWaitPoint(); });
+  SetInetWaitHook(InetWaitStep);
+  // A stop from a signal or the time limit reaches a fetch even between two steps.
+  SetScriptStopListener([] { RequestInetStop(); });
 }

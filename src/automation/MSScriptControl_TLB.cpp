@@ -667,8 +667,10 @@ bool InvokeHost(JSContext* cx, TAutoObject* host, DISPID id, uint16_t flags,
       return ResultString(cx, record, r.Value.AsString(), rval);
     return ToJs(cx, r.Value, rval);
   } catch (const std::exception& e) {
+    if (StopPending()) return EndAtMemberCall(cx);
     return ThrowHostError(cx, e.what(), E_UNEXPECTED);
   } catch (...) {
+    if (StopPending()) return EndAtMemberCall(cx);
     return ThrowHostError(cx, StatusMessage(E_UNEXPECTED), E_UNEXPECTED);
   }
 }

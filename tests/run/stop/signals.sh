@@ -16,7 +16,7 @@ run() {
   shift 3
   "$orvel" --run "$name.js" "$@" >"$name.stdout" 2>"$name.stderr" &
   local pid=$! waited=0
-  until grep -qx "$mark" "$name.stdout"; do
+  until grep -qx "$mark" "$name.stdout" 2>/dev/null; do
     sleep 0.1
     waited=$((waited + 1))
     if [ $waited -ge 300 ] || ! kill -0 $pid 2>/dev/null; then
@@ -65,6 +65,37 @@ expect sleep 1 "sleeping
 err> unit (2, 5) sleep.js
 err> sys.sleep(60000);
 err> The script was stopped"
+
+# A fetch from a server that takes the connection and never answers: the stop ends the
+# wait through the fetch's abort flag, long before its 30-second limit.
+python3 -c '
+import socket, sys, time
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+s.listen(8)
+open("port", "w").write(str(s.getsockname()[1]))
+held = []
+s.settimeout(60)
+try:
+    while True:
+        held.append(s.accept()[0])
+except OSError:
+    pass
+' &
+server=$!
+for _ in $(seq 100); do [ -s port ] && break; sleep 0.1; done
+printf 'sys.out("fetching");
+var page = inet.toString("http://127.0.0.1:%s/");
+sys.out("fetched");
+' \
+  "$(cat port)" >fetch.js
+run fetch TERM fetching --no-wait
+expect fetch 1 "fetching
+err> unit (2, 17) fetch.js
+err> var page = inet.toString(\"http://127.0.0.1:$(cat port)/\");
+err> The script was stopped"
+kill $server 2>/dev/null
+wait $server 2>/dev/null
 
 # No statement runs while the run waits for its window: nothing to place, still 1.
 printf 'main.propSet("Visible", true);\nsys.out("shown");\n' >window.js

@@ -1,5 +1,6 @@
 #include "u_myedit.h"
 
+#include "u_myedit_complete.h"
 #include "u_myedit_find.h"
 
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 
 #include <QFontMetricsF>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStringDecoder>
@@ -58,7 +60,8 @@ bool IsOwnCommand(const QKeyEvent* e) {
   if (mods == Qt::ShiftModifier) return key == Qt::Key_F3;
   if (mods == Qt::ControlModifier)
     return key == Qt::Key_Y || key == Qt::Key_A || key == Qt::Key_Backspace ||
-           key == Qt::Key_Delete || key == Qt::Key_F || key == Qt::Key_H || key == Qt::Key_G;
+           key == Qt::Key_Delete || key == Qt::Key_F || key == Qt::Key_H || key == Qt::Key_G ||
+           key == Qt::Key_Space;
   return false;
 }
 
@@ -75,6 +78,7 @@ TMyEdit::TMyEdit(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 TMyEdit::~TMyEdit() {
+  FCompleter.reset();
   // A shared document outlives this view: let go of it before the base class does.
   if (FSharedDocument) setDocument(nullptr);
 }
@@ -443,13 +447,21 @@ bool TMyEdit::event(QEvent* e) {
 }
 
 void TMyEdit::keyPressEvent(QKeyEvent* e) {
-  if (e->key() == Qt::Key_Escape && FFindBar && FFindBar->isVisible()) {
+  const bool plain = (HeldModifiers(e) & ~Qt::ShiftModifier) == Qt::NoModifier;
+  if (plain && FCompleter && FCompleter->HandleKey(e->key())) {
+    e->accept();
+  } else if (e->key() == Qt::Key_Escape && FCompleter && FCompleter->Tip()->isVisible()) {
+    FCompleter->Tip()->hide();
+    e->accept();
+  } else if (e->key() == Qt::Key_Escape && FFindBar && FFindBar->isVisible()) {
     FFindBar->Close();
     e->accept();
-  } else if (KeyDown(e) || KeyPress(e))
+  } else if (KeyDown(e) || KeyPress(e)) {
     e->accept();
-  else
+  } else {
     QPlainTextEdit::keyPressEvent(e);
+    AfterTyping(e);
+  }
   CheckCaretMove();
 }
 
@@ -471,6 +483,9 @@ bool TMyEdit::KeyDown(QKeyEvent* e) {
         FindBar()->Open(TFindBar::TMode::Find);
       else
         FindBar()->FindNext(HeldModifiers(e) == Qt::ShiftModifier);
+      break;
+    case Qt::Key_Space:
+      Complete();
       break;
     case Qt::Key_Y:
       DeleteCaretLine();
@@ -514,6 +529,39 @@ bool TMyEdit::KeyPress(QKeyEvent* e) {
 TFindBar* TMyEdit::FindBar() {
   if (!FFindBar) FFindBar = new TFindBar(this);
   return FFindBar;
+}
+
+TCompleter* TMyEdit::Completer() {
+  if (!FCompleter) FCompleter = std::make_unique<TCompleter>(this);
+  return FCompleter.get();
+}
+
+void TMyEdit::Complete() {
+  Completer()->Update(true);
+}
+
+bool TMyEdit::CompletionOpen() const {
+  return FCompleter && FCompleter->IsOpen();
+}
+
+void TMyEdit::AfterTyping(QKeyEvent* e) {
+  // A dot or a quote may open the list; while it is open, typing narrows it. The
+  // checks cost nothing on keys that cannot start a completion.
+  const QString t = e->text();
+  const bool opener = t == QLatin1String(".") || t == QLatin1String("\"") ||
+                      t == QLatin1String("'") || t == QLatin1String(",");
+  if (CompletionOpen()) {
+    if (t.isEmpty() && e->key() != Qt::Key_Backspace && e->key() != Qt::Key_Delete)
+      FCompleter->Close();  // the caret moved away
+    else
+      FCompleter->Update(false);
+  } else if (opener) {
+    Completer()->Update(false);
+  }
+  if (FCompleter && (FCompleter->Tip()->isVisible() || t == QLatin1String("(")))
+    FCompleter->UpdateCallTip();
+  else if (t == QLatin1String("("))
+    Completer()->UpdateCallTip();
 }
 
 bool TMyEdit::FindNext(bool backward) {
@@ -585,6 +633,10 @@ void TMyEdit::keyReleaseEvent(QKeyEvent* e) {
 }
 
 void TMyEdit::mousePressEvent(QMouseEvent* e) {
+  if (FCompleter) {
+    FCompleter->Close();
+    FCompleter->Tip()->hide();
+  }
   QPlainTextEdit::mousePressEvent(e);
   CheckCaretMove();
 }

@@ -123,6 +123,12 @@ class TMyEdit final : public QPlainTextEdit {
   // at the ends; false when the text holds none.
   bool FindNext(bool backward = false);
 
+  // Completion: Ctrl+Space, and after "." on a name it knows (sys, main, inet, a
+  // handle); property, value, class and live object names inside the string
+  // arguments that take them. The list is a child widget: keys stay with the editor.
+  void Complete();
+  bool CompletionOpen() const;
+
  protected:
   bool event(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
@@ -156,6 +162,9 @@ class TMyEdit final : public QPlainTextEdit {
   QWidget* FMargin = nullptr;
   class TFindBar* FFindBar = nullptr;  // made on first use
   class TFindBar* FindBar();
+  std::unique_ptr<class TCompleter> FCompleter;  // made on first use
+  class TCompleter* Completer();
+  void AfterTyping(QKeyEvent* e);
   std::shared_ptr<QTextDocument> FSharedDocument;  // set once a document is shared
   QString FileText(QString text) const;  // the document's text as the file holds it
 };

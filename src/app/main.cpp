@@ -143,8 +143,7 @@ int main(int argc, char** argv) {
       !std::getenv("WAYLAND_DISPLAY"))
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
-  const bool registration =
-      mode == TStartMode::smRegServer || mode == TStartMode::smUnregServer;
+  const bool registration = mode == TStartMode::smRegServer || mode == TStartMode::smUnregServer;
   int status = 0;
   {
     // Registration only writes or removes files: it must work where no display is.

@@ -454,7 +454,9 @@ class TBusServer final : public QDBusVirtualObject {
                        if (!there.isValid() || there.value()) return;
                        if (!detached) return ClientLeft(client);
                        auto it = exported_.find(*detached);
-                       if (it != exported_.end()) Release(it->second.obj, kDetached);
+                       if (it == exported_.end()) return;
+                       const IDispatchPtr obj = it->second.obj;  // Release erases the entry
+                       Release(obj, kDetached);
                      });
   }
 
@@ -479,9 +481,9 @@ class TBusServer final : public QDBusVirtualObject {
     const QString intf = msg.interface();
     if (!intf.isEmpty() && intf != QLatin1String("org.freedesktop.DBus.Introspectable") &&
         !own.contains(intf)) {
-      conn.send(msg.createErrorReply(
-          QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"),
-          QStringLiteral("No such interface %1 at %2").arg(intf, msg.path())));
+      conn.send(
+          msg.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"),
+                               QStringLiteral("No such interface %1 at %2").arg(intf, msg.path())));
       return;
     }
     QString where = msg.path();

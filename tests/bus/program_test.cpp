@@ -2,6 +2,7 @@
 // on demand in automation mode and that ends after the last release. The members run
 // the program's real units here.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -14,8 +15,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <csignal>
-
-#include <unistd.h>
 
 #include "bus_support.h"
 #include "u_busserver.h"
@@ -151,7 +150,8 @@ TEST_F(Program, StartedByTheBusAndEndedByTheLastRelease) {
 
   const QString main =
       PathOf(CallBus(c, kFactory, kFactoryIntf, "Create", {QStringLiteral("Project1.JObject")}));
-  const QDBusMessage empty = CallBus(c, main, kObject, "Call", {"classN", QVariant::fromValue(QVariantList())});
+  const QDBusMessage empty =
+      CallBus(c, main, kObject, "Call", {"classN", QVariant::fromValue(QVariantList())});
   EXPECT_EQ(empty.errorMessage().toStdString(), "Handle holds no object");
   const QVariant form = Call(c, main, "NW", {QStringLiteral("TForm")});
   const QString formPath = qvariant_cast<QDBusObjectPath>(form).path();
@@ -174,8 +174,7 @@ TEST_F(Program, StartedByTheBusAndEndedByTheLastRelease) {
 // Installed where the path holds characters that a shell or the service file's own
 // escapes would take up, the program is still started by the bus from there.
 TEST_F(Program, StartedFromAnOddlyNamedFolder) {
-  const QString folder =
-      QStringLiteral(ORVEL_BINARY_DIR "/tests/bus/odd $HOME \"q\" `x` \\d 'e'");
+  const QString folder = QStringLiteral(ORVEL_BINARY_DIR "/tests/bus/odd $HOME \"q\" `x` \\d 'e'");
   const QString exe = folder + "/orvel";
   QDir(folder).removeRecursively();
   ASSERT_TRUE(QDir().mkpath(folder));
@@ -211,8 +210,8 @@ TEST_F(Program, AutomationEndsWhenIdleNotBefore) {
   EXPECT_TRUE(WaitNameGone(c)) << "the program did not end after a call that created nothing";
 
   for (int round = 0; round < 3; ++round) {
-    const QString sys = PathOf(
-        CallBus(c, kFactory, kFactoryIntf, "Create", {QStringLiteral("Project1.SupScript")}, 30000));
+    const QString sys = PathOf(CallBus(c, kFactory, kFactoryIntf, "Create",
+                                       {QStringLiteral("Project1.SupScript")}, 30000));
     ASSERT_FALSE(sys.isEmpty());
     ASSERT_EQ(CallBus(c, sys, kObject, "Release").type(), QDBusMessage::ReplyMessage);
     const QString again =
@@ -278,7 +277,8 @@ TEST_F(Program, LargeCallLeavesTheServerServing) {
   for (int mib : {64, 100}) {
     const QByteArray text(mib << 20, 'a');
     const QDBusMessage r = CallBus(c, sys, isys, "md5", {QString::fromLatin1(text)}, 60000);
-    ASSERT_EQ(r.type(), QDBusMessage::ReplyMessage) << mib << ": " << r.errorMessage().toStdString();
+    ASSERT_EQ(r.type(), QDBusMessage::ReplyMessage)
+        << mib << ": " << r.errorMessage().toStdString();
     EXPECT_EQ(FirstValue(r).toString().toLower(),
               QCryptographicHash::hash(text, QCryptographicHash::Md5).toHex());
     const QDBusMessage after = CallBus(c, sys, isys, "md5", {QStringLiteral("abc")}, 5000);

@@ -309,13 +309,13 @@ TEST_F(BusServer, HandlesTravelAsObjectPaths) {
 // not hold, and the holder keeps it.
 TEST_F(BusServer, UnknownMembersPathsAndHolds) {
   const QString sys = Create(client, "Project1.SupScript");
-  ExpectError(CallBus(client, sys, "org.orvel.Workbench.ISupScript", "md6", {QStringLiteral("a")}),
-              "org.freedesktop.DBus.Error.UnknownMethod",
-              ("No such method md6(s) in org.orvel.Workbench.ISupScript at " + sys).toStdString()
-                  .c_str());
-  ExpectError(CallBus(client, sys, kObject, "Invoke"), "org.freedesktop.DBus.Error.UnknownMethod",
-              ("No such method Invoke() in org.orvel.Workbench.Object at " + sys).toStdString()
-                  .c_str());
+  ExpectError(
+      CallBus(client, sys, "org.orvel.Workbench.ISupScript", "md6", {QStringLiteral("a")}),
+      "org.freedesktop.DBus.Error.UnknownMethod",
+      ("No such method md6(s) in org.orvel.Workbench.ISupScript at " + sys).toStdString().c_str());
+  ExpectError(
+      CallBus(client, sys, kObject, "Invoke"), "org.freedesktop.DBus.Error.UnknownMethod",
+      ("No such method Invoke() in org.orvel.Workbench.Object at " + sys).toStdString().c_str());
   ExpectError(CallBus(client, sys, "org.example.Other", "md5", {QStringLiteral("a")}),
               "org.freedesktop.DBus.Error.UnknownInterface",
               ("No such interface org.example.Other at " + sys).toStdString().c_str());
@@ -327,12 +327,12 @@ TEST_F(BusServer, UnknownMembersPathsAndHolds) {
               "No such interface org.orvel.Workbench.IInet at /org/orvel/Workbench");
 
   const QString serial = sys.section('/', -1);
-  for (const QString& alias : {"/org/orvel/Workbench/objects/00" + serial,
-                               "/org/orvel/Workbench/objects/0" + serial})
-    ExpectError(CallBus(client, alias, "org.orvel.Workbench.ISupScript", "md5",
-                        {QStringLiteral("a")}),
-                "org.freedesktop.DBus.Error.UnknownObject", ("No such object: " + alias).toStdString()
-                                                                .c_str());
+  for (const QString& alias :
+       {"/org/orvel/Workbench/objects/00" + serial, "/org/orvel/Workbench/objects/0" + serial})
+    ExpectError(
+        CallBus(client, alias, "org.orvel.Workbench.ISupScript", "md5", {QStringLiteral("a")}),
+        "org.freedesktop.DBus.Error.UnknownObject",
+        ("No such object: " + alias).toStdString().c_str());
 
   QDBusConnection other = Connect("client-c");
   ExpectError(CallBus(other, sys, kObject, "Release"), "org.orvel.Workbench.Error.NotHeld",

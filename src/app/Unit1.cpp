@@ -639,6 +639,15 @@ bool TForm1::FormClose() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   TestLog("close", "asked");
+  if (run_.Busy()) {
+    // A statement is running below us (we are in its interrupt): save now, stop it,
+    // and close once it has returned and the run can end.
+    btSaveClick();
+    run_.RequestStop();
+    event->ignore();
+    QTimer::singleShot(10, this, [this] { close(); });
+    return;
+  }
   if (!FormClose()) {
     event->ignore();
     return;

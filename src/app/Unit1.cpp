@@ -11,11 +11,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -24,6 +26,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -254,6 +258,13 @@ void TForm1::BuildLayout() {
   // Over the right end of the tab row.
   btClosePage = MakeButton(this, "btClosePage", "Close Page", 644, 36, 67, 18);
   btClosePage->raise();
+  btRecent = MakeButton(this, "btRecent", "Recent", 584, 36, 58, 18);
+  btRecent->setMenu(new QMenu(btRecent));
+  connect(btRecent->menu(), &QMenu::aboutToShow, this, [this] { FillRecentMenu(); });
+  connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this), &QShortcut::activated, this,
+          [this] { NewPage(); });
+  connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), this),
+          &QShortcut::activated, this, [this] { SaveAsClick(); });
 
   connect(btSelectMainFile, &QPushButton::clicked, this, [this] { btSelectMainFileClick(); });
   connect(btLoad, &QPushButton::clicked, this, [this] { btLoadClick(); });
@@ -274,6 +285,8 @@ void TForm1::PlaceAnchoredControls() {
   const int shift = width() - Px(kClientWidth);
   btClosePage->move(Px(644) + shift, Px(36));
   btClosePage->raise();
+  btRecent->move(Px(584) + shift, Px(36));
+  btRecent->raise();
   btLogClear->move(Px(613) + shift, Px(5));
   btLogMinim->move(Px(656) + shift, Px(5));
   Button1->move(Px(464) + shift, Px(29));
@@ -403,8 +416,24 @@ int TForm1::OpenPage(const std::string& path) {
   fill->addWidget(editor);
   const int index = PageControl1->addTab(sheet, QFileInfo(Q(path)).fileName());
 
+  // A second page on a file shows the same text as the first, so that neither save
+  // can overwrite the other page's edits.
+  TMyEdit* sameFile = nullptr;
+  struct stat target {};
+  const bool known = ::stat(path.c_str(), &target) == 0;
+  for (int i = 0; known && i < PageCount() && !sameFile; ++i) {
+    if (i == index) continue;
+    TMyEdit* other = PageEditor(i);
+    struct stat st {};
+    if (!other->FilePath.empty() && ::stat(other->FilePath.c_str(), &st) == 0 &&
+        st.st_dev == target.st_dev && st.st_ino == target.st_ino)
+      sameFile = other;
+  }
   try {
-    editor->LoadFromFile(path);
+    if (sameFile)
+      editor->ShareDocument(sameFile);
+    else
+      editor->LoadFromFile(path);
   } catch (const std::exception& e) {
     PageControl1->removeTab(index);
     delete sheet;
@@ -414,8 +443,11 @@ int TForm1::OpenPage(const std::string& path) {
   editor->OnCaretMove = [this](TMyEdit*) { ShowCaretPos(); };
   editor->FilePath = path;
   editor->Sheet = sheet;
+  connect(editor, &QPlainTextEdit::modificationChanged, this, [this] { UpdateModifiedMarks(); });
+  NoteRecentFile(path);
 
   PageControl1->setCurrentIndex(index);
+  UpdateModifiedMarks();
   editor->setFocus();
   QTimer::singleShot(0, this, [this] { LogGeometry(); });
   return index;
@@ -435,6 +467,7 @@ void TForm1::ClosePage(int index) {
   if (!sheet) return;
   PageControl1->removeTab(index);
   delete sheet;
+  UpdateModifiedMarks();
   QTimer::singleShot(0, this, [this] { LogGeometry(); });
 }
 
@@ -459,7 +492,18 @@ void TForm1::btSaveClick() {
     for (int i = 0; i < PageCount(); ++i) {
       for (TMyEdit* editor : PageControl1->widget(i)->findChildren<TMyEdit*>()) {
         if (!editor->Modified()) continue;
-        editor->SaveToFile(editor->FilePath);
+        if (editor->FilePath.empty()) {
+          // A new page gets its name at its first save; without one it stays modified.
+          PageControl1->setCurrentIndex(i);
+          const std::string name = ChooseSaveFile();
+          if (name.empty()) continue;
+          editor->SaveToFile(name);
+          editor->FilePath = name;
+          PageControl1->setTabText(i, QFileInfo(Q(name)).fileName());
+          NoteRecentFile(name);
+        } else {
+          editor->SaveToFile(editor->FilePath);
+        }
         editor->SetModified(false);
       }
     }
@@ -468,6 +512,111 @@ void TForm1::btSaveClick() {
   } catch (const std::exception& e) {
     ShowMessage("error of saving", e.what());
   }
+}
+
+int TForm1::NewPage() {
+  auto* sheet = new QWidget;
+  sheet->setObjectName("TabSheet");
+  auto* editor = new TMyEdit(sheet);
+  auto* fill = new QVBoxLayout(sheet);
+  fill->setContentsMargins(0, 0, 0, 0);
+  fill->addWidget(editor);
+  editor->OnCaretMove = [this](TMyEdit*) { ShowCaretPos(); };
+  editor->Sheet = sheet;
+  connect(editor, &QPlainTextEdit::modificationChanged, this, [this] { UpdateModifiedMarks(); });
+  const int index = PageControl1->addTab(sheet, "Untitled");
+  PageControl1->setCurrentIndex(index);
+  UpdateModifiedMarks();
+  editor->setFocus();
+  return index;
+}
+
+void TForm1::SaveAsClick() {
+  const int index = PageControl1->currentIndex();
+  if (index < 0) return;
+  TMyEdit* editor = PageEditor(index);
+  const std::string name = ChooseSaveFile();
+  if (name.empty()) return;
+  try {
+    editor->SaveToFile(name);
+  } catch (const std::exception& e) {
+    ShowMessage("error of saving", e.what());
+    return;
+  }
+  // The page now stands for the new file; a page still on the old one keeps its text.
+  editor->DetachDocument();
+  editor->FilePath = name;
+  editor->SetModified(false);
+  PageControl1->setTabText(index, QFileInfo(Q(name)).fileName());
+  NoteRecentFile(name);
+  UpdateModifiedMarks();
+  try {
+    SaveWorkspace();
+  } catch (const std::exception& e) {
+    ShowMessage("error of saving", e.what());
+  }
+}
+
+std::string TForm1::ChooseSaveFile() {
+  if (ChooseSaveFileHook) return ChooseSaveFileHook();
+  QFileDialog dialog(this);
+  dialog.setObjectName("SaveDialog1");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix("js");
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return "";
+  return S(dialog.selectedFiles().first());
+}
+
+void TForm1::UpdateModifiedMarks() {
+  bool any = false;
+  for (int i = 0; i < PageCount(); ++i) {
+    TMyEdit* editor = PageEditor(i);
+    const bool modified = editor->Modified();
+    any = any || modified;
+    const QString name =
+        editor->FilePath.empty() ? QString("Untitled") : QFileInfo(Q(editor->FilePath)).fileName();
+    const QString caption = modified ? "*" + name : name;
+    if (PageControl1->tabText(i) != caption) PageControl1->setTabText(i, caption);
+  }
+  const QString title = Q(any ? "*" + OrvelTitle() : OrvelTitle());
+  if (windowTitle() != title) setWindowTitle(title);
+}
+
+void TForm1::LoadRecentFiles() {
+  if (recentLoaded_) return;
+  recentLoaded_ = true;
+  std::ifstream in(RecentFileName(), std::ios::binary);
+  std::string line;
+  while (std::getline(in, line) && recent_.size() < 8) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) recent_.push_back(line);
+  }
+}
+
+void TForm1::NoteRecentFile(const std::string& path) {
+  LoadRecentFiles();
+  const std::string full = S(QFileInfo(Q(path)).absoluteFilePath());
+  const std::string entry = full.empty() ? path : full;
+  recent_.erase(std::remove(recent_.begin(), recent_.end(), entry), recent_.end());
+  recent_.insert(recent_.begin(), entry);
+  if (recent_.size() > 8) recent_.resize(8);
+  std::string text;
+  for (const std::string& r : recent_) text += r + "\n";
+  try {
+    WriteFileAtomically(RecentFileName(), text);
+  } catch (const std::exception&) {
+    // The list is a convenience: a folder that takes no file only loses it.
+  }
+}
+
+void TForm1::FillRecentMenu() {
+  LoadRecentFiles();
+  QMenu* menu = btRecent->menu();
+  menu->clear();
+  for (const std::string& r : recent_)
+    menu->addAction(Q(r), this, [this, r] { OpenPage(r); });
+  if (recent_.empty()) menu->addAction("(none)")->setEnabled(false);
 }
 
 void TForm1::btLoadClick() {
@@ -705,7 +854,7 @@ void TForm1::ApplicationEvents1Message(QKeyEvent* key) {
   // window that holds the key's widget, and Save may ask a question.
   if (key->key() == Qt::Key_F9) {
     QTimer::singleShot(0, this, [this] { btRunClick(); });
-  } else if (key->key() == Qt::Key_S && ctrl) {
+  } else if (key->key() == Qt::Key_S && ctrl && !(mods & Qt::ShiftModifier)) {
     QTimer::singleShot(0, this, [this] { btSaveClick(); });
   } else if (key->key() == Qt::Key_F2 && ctrl) {
     QTimer::singleShot(0, this, [this] { btStopClick(); });

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Unit1_runcycle.h"
 #include "u_SupScript.h"
@@ -49,6 +50,12 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   void SaveWorkspace();
   void LoadWorkspace();
   void ShowCaretPos();
+  // A page without a file (Ctrl+N); its first save asks for a name.
+  int NewPage();
+  // Saves the active page under a name the user chooses (Ctrl+Shift+S).
+  void SaveAsClick();
+  // The files opened or saved last, newest first; kept beside the workspace file.
+  const std::vector<std::string>& RecentFiles() const { return recent_; }
 
   // Handlers.
   void btRunClick();
@@ -81,6 +88,7 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   // Seams for what would otherwise wait for a person (tests replace them).
   std::function<void(const std::string& text, const std::string& detail)> ShowMessageHook;
   std::function<std::string()> ChooseFileHook;         // "" when cancelled
+  std::function<std::string()> ChooseSaveFileHook;     // "" when cancelled
   std::function<bool()> ConfirmCloseWithObjectsHook;   // true: end anyway
   // Ending the program when the window has closed (off in tests).
   bool QuitOnClose = false;
@@ -98,6 +106,7 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   QLabel* lbCaretPos = nullptr;
   QTabWidget* PageControl1 = nullptr;
   QPushButton* btClosePage = nullptr;
+  QPushButton* btRecent = nullptr;  // the recent-files menu, over the tab row
   QSplitter* Splitter1 = nullptr;
   QWidget* pnLog = nullptr;
   QPlainTextEdit* log = nullptr;
@@ -126,6 +135,12 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   int ExecBox(QMessageBox& box);  // every message box and question goes through here
   void LogGeometry() const;       // for the real-window tests
   std::string ChooseFile();
+  std::string ChooseSaveFile();
+  void UpdateModifiedMarks();  // "*" on modified pages' tabs and on the title
+  void NoteRecentFile(const std::string& path);
+  void LoadRecentFiles();
+  void FillRecentMenu();
+  std::string RecentFileName() const { return workspaceFile_ + ".recent"; }
   void ClosePage(int index);
   void SetRunState(bool active);
 
@@ -138,6 +153,8 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   const QEvent* keyEvent_ = nullptr;  // compared, never read
   QPointer<QWidget> keyReceiver_;
   bool keyFromWindow_ = false;
+  std::vector<std::string> recent_;
+  bool recentLoaded_ = false;
 };
 
 extern TForm1* Form1;

@@ -115,6 +115,9 @@ class TMyEdit final : public QPlainTextEdit {
   // undo history for every page on the same file. The document lives while any of
   // its editors does.
   void ShareDocument(TMyEdit* other);
+  // Gives this editor a document of its own holding the same text (after Save As,
+  // the other pages stay on the old file). Nothing happens when none is shared.
+  void DetachDocument();
 
   int MarginWidth() const;  // the line-number margin left of the text
 

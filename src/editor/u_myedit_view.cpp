@@ -217,3 +217,20 @@ void TMyEdit::ShareDocument(TMyEdit* other) {
   UpdateMarginWidth();
   UpdateExtraSelections();
 }
+
+void TMyEdit::DetachDocument() {
+  if (!FSharedDocument) return;
+  const QString text = QString::fromStdString(Text());
+  const QVariant latin1 = document()->property("orvelLatin1");
+  const bool modified = Modified();
+  const TCaretPos caret = CaretPos();
+  const int v = verticalScrollBar()->value();
+  setDocument(nullptr);  // a fresh document of this editor's own
+  FSharedDocument.reset();
+  UpdateTabStops();
+  SetDocumentText(text);
+  document()->setProperty("orvelLatin1", latin1);
+  SetModified(modified);
+  SetCaretPos(caret);
+  verticalScrollBar()->setValue(v);
+}

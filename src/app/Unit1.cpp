@@ -36,6 +36,7 @@
 #include "Unit1_testhook.h"
 #include "u_jobject.h"
 #include "u_myedit.h"
+#include "u_myedit_complete.h"
 #include "vantor_utils.h"
 
 TForm1* Form1 = nullptr;
@@ -129,6 +130,29 @@ TForm1::TForm1(const std::string& mainFile, QWidget* parent)
   run_.OnActiveChange = [this](bool active) { SetRunState(active); };
   SetRootOwner(rootOwner_.get());
   SetWorkbenchOutput(this);
+  // The editors offer the names of the running script's objects inside sys.getObj(".
+  SetLiveObjectNamesProvider([this] {
+    std::vector<std::string> names;
+    if (!run_.Active()) return names;
+    const std::string list = ListObjectNames();
+    std::string name;
+    bool quoted = false;
+    for (size_t i = 0; i <= list.size(); ++i) {
+      const char c = i < list.size() ? list[i] : ',';
+      if (quoted && c == '"' && i + 1 < list.size() && list[i + 1] == '"') {
+        name += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = !quoted;
+      } else if (c == ',' && !quoted) {
+        if (!name.empty()) names.push_back(name);
+        name.clear();
+      } else {
+        name += c;
+      }
+    }
+    return names;
+  });
   qApp->installEventFilter(this);
 
   // Releases queued by the garbage collector run once control is back in the loop.
@@ -140,6 +164,7 @@ TForm1::TForm1(const std::string& mainFile, QWidget* parent)
 
 TForm1::~TForm1() {
   qApp->removeEventFilter(this);
+  SetLiveObjectNamesProvider(nullptr);
   run_.Stop();
   if (WorkbenchOutput() == this) SetWorkbenchOutput(nullptr);
   SetRootOwner(nullptr);

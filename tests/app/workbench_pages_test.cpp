@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
@@ -162,6 +164,33 @@ TEST_F(WorkbenchPages, SaveAsWritesTheNewFileAndLeavesTheOldOne) {
   menu->actions().first()->trigger();
   EXPECT_EQ(form_->PageCount(), pages + 1);
   EXPECT_EQ(Editor(pages)->FilePath, saveAs_);
+}
+
+// The names come from the run's own registry, while it runs.
+TEST_F(WorkbenchPages, GetObjOffersTheRunningScriptsObjects) {
+  const std::string m = dir_.Path("m.js");
+  WriteBytes(m, "var b = main.nw(\"TButton\", \"okButton\", \"OK\");");
+  form_->OpenPage(m);
+  form_->edMainFile->setText(QString::fromStdString(m));
+  form_->btRunClick();
+  Settle();
+  form_->activateWindow();
+  Editor(0)->setFocus();
+  Key(Qt::Key_End);
+  Key(Qt::Key_Return);
+  Keys("sys.getObj(\"ok");
+  auto* list = Editor(0)->findChild<QListWidget*>("CompletionList");
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(list->isVisible());
+  EXPECT_EQ(list->item(0)->text(), "okButton");
+  Key(Qt::Key_Return);
+  EXPECT_EQ(Editor(0)->Line(1), "sys.getObj(\"okButton");
+
+  form_->btStopClick();
+  Settle();
+  Keys("\"); sys.getObj(\"");
+  Key(Qt::Key_Space, Qt::ControlModifier);
+  EXPECT_FALSE(list->isVisible()) << "no run, no live objects";
 }
 
 }  // namespace

@@ -14,10 +14,8 @@
 
 #include "MSScriptControl_TLB.h"
 #include "Unit1.h"
-#include "u_SupScript.h"
-#include "u_inet.h"
-#include "u_jobject.h"
 #include "u_myedit.h"
+#include "u_units.h"
 
 namespace {
 
@@ -82,10 +80,7 @@ double RunToFirstStatement(TForm1& form, const std::string& mainFile, int rounds
 }  // namespace
 
 int main(int argc, char** argv) {
-  InitJObjectUnit();
-  InitSupScriptUnit();
-  InitInetUnit();
-  InitScriptEngine();
+  StartUnits();
   {
     QApplication app(argc, argv);
     QTemporaryDir dir;
@@ -133,9 +128,7 @@ int main(int argc, char** argv) {
     std::printf("Run to first statement (50,001 lines): %5.1f ms (median of 5)\n", runLarge);
 
     form.reset();
-    FinalizeJObjectUnit();
-    ShutdownInetTools();
-    ShutdownScriptEngine();
+    EndUnits();
   }
   return 0;
 }

@@ -6,10 +6,6 @@
 #include "u_inettools.h"
 #include "u_jobject.h"
 
-IDispatchPtr SysIntf;
-IDispatchPtr MainIntf;
-IDispatchPtr InetIntf;
-
 TRunCycle::~TRunCycle() { Stop(); }
 
 bool TRunCycle::Busy() const { return control_ && control_->Depth() > 0; }
@@ -83,13 +79,8 @@ TRunOutcome TRunCycle::Start(const std::string& mainFile, const std::string& lan
 
 void TRunCycle::Stop() {
   if (control_) {
-    // Cleared first: widgets torn down below may fire events, and those must find no
-    // control to run their text on.
-    ScriptCtrl = nullptr;
-    control_.reset();
-    SysIntf.reset();
-    MainIntf.reset();
-    InetIntf.reset();
+    EndScriptControl(control_);
+    ReleaseHostObjects();
   }
   // The stop has done its work; the next run starts fresh.
   ClearScriptStop();

@@ -11,11 +11,7 @@
 #include "MSScriptControl_TLB.h"
 #include "Project1_TLB.h"
 #include "u_preprocess.h"
-
-// Counted references to the objects of the active run.
-extern IDispatchPtr SysIntf;
-extern IDispatchPtr MainIntf;
-extern IDispatchPtr InetIntf;
+#include "u_units.h"
 
 // How one run attempt ended.
 enum class TRunOutcome {

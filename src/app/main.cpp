@@ -15,9 +15,7 @@
 #include "Unit1_runcycle.h"
 #include "test.h"
 #include "u_busserver.h"
-#include "u_inet.h"
-#include "u_jobject.h"
-#include "u_SupScript.h"
+#include "u_units.h"
 
 namespace {
 
@@ -133,10 +131,7 @@ int main(int argc, char** argv) {
 
   // Unit start-up, before any window.
   const TStartMode mode = StartModeFromArgs(cl.switches);
-  InitJObjectUnit();
-  InitSupScriptUnit();
-  InitInetUnit();
-  InitScriptEngine();  // the engine must start before the window toolkit
+  StartUnits();
 
   // A headless run needs no display: without one, windows are built offscreen.
   if (cl.run && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
@@ -202,12 +197,7 @@ int main(int argc, char** argv) {
       }
     }
     StopAutomationServer();
-    SysIntf.reset();
-    MainIntf.reset();
-    InetIntf.reset();
-    FinalizeJObjectUnit();
-    ShutdownInetTools();
-    ShutdownScriptEngine();
+    EndUnits();
   }
   return status;
 }

@@ -48,6 +48,11 @@
 
 TScriptControl* ScriptCtrl = nullptr;
 
+void EndScriptControl(std::unique_ptr<TScriptControl>& control) {
+  if (ScriptCtrl == control.get()) ScriptCtrl = nullptr;
+  control.reset();
+}
+
 namespace {
 
 // ---------------------------------------------------------------------------------

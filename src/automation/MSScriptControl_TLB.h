@@ -126,3 +126,7 @@ bool ScriptWaitPoint();
 // The control of the active run, or none: set and cleared by the run cycle, used by
 // event binding to run bound script text.
 extern TScriptControl* ScriptCtrl;
+
+// Destroys a run's control. ScriptCtrl is cleared first when it is this control: widgets
+// torn down afterwards may fire events, and those must find no control to run text on.
+void EndScriptControl(std::unique_ptr<TScriptControl>& control);

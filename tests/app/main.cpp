@@ -4,24 +4,16 @@
 
 #include <QApplication>
 
-#include "MSScriptControl_TLB.h"
-#include "u_inet.h"
-#include "u_jobject.h"
-#include "u_SupScript.h"
+#include "u_units.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  InitJObjectUnit();
-  InitSupScriptUnit();
-  InitInetUnit();
-  InitScriptEngine();
+  StartUnits();
   int status = 0;
   {
     QApplication app(argc, argv);
     status = RUN_ALL_TESTS();
-    FinalizeJObjectUnit();
-    ShutdownInetTools();
-    ShutdownScriptEngine();
+    EndUnits();
   }
   return status;
 }

@@ -22,8 +22,7 @@ class Events : public BridgeTest {
     ScriptCtrl = ctrl_.get();
   }
   void TearDown() override {
-    ScriptCtrl = nullptr;
-    ctrl_.reset();
+    EndScriptControl(ctrl_);
     BridgeTest::TearDown();
   }
   void Click(const IDispatchPtr& h) {

@@ -6,22 +6,18 @@
 
 #include <cstdlib>
 
-#include "MSScriptControl_TLB.h"
-#include "u_jobject.h"
+#include "u_units.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   // Test discovery runs the binary outside CTest's environment.
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  InitJObjectUnit();
-  RegisterCreatableClasses();
-  InitScriptEngine();
+  StartUnits();
   int status = 0;
   {
     QApplication app(argc, argv);
     status = RUN_ALL_TESTS();
-    FinalizeJObjectUnit();
+    EndUnits();
   }
-  ShutdownScriptEngine();
   return status;
 }

@@ -43,7 +43,7 @@ class EngineTest : public ::testing::Test {
     control_->AddObject("inet", inetObj_, true);
   }
   void TearDown() override {
-    control_.reset();
+    EndScriptControl(control_);
     TFakeJObject::Control = nullptr;
     TFakeJObject::OnDestroy = nullptr;
     sysObj_.reset();

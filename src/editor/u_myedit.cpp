@@ -72,6 +72,9 @@ TMyEdit::TMyEdit(QWidget* parent) : QPlainTextEdit(parent) {
   connect(this, &QPlainTextEdit::blockCountChanged, this, [this] { UpdateMarginWidth(); });
   connect(this, &QPlainTextEdit::updateRequest, this, &TMyEdit::UpdateMarginArea);
   connect(this, &QPlainTextEdit::cursorPositionChanged, this, &TMyEdit::UpdateExtraSelections);
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+    if (FFindBar && FFindBar->isVisible()) UpdateExtraSelections();
+  });
   UpdateMarginWidth();
   UpdateExtraSelections();
   if (parent) SetUp();

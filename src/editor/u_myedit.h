@@ -145,6 +145,7 @@ class TMyEdit final : public QPlainTextEdit {
 
  private:
   friend class TLineNumberMargin;
+  friend class TFindBar;
   void SetUp();
   bool KeyDown(QKeyEvent* e);   // true: handled and consumed
   bool KeyPress(QKeyEvent* e);  // true: the key's character is dropped

@@ -185,7 +185,7 @@ QTextCharFormat FormatOf(TColourKind kind) {
   QTextCharFormat f;
   switch (kind) {
     case TColourKind::Keyword:
-      f.setForeground(QColor(0x00, 0x00, 0xC0));
+      f.setForeground(QColor(0x00, 0x00, 0xFF));
       break;
     case TColourKind::String:
       f.setForeground(QColor(0xA3, 0x15, 0x15));

@@ -70,12 +70,20 @@ TFindBar::TFindBar(TMyEdit* editor) : QFrame(editor), FEditor(editor) {
   connect(close, &QPushButton::clicked, this, [this] { Close(); });
   connect(FReplaceOne, &QPushButton::clicked, this, [this] { ReplaceOne(); });
   connect(FReplaceAll, &QPushButton::clicked, this, [this] { ReplaceAll(); });
-  connect(FFind, &QLineEdit::textEdited, this, [this] { FStatus->clear(); });
+  connect(FFind, &QLineEdit::textEdited, this, [this] {
+    FStatus->clear();
+    FEditor->UpdateExtraSelections();
+  });
+  connect(FMatchCase, &QCheckBox::toggled, this, [this] { FEditor->UpdateExtraSelections(); });
   hide();
 }
 
 QString TFindBar::FindText() const {
   return FFind->text();
+}
+
+bool TFindBar::MatchCase() const {
+  return FMatchCase->isChecked();
 }
 
 void TFindBar::Open(TMode mode) {
@@ -109,10 +117,12 @@ void TFindBar::Open(TMode mode) {
   raise();
   FFind->setFocus();
   FFind->selectAll();
+  FEditor->UpdateExtraSelections();
 }
 
 void TFindBar::Close() {
   hide();
+  FEditor->UpdateExtraSelections();
   FEditor->setFocus();
 }
 

@@ -19,6 +19,7 @@ class TFindBar final : public QFrame {
   void Close();           // hides it; the editor takes the focus back
   TMode Mode() const { return FMode; }
   QString FindText() const;
+  bool MatchCase() const;
 
   // From the caret, wrapping at the ends; selects the match. False when there is none.
   bool FindNext(bool backward);

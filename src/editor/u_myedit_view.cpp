@@ -32,6 +32,7 @@ const QColor kErrorMark(0xD0, 0x20, 0x20);
 const QColor kCurrentLine(0xFF, 0xF8, 0xD8);
 const QColor kBracketMatch(0xA8, 0xE8, 0xA8);
 const QColor kBracketAlone(0xFF, 0xB0, 0xB0);
+const QColor kFoundText(0xFF, 0xE0, 0x60);
 
 bool HasErrorMark(const QTextBlock& b) {
   const TLineData* d = TLineData::Of(b, false);
@@ -161,6 +162,27 @@ void TMyEdit::UpdateExtraSelections() {
                                     match >= 0 ? kBracketMatch : kBracketAlone));
     if (match >= 0) selections.append(CharSelection(document(), match, kBracketMatch));
     break;
+  }
+  // While the find bar is open, every match in view is marked, not only the selected one.
+  if (FFindBar && FFindBar->isVisible() && FFindBar->Mode() != TFindBar::TMode::GoToLine &&
+      !FFindBar->FindText().isEmpty()) {
+    const QString what = FFindBar->FindText();
+    const Qt::CaseSensitivity cs = FFindBar->MatchCase() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    qreal top = blockBoundingGeometry(firstVisibleBlock()).translated(contentOffset()).top();
+    for (QTextBlock b = firstVisibleBlock(); b.isValid() && top <= viewport()->height();
+         b = b.next()) {
+      const QString line = b.text();
+      for (int at = line.indexOf(what, 0, cs); at >= 0; at = line.indexOf(what, at + 1, cs)) {
+        QTextEdit::ExtraSelection s;
+        s.cursor = QTextCursor(document());
+        s.cursor.setPosition(b.position() + at);
+        s.cursor.setPosition(b.position() + at + static_cast<int>(what.size()),
+                             QTextCursor::KeepAnchor);
+        s.format.setBackground(kFoundText);
+        selections.append(s);
+      }
+      top += blockBoundingRect(b).height();
+    }
   }
   setExtraSelections(selections);
   FMargin->update();

@@ -32,6 +32,12 @@ class EditorFind : public ::testing::Test {
   }
   static void Type(const char* text) { QTest::keyClicks(QApplication::focusWidget(), text); }
   std::pair<int, int> Selection() const { return {ed->SelStart(), ed->SelLength()}; }
+  int Marked() const {
+    int n = 0;
+    for (const auto& s : ed->extraSelections())
+      n += s.cursor.selectedText().compare("foo", Qt::CaseInsensitive) == 0;
+    return n;
+  }
   QWidget* Bar() const { return ed->findChild<QWidget*>("FindBar"); }
   QString Status() const { return ed->findChild<QLabel*>("FindStatus")->text(); }
 
@@ -51,6 +57,7 @@ TEST_F(EditorFind, FindNextAndPreviousWrapAroundTheText) {
   Type("foo");
   Key(Qt::Key_Return);
   EXPECT_EQ(Selection(), Sel(9, 3));  // letter case is ignored unless asked for
+  EXPECT_EQ(Marked(), 3) << "every match in view is marked";
   Key(Qt::Key_F3);
   EXPECT_EQ(Selection(), Sel(13, 3));
   Key(Qt::Key_F3);
@@ -61,6 +68,7 @@ TEST_F(EditorFind, FindNextAndPreviousWrapAroundTheText) {
 
   Key(Qt::Key_Escape);
   EXPECT_FALSE(Bar()->isVisible());
+  EXPECT_EQ(Marked(), 0);
   EXPECT_EQ(QApplication::focusWidget(), ed);
   Key(Qt::Key_F3, Qt::ShiftModifier);  // in the text, with the bar closed
   EXPECT_EQ(Selection(), Sel(9, 3));

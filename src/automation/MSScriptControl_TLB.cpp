@@ -77,16 +77,16 @@ void AppendUtf8(std::string& out, uint32_t cp) {
 }
 
 // Malformed sequences become U+FFFD rather than failing: a script's text or a host
-// string must always reach the other side.
-std::u16string Utf8ToUtf16(std::string_view s) {
-  std::u16string out;
-  out.reserve(s.size());
+// string must always reach the other side. `out` has room for s.size() units (never
+// more are needed); returns how many were written.
+size_t Utf8ToUtf16(std::string_view s, char16_t* out) {
+  size_t k = 0;
   size_t i = 0;
   const size_t n = s.size();
   while (i < n) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
     if (c < 0x80) {
-      out += char16_t(c);
+      out[k++] = char16_t(c);
       ++i;
       continue;
     }
@@ -107,19 +107,25 @@ std::u16string Utf8ToUtf16(std::string_view s) {
     }
     if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
     if (!ok) {
-      out += char16_t(0xFFFD);
+      out[k++] = char16_t(0xFFFD);
       ++i;
       continue;
     }
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out += char16_t(0xD800 + (cp >> 10));
-      out += char16_t(0xDC00 + (cp & 0x3FF));
+      out[k++] = char16_t(0xD800 + (cp >> 10));
+      out[k++] = char16_t(0xDC00 + (cp & 0x3FF));
     } else {
-      out += char16_t(cp);
+      out[k++] = char16_t(cp);
     }
     i += len;
   }
+  return k;
+}
+
+std::u16string Utf8ToUtf16(std::string_view s) {
+  std::u16string out(s.size(), u'\0');
+  out.resize(Utf8ToUtf16(s, out.data()));
   return out;
 }
 
@@ -195,6 +201,33 @@ std::string NarrowToBytes(JSContext* cx, JSString* str) {
   const std::u16string wide = Utf8ToUtf16(s);
   return wide.size() <= kInternedLength ? JS_AtomizeUCStringN(cx, wide.data(), wide.size())
                                         : JS_NewUCStringCopyN(cx, wide.data(), wide.size());
+}
+
+// A long host text becomes the string's own characters without a copy when it is ASCII
+// (kept as Latin-1), and is converted once into a block the string takes otherwise.
+// The text's block comes from malloc, which is what the engine frees strings with.
+[[nodiscard]] JSString* NewStringTakingText(JSContext* cx, TOwnedText& text) {
+  const size_t n = text.Size();
+  if (n <= kInternedLength) return NewString(cx, std::string_view(text.Data(), n));
+  if (text.IsAscii()) {
+    js::UniquePtr<JS::Latin1Char[], JS::FreePolicy> chars(
+        reinterpret_cast<JS::Latin1Char*>(text.Release()));
+    return JS_NewLatin1String(cx, std::move(chars), n);
+  }
+  JS::UniqueTwoByteChars wide(js_pod_malloc<char16_t>(n + 1));
+  if (!wide) {
+    JS_ReportOutOfMemory(cx);
+    return nullptr;
+  }
+  const size_t length = Utf8ToUtf16(std::string_view(text.Data(), n), wide.get());
+  wide[length] = 0;
+  if (length < n) {  // multi-byte characters: give back the room they did not need
+    if (void* smaller = js_realloc(wide.get(), (length + 1) * sizeof(char16_t))) {
+      (void)wide.release();
+      wide.reset(static_cast<char16_t*>(smaller));
+    }
+  }
+  return JS_NewUCString(cx, std::move(wide), length);
 }
 
 // Line `line` (1-based) of `text`, split where the engine counts lines.
@@ -668,7 +701,8 @@ bool InvokeHost(JSContext* cx, TAutoObject* host, DISPID id, uint16_t flags,
     if (r.Status == DISP_E_EXCEPTION)
       return ThrowHostError(cx, r.Excep.Description, r.Excep.SCode ? r.Excep.SCode : r.Status);
     if (Failed(r.Status)) return ThrowHostError(cx, StatusMessage(r.Status), r.Status);
-    if (record && r.Value.type() == VarType::BStr)
+    // Owned text (a page body) is taken over whole instead.
+    if (record && r.Value.type() == VarType::BStr && !r.Value.OwnedText())
       return ResultString(cx, record, r.Value.AsString(), rval);
     return ToJs(cx, r.Value, rval);
   } catch (const std::exception& e) {
@@ -1181,7 +1215,8 @@ bool ToJs(JSContext* cx, const Variant& v, JS::MutableHandleValue out) {
       out.setBoolean(v.AsBool());
       return true;
     case VarType::BStr: {
-      JSString* s = NewString(cx, v.AsString());
+      TOwnedText* text = v.OwnedText();
+      JSString* s = text ? NewStringTakingText(cx, *text) : NewString(cx, v.AsString());
       if (!s) return false;
       out.setString(s);
       return true;

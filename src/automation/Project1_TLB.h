@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -164,6 +165,31 @@ using IDispatchPtr = ComPtr<TAutoObject>;
 // ---------------------------------------------------------------------------------
 // Variants. Strings are UTF-8 inside the program; the engine converts at its boundary.
 
+// Text in one block from malloc, built by appending, that the engine can take over whole
+// instead of copying it (a page body of 100 MB). UTF-8 like every string here; a zero
+// byte always follows the text.
+class TOwnedText {
+ public:
+  TOwnedText() = default;
+  ~TOwnedText();
+  TOwnedText(const TOwnedText&) = delete;
+  TOwnedText& operator=(const TOwnedText&) = delete;
+  // Both throw std::bad_alloc.
+  void Reserve(size_t capacity);
+  void Append(const char* data, size_t size);
+  const char* Data() const { return FData ? FData : ""; }
+  size_t Size() const { return FSize; }
+  bool IsAscii() const { return FAscii; }
+  // The block (Size() bytes and a zero), now the caller's to free(); the text is empty.
+  char* Release();
+
+ private:
+  char* FData = nullptr;
+  size_t FSize = 0;
+  size_t FCapacity = 0;
+  bool FAscii = true;
+};
+
 enum class VarType : uint16_t {
   Empty = 0,
   Null = 1,
@@ -192,6 +218,8 @@ class Variant {
   Variant(std::string v) : type_(VarType::BStr), s_(std::move(v)) {}
   Variant(const char* v) : Variant(std::string(v)) {}
   Variant(IDispatchPtr v);
+  // A string kept as owned text; see OwnedText.
+  explicit Variant(std::unique_ptr<TOwnedText> text);
 
   VarType type() const { return type_; }
   bool IsEmpty() const { return type_ == VarType::Empty; }
@@ -202,7 +230,13 @@ class Variant {
   uint32_t AsUI4() const { return static_cast<uint32_t>(i_); }
   double AsR8() const { return d_; }
   bool AsBool() const { return b_; }
-  const std::string& AsString() const { return s_; }
+  const std::string& AsString() const {
+    if (text_) TextToString();
+    return s_;
+  }
+  // The owned text of a string variant that alone holds it, for the engine to take over
+  // (after which the variant's string is empty); null otherwise.
+  TOwnedText* OwnedText() const { return text_.use_count() == 1 ? text_.get() : nullptr; }
   const IDispatchPtr& AsDispatch() const { return disp_; }
 
   // Automation conversion (VariantChangeType rules). Returns S_OK, DISP_E_TYPEMISMATCH
@@ -223,7 +257,10 @@ class Variant {
   int32_t i_ = 0;
   double d_ = 0;
   bool b_ = false;
-  std::string s_;
+  void TextToString() const;
+  // An owned text moves into s_ when the string is first read as a string.
+  mutable std::string s_;
+  mutable std::shared_ptr<TOwnedText> text_;
   IDispatchPtr disp_;
 };
 

@@ -1,10 +1,15 @@
 // Variants and the automation conversion rules (the VariantChangeType family).
 
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 
 #include "Project1_TLB.h"
 
@@ -171,6 +176,65 @@ Variant Variant::FromInt(int32_t v) {
 
 Variant::Variant(IDispatchPtr v) : type_(VarType::Dispatch), disp_(std::move(v)) {}
 
+Variant::Variant(std::unique_ptr<TOwnedText> text)
+    : type_(VarType::BStr), text_(text ? std::move(text) : std::make_unique<TOwnedText>()) {}
+
+void Variant::TextToString() const {
+  s_.assign(text_->Data(), text_->Size());
+  text_.reset();
+}
+
+// ---------------------------------------------------------------------------------
+// Owned text.
+
+TOwnedText::~TOwnedText() {
+  std::free(FData);
+}
+
+void TOwnedText::Reserve(size_t capacity) {
+  if (capacity + 1 <= FCapacity) return;
+  void* grown = std::realloc(FData, capacity + 1);
+  if (!grown) throw std::bad_alloc();
+  FData = static_cast<char*>(grown);
+  FCapacity = capacity + 1;
+  FData[FSize] = 0;
+  // Fresh memory for a large text costs a page fault per 4 KiB page, which dominates
+  // filling it; huge pages make that cheap where the system offers them.
+  constexpr uintptr_t Huge = 2u << 20;
+  if (FCapacity < 2 * Huge) return;
+  uintptr_t begin = (reinterpret_cast<uintptr_t>(FData) + Huge - 1) & ~(Huge - 1);
+  uintptr_t end = (reinterpret_cast<uintptr_t>(FData) + FCapacity) & ~(Huge - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+void TOwnedText::Append(const char* data, size_t size) {
+  if (FCapacity - FSize < size + 1 || !FData) Reserve(std::max(FSize + size, 2 * FSize));
+  std::memcpy(FData + FSize, data, size);
+  if (FAscii) {
+    // Eight bytes at a time: this runs over every byte of a large body.
+    uint64_t high = 0;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+      uint64_t word;
+      std::memcpy(&word, data + i, 8);
+      high |= word;
+    }
+    for (; i < size; ++i) high |= static_cast<unsigned char>(data[i]);
+    FAscii = (high & 0x8080808080808080ull) == 0;
+  }
+  FSize += size;
+  FData[FSize] = 0;
+}
+
+char* TOwnedText::Release() {
+  if (!FData) Reserve(0);
+  char* data = FData;
+  FData = nullptr;
+  FSize = FCapacity = 0;
+  FAscii = true;
+  return data;
+}
+
 HRESULT Variant::ChangeType(VarType to, Variant& out) const {
   if (to == VarType::Variant || to == type_) {
     out = *this;
@@ -229,7 +293,7 @@ HRESULT Variant::ChangeType(VarType to, Variant& out) const {
         out = Variant(d_ != 0.0);
         return S_OK;
       case VarType::BStr: {
-        std::string t = s_;
+        std::string t = AsString();
         size_t b = 0, e = t.size();
         while (b < e && IsSpace(t[b])) ++b;
         while (e > b && IsSpace(t[e - 1])) --e;
@@ -243,7 +307,7 @@ HRESULT Variant::ChangeType(VarType to, Variant& out) const {
           return S_OK;
         }
         double d = 0;
-        const HRESULT hr = ParseNumber(s_, d);
+        const HRESULT hr = ParseNumber(AsString(), d);
         if (Failed(hr)) return hr;
         out = Variant(d != 0.0);
         return S_OK;
@@ -273,7 +337,7 @@ HRESULT Variant::ChangeType(VarType to, Variant& out) const {
       d = b_ ? -1.0 : 0.0;
       break;
     case VarType::BStr: {
-      const HRESULT hr = ParseNumber(s_, d);
+      const HRESULT hr = ParseNumber(AsString(), d);
       if (Failed(hr)) return hr;
       break;
     }
@@ -333,7 +397,7 @@ bool Variant::operator==(const Variant& o) const {
     case VarType::Bool:
       return b_ == o.b_;
     case VarType::BStr:
-      return s_ == o.s_;
+      return AsString() == o.AsString();
     case VarType::Dispatch:
       return disp_ == o.disp_;
     case VarType::Variant:

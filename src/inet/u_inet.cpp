@@ -99,7 +99,7 @@ void TInet::CallMember(const TMemberInfo& member, const std::vector<Variant>& ar
                        Variant& result) {
   switch (member.DispId) {
     case InetDispId::toString:
-      result = toString(args.at(0).AsString());
+      result = Variant(toString(args.at(0).AsString()));
       break;
     case InetDispId::headers:
       result = headers(args.at(0).AsString());
@@ -118,8 +118,9 @@ void TInet::CallMember(const TMemberInfo& member, const std::vector<Variant>& ar
   }
 }
 
-std::string TInet::toString(const std::string& url) {
-  return FetchToText(url, NoByteLimit, InetTimeLimit, ScriptStringLimit);
+std::unique_ptr<TOwnedText> TInet::toString(const std::string& url) {
+  // As text that the script's string takes over without a copy.
+  return FetchToOwnedText(url, NoByteLimit, InetTimeLimit, ScriptStringLimit);
 }
 
 std::string TInet::headers(const std::string& url) {

@@ -29,7 +29,7 @@ class TInet final : public TAutoObject {
                   Variant& result) override;
 
  private:
-  std::string toString(const std::string& url);
+  std::unique_ptr<TOwnedText> toString(const std::string& url);
   std::string headers(const std::string& url);
   std::string queryInfo(const std::string& url, uint32_t type_info);
   int32_t toFile(const std::string& url, const std::string& filename);

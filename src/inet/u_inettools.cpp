@@ -71,43 +71,22 @@ std::string WithNumber(const char* text, long number) {
 // ---------------------------------------------------------------------------------
 // Streams.
 
-namespace {
-
-// Fresh memory for a large body costs a page fault per 4 KiB page, which dominates
-// the fetch; huge pages make it cheap where the system offers them.
-void AdviseHugePages(char* data, size_t size) {
-  constexpr uintptr_t Huge = 2u << 20;
-  if (size < 2 * Huge) return;
-  uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + Huge - 1) & ~(Huge - 1);
-  uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(Huge - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
-}  // namespace
-
-void TMemoryStream::Reserve(size_t size) {
-  FData.reserve(size);
-  AdviseHugePages(FData.data(), FData.capacity());
-}
-
 std::string BodyTooLargeMessage(uint64_t sizeLimit) {
   return "The body is longer than a string can hold (more than " + std::to_string(sizeLimit) +
          " bytes)";
 }
 
 void TMemoryStream::Write(const char* data, size_t size) {
-  if (size > FSizeLimit - FData.size()) throw Exception(BodyTooLargeMessage(FSizeLimit));
-  if (FData.capacity() - FData.size() < size)
-    Reserve(std::max(FData.size() + size, 2 * FData.capacity()));
-  FData.append(data, size);
+  if (size > FSizeLimit - FText->Size()) throw Exception(BodyTooLargeMessage(FSizeLimit));
+  FText->Append(data, size);
 }
 
 void TMemoryStream::ExpectSize(uint64_t size) {
   if (size > FSizeLimit) throw Exception(BodyTooLargeMessage(FSizeLimit));
   // An absurd announcement is only a hint and is not trusted.
-  if (size > FData.size() && size <= (uint64_t{1} << 31)) {
+  if (size > FText->Size() && size <= (uint64_t{1} << 31)) {
     try {
-      Reserve(static_cast<size_t>(size));
+      FText->Reserve(static_cast<size_t>(size));
     } catch (const std::bad_alloc&) {
     }
   }
@@ -817,13 +796,20 @@ int32_t FetchToFile(const std::string& url, const std::string& fileName, int32_t
   return status;
 }
 
-std::string FetchToText(const std::string& url, int32_t limit, std::chrono::milliseconds timeLimit,
-                        uint64_t sizeLimit) {
+std::unique_ptr<TOwnedText> FetchToOwnedText(const std::string& url, int32_t limit,
+                                             std::chrono::milliseconds timeLimit,
+                                             uint64_t sizeLimit) {
   TMemoryStream stream(sizeLimit);
   std::string error;
   FetchToStream(url, stream, limit, timeLimit, error);
   if (!error.empty()) throw Exception(error);
-  return stream.TakeData();
+  return stream.TakeText();
+}
+
+std::string FetchToText(const std::string& url, int32_t limit, std::chrono::milliseconds timeLimit,
+                        uint64_t sizeLimit) {
+  auto text = FetchToOwnedText(url, limit, timeLimit, sizeLimit);
+  return std::string(text->Data(), text->Size());
 }
 
 // ---------------------------------------------------------------------------------

@@ -20,8 +20,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
+
+#include "Project1_TLB.h"
 
 constexpr const char* InetAgent = "Vexolin 1.9";
 
@@ -37,18 +41,21 @@ class TStream {
   virtual void Cancel() {}
 };
 
+// The body in memory, as text that a script string can take over without a copy.
 class TMemoryStream final : public TStream {
  public:
   // A body that grows beyond sizeLimit bytes fails with BodyTooLargeMessage.
-  explicit TMemoryStream(uint64_t sizeLimit = UINT64_MAX) : FSizeLimit(sizeLimit) {}
+  explicit TMemoryStream(uint64_t sizeLimit = UINT64_MAX)
+      : FText(std::make_unique<TOwnedText>()), FSizeLimit(sizeLimit) {}
   void Write(const char* data, size_t size) override;
   void ExpectSize(uint64_t size) override;
-  const std::string& Data() const { return FData; }
-  std::string TakeData() { return std::move(FData); }
+  std::string_view Data() const { return {FText->Data(), FText->Size()}; }
+  std::unique_ptr<TOwnedText> TakeText() {
+    return std::exchange(FText, std::make_unique<TOwnedText>());
+  }
 
  private:
-  void Reserve(size_t size);
-  std::string FData;
+  std::unique_ptr<TOwnedText> FText;
   uint64_t FSizeLimit;
 };
 
@@ -107,6 +114,10 @@ int32_t FetchToFile(const std::string& url, const std::string& fileName, int32_t
 // sizeLimit bytes fails as soon as that size is passed (or announced).
 std::string FetchToText(const std::string& url, int32_t limit, std::chrono::milliseconds timeLimit,
                         uint64_t sizeLimit = UINT64_MAX);
+// The same, as text for a script string to take over.
+std::unique_ptr<TOwnedText> FetchToOwnedText(const std::string& url, int32_t limit,
+                                             std::chrono::milliseconds timeLimit,
+                                             uint64_t sizeLimit = UINT64_MAX);
 
 // Information levels of QueryHttpInfo (the numbering scripts already use).
 constexpr uint32_t HTTP_QUERY_STATUS_CODE = 19;

@@ -1,0 +1,100 @@
+#!/usr/bin/env python3
+"""Black-box run: 100 MB bodies reach a script's string whole and byte-exact.
+
+Usage: run_large_body.py ORVEL
+
+Serves three bodies of 100 MB from 127.0.0.1 (ASCII; UTF-8 with characters of two,
+three and four bytes; bytes that are not UTF-8, which a script reads as one U+FFFD
+each) and runs a script under `ORVEL --run` that prints each string's length and MD5.
+"""
+import hashlib
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+
+SIZE = 100 * 1024 * 1024
+
+
+def repeat(unit, size):
+    return (unit * (size // len(unit) + 1))[:size]
+
+
+BODIES = {
+    "/ascii": repeat(b"The quick brown fox jumps over the lazy dog.\r\n", SIZE),
+    "/utf8": repeat("\u00fc\u20ac\U0001d11ex".encode("utf-8"), SIZE),
+    # Each byte from 0x80 up stands alone between ASCII letters; the last byte too.
+    "/bytes": repeat(b"".join(b"ab" + bytes([b]) for b in range(0x80, 0x100)), SIZE - 1) + b"\xff",
+}
+
+
+def serve(listener):
+    while True:
+        try:
+            conn, _ = listener.accept()
+        except OSError:
+            return
+        threading.Thread(target=serve_one, args=(conn,), daemon=True).start()
+
+
+def serve_one(conn):
+    with conn:
+        data = b""
+        while b"\r\n\r\n" not in data:
+            chunk = conn.recv(65536)
+            if not chunk:
+                return
+            data += chunk
+        body = BODIES[data.split(b" ")[1].decode()]
+        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body))
+        conn.sendall(memoryview(body))
+
+
+SCRIPT = """
+var base = "http://127.0.0.1:@PORT@";
+var names = ["ascii", "utf8", "bytes"];
+for (var i = 0; i < names.length; i++) {
+  var s = inet.toString(base + "/" + names[i]);
+  sys.out(names[i] + " " + s.length + " " + sys.md5(s));
+  s = null;
+}
+"""
+
+
+def main():
+    orvel = sys.argv[1]
+    expected = ""
+    for name in ("ascii", "utf8", "bytes"):
+        text = BODIES["/" + name].decode("utf-8", "replace")
+        units = len(text.encode("utf-16-le")) // 2
+        digest = hashlib.md5(text.encode("utf-8")).hexdigest().upper()
+        expected += "%s %d %s\n" % (name, units, digest)
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(16)
+    threading.Thread(target=serve, args=(listener,), daemon=True).start()
+    folder = tempfile.mkdtemp(prefix="orvel_inet_large_")
+    try:
+        with open(os.path.join(folder, "script.js"), "w") as f:
+            f.write(SCRIPT.replace("@PORT@", str(listener.getsockname()[1])))
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        for name in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"):
+            env.pop(name, None)
+        run = subprocess.run([orvel, "--run", "script.js", "--no-wait"], cwd=folder, env=env,
+                             capture_output=True, timeout=250)
+        out = run.stdout.decode("utf-8", "replace")
+        if out != expected or run.returncode != 0:
+            sys.stderr.write("--- expected\n%s--- got (exit %d)\n%s--- stderr\n%s" %
+                             (expected, run.returncode, out, run.stderr.decode("utf-8", "replace")))
+            return 1
+        return 0
+    finally:
+        listener.close()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -33,6 +33,7 @@
 #include <sstream>
 
 #include "Classes.h"
+#include "Unit1_runcycle_places.h"
 #include "Unit1_testhook.h"
 #include "u_jobject.h"
 #include "u_myedit.h"
@@ -127,6 +128,10 @@ TForm1::TForm1(const std::string& mainFile, QWidget* parent)
   BuildLayout();
 
   run_.Log = [this](const std::string& line) { LogLine(line); };
+  places_ = new TErrorPlaces(this);
+  run_.OnErrorReport = [this](const std::vector<std::string>& lines, const TErrorPlace& place) {
+    places_->Report(lines, place);
+  };
   run_.OnActiveChange = [this](bool active) { SetRunState(active); };
   SetRootOwner(rootOwner_.get());
   SetWorkbenchOutput(this);
@@ -742,6 +747,7 @@ void TForm1::btRunClick() {
   if (!btRun->isEnabled()) return;
   btSaveClick();
   LogLine("== RUN ==");
+  places_->ClearMarks();
   run_.Start(S(edMainFile->text()), S(edLanguage->text()));
   // The log gets nothing more; why a run did not get going goes to the status bar.
   if (!run_.Failure().empty() && run_.ErrorsReported() == 0) StatusText(run_.Failure());

@@ -23,6 +23,7 @@ class QSplitter;
 class QStatusBar;
 class QTabWidget;
 class TComponent;
+class TErrorPlaces;
 class TMyEdit;
 
 // "Orvel configurator 1.0.2"
@@ -145,6 +146,7 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   void SetRunState(bool active);
 
   TRunCycle run_;
+  TErrorPlaces* places_ = nullptr;  // the places of error reports in the log
   std::unique_ptr<TComponent> rootOwner_;  // owner of each run's root form
   std::string workspaceFile_;
   std::string initialMainFile_;

@@ -1,5 +1,7 @@
 #include "Unit1_runcycle.h"
 
+#include <algorithm>
+#include <climits>
 #include <iostream>
 
 #include "u_SupScript.h"
@@ -99,36 +101,49 @@ constexpr int64_t kOriginFileUnit = 65536;
 
 }  // namespace
 
-std::vector<std::string> TRunCycle::ErrorReport(const TScriptError& error) const {
-  std::string line = "?";
-  std::string file = "?";
-  std::string source = "?";
-  const std::string column = std::to_string(static_cast<int64_t>(error.Column) + 1);
-
+TErrorPlace TRunCycle::ErrorPlace(const TScriptError& error) const {
+  TErrorPlace place;
+  place.Column = static_cast<int>(std::min<int64_t>(int64_t(error.Column) + 1, INT32_MAX));
   const bool mainText = error.SourceName.empty() || error.SourceName == mainSource_;
   if (mainText) {
     const int n = error.Line;
     if (n >= 1 && static_cast<size_t>(n) <= ExpandedLines.size()) {
       const TExpandedLine& entry = ExpandedLines[n - 1];
-      source = entry.Text;
+      place.Text = entry.Text;
       const int64_t fileIndex = entry.Origin / kOriginFileUnit;
-      line = std::to_string(entry.Origin % kOriginFileUnit + 1);
+      place.Line = static_cast<int>(entry.Origin % kOriginFileUnit + 1);
       if (fileIndex >= 0 && static_cast<size_t>(fileIndex) < IncludedFiles.size())
-        file = IncludedFiles[fileIndex];
+        place.File = IncludedFiles[fileIndex];
     }
   } else {
     // An event statement: its own text, line and binding name.
-    file = error.SourceName;
-    if (error.Line >= 1) line = std::to_string(error.Line);
-    if (!error.Text.empty()) source = error.Text;
+    place.Event = error.SourceName;
+    if (error.Line >= 1) place.Line = error.Line;
+    place.Text = error.Text;
   }
-  return {"err> unit (" + line + ", " + column + ") " + file, "err> " + source,
-          "err> " + error.Description};
+  return place;
+}
+
+std::vector<std::string> TRunCycle::ErrorReport(const TScriptError& error) const {
+  const TErrorPlace place = ErrorPlace(error);
+  const std::string line = place.Line >= 1 ? std::to_string(place.Line) : "?";
+  std::string file = !place.Event.empty() ? place.Event : place.File;
+  if (file.empty()) file = "?";
+  // An empty line of a file shows as it is; a text that is not known, as "?".
+  const bool known = place.Event.empty() ? place.Line >= 1 : !place.Text.empty();
+  const std::string source = known ? place.Text : "?";
+  return {"err> unit (" + line + ", " + std::to_string(place.Column) + ") " + file,
+          "err> " + source, "err> " + error.Description};
 }
 
 void TRunCycle::ScriptControlError(TScriptControl* sender) {
   ++errors_;
   TScriptControl* control = sender ? sender : ScriptCtrl;
   if (!control) return;
-  for (const std::string& line : ErrorReport(control->Error())) LogLine(line);
+  const std::vector<std::string> lines = ErrorReport(control->Error());
+  if (OnErrorReport) {
+    OnErrorReport(lines, ErrorPlace(control->Error()));
+    return;
+  }
+  for (const std::string& line : lines) LogLine(line);
 }

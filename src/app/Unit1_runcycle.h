@@ -21,6 +21,16 @@ enum class TRunOutcome {
   Ran,           // active; the top-level code ran to its end
 };
 
+// Where a reported error lies: a line of a file through the line-origin map, or a line
+// of an event's own text, which no file holds.
+struct TErrorPlace {
+  std::string File;   // as the included-files list holds it; empty if none
+  std::string Event;  // the event's binding name ("b1.OnClick"); empty for a file
+  int Line = 0;       // 1-based; 0 when not known
+  int Column = 1;     // 1-based
+  std::string Text;   // the source line
+};
+
 class TRunCycle final {
  public:
   TRunCycle() = default;
@@ -49,8 +59,9 @@ class TRunCycle final {
 
   // Handler of the control's Error event: three "err> " lines through Log.
   void ScriptControlError(TScriptControl* sender);
-  // The three lines reported for `error`.
+  // The three lines reported for `error`, and the place they name.
   std::vector<std::string> ErrorReport(const TScriptError& error) const;
+  TErrorPlace ErrorPlace(const TScriptError& error) const;
 
   // The line-origin map of the last run.
   std::vector<TExpandedLine> ExpandedLines;
@@ -58,6 +69,9 @@ class TRunCycle final {
 
   // Receives "err> " lines; without it they go to the workbench output.
   std::function<void(const std::string&)> Log;
+  // Receives each error report whole, with its place, instead of Log.
+  std::function<void(const std::vector<std::string>& lines, const TErrorPlace& place)>
+      OnErrorReport;
   // Called when the run becomes active or idle.
   std::function<void(bool active)> OnActiveChange;
 

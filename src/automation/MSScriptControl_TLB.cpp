@@ -666,14 +666,26 @@ bool EndAtMemberCall(JSContext* cx) {
   return false;
 }
 
-// The script string for an ASCII result `s` of the member behind `record`: the one it
-// returned last when the text is the same, a new one otherwise.
+bool IsAscii(std::string_view s) {
+  // Word at a time and without an early exit: this runs on every changed result.
+  uint64_t bits = 0;
+  size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, s.data() + i, 8);
+    bits |= word;
+  }
+  for (; i < s.size(); ++i) bits |= static_cast<unsigned char>(s[i]);
+  return (bits & 0x8080808080808080ull) == 0;
+}
+
+// The script string for a result `s` of the member behind `record`: the one it
+// returned last when the text is the same, a new one otherwise. Only ASCII results
+// are kept, so an equal one is ASCII too and bytes compare as characters.
 [[nodiscard]] bool ResultString(JSContext* cx, JSObject* record, const std::string& s,
                                 JS::MutableHandleValue out) {
-  bool ascii = s.size() <= kKeptResultLength;
-  for (size_t i = 0; ascii && i < s.size(); ++i) ascii = static_cast<unsigned char>(s[i]) < 0x80;
   const JS::Value& last = JS::GetReservedSlot(record, kRecordLastSlot);
-  if (ascii && last.isString() && JS::GetStringLength(last.toString()) == s.size()) {
+  if (last.isString() && JS::GetStringLength(last.toString()) == s.size()) {
     // Only strings made here are kept, and those are flat.
     JSLinearString* linear = JS_ASSERT_STRING_IS_LINEAR(last.toString());
     JS::AutoCheckCannotGC nogc;
@@ -686,7 +698,8 @@ bool EndAtMemberCall(JSContext* cx) {
   JSString* str = NewString(cx, s);
   if (!str) return false;
   out.setString(str);
-  JS::SetReservedSlot(record, kRecordLastSlot, ascii ? out.get() : JS::UndefinedValue());
+  const bool keep = s.size() <= kKeptResultLength && IsAscii(s);
+  JS::SetReservedSlot(record, kRecordLastSlot, keep ? out.get() : JS::UndefinedValue());
   return true;
 }
 

@@ -79,8 +79,6 @@ void RegistryRemove(TJObject* handle) {
   if (it != reg.end()) reg.erase(it);
 }
 
-std::vector<std::pair<std::string, TJObject*>> RegisteredObjects() { return Registry(); }
-
 // ---------------------------------------------------------------------------------
 
 TJObject::TJObject() : TAutoObject(JObjectClass) {}
@@ -314,7 +312,6 @@ void FinalizeJObjectUnit() {
 }
 
 void SetRootOwner(TComponent* owner) { RootOwnerComponent = owner; }
-TComponent* RootOwner() { return RootOwnerComponent; }
 
 void SetupMainObject(TJObject* handle) {
   if (!handle) throw Exception("No main object to set up");

@@ -90,7 +90,6 @@ void FinalizeJObjectUnit();
 
 // Owner of each run's root form (the main window's component, or a headless one).
 void SetRootOwner(TComponent* owner);
-TComponent* RootOwner();
 
 // Gives the run's main handle its new blank root form and registers it as "main".
 void SetupMainObject(TJObject* handle);
@@ -119,6 +118,3 @@ class TRegistryDirectory final : public IObjectDirectory {
     return ::GetRegisteredObject(name);
   }
 };
-
-// Registry access for readers that need the entries themselves (in registry order).
-std::vector<std::pair<std::string, TJObject*>> RegisteredObjects();

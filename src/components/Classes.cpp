@@ -116,12 +116,6 @@ int TObject::AddFreeNotification(std::function<void(TObject*)> callback) {
   return id;
 }
 
-void TObject::RemoveFreeNotification(int id) {
-  FFreeNotifications.erase(std::remove_if(FFreeNotifications.begin(), FFreeNotifications.end(),
-                                          [id](const auto& n) { return n.first == id; }),
-                           FFreeNotifications.end());
-}
-
 std::shared_ptr<TObjectLife> TObject::LifeToken() {
   if (!FLife) {
     FLife = std::make_shared<TObjectLife>();
@@ -250,10 +244,6 @@ TNotifyEvent TComponent::GetEvent(const std::string& name) const {
     for (const auto& h : FEvents->Handlers)
       if (h.first == name) return h.second;
   return {};
-}
-
-bool TComponent::HasEvent(const std::string& name) const {
-  return static_cast<bool>(GetEvent(name));
 }
 
 bool TComponent::FireEvent(const char* name) {

@@ -133,7 +133,6 @@ class TObject {
 
   // Called once when the object starts to be destroyed. Returns an id for removal.
   int AddFreeNotification(std::function<void(TObject*)> callback);
-  void RemoveFreeNotification(int id);
 
   std::shared_ptr<TObjectLife> LifeToken();
 
@@ -207,7 +206,6 @@ class TComponent : public TPersistent {
   // generic access; these low-level calls take any name.
   void SetEvent(const std::string& name, TNotifyEvent handler);
   TNotifyEvent GetEvent(const std::string& name) const;
-  bool HasEvent(const std::string& name) const;
 
  protected:
   // Runs the handler bound to the event, if any. The handler may destroy this
@@ -250,7 +248,6 @@ class TStrings : public TPersistent {
   virtual void Clear() = 0;
   virtual int IndexOf(const std::string& s) const;  // -1 when absent; case ignored
   void Move(int from, int to);
-  void Exchange(int a, int b);
 
   // Lines joined by "\n" each ending in "\n"; setting splits at CR LF, LF or CR.
   std::string Text() const;
@@ -263,7 +260,6 @@ class TStrings : public TPersistent {
   std::string DelimitedText() const;
   void SetDelimitedText(const std::string& text);
   std::string CommaText() const;
-  void SetCommaText(const std::string& text);
 
   // name=value items.
   std::string Names(int index) const;
@@ -312,7 +308,6 @@ class TStringList : public TStrings {
   bool Sorted() const { return FSorted; }
   void SetSorted(bool sorted);
   bool CaseSensitive() const { return FCaseSensitive; }
-  void SetCaseSensitive(bool cs);
   TDuplicates Duplicates = dupIgnore;
   // Owns the objects: Delete and Clear free them.
   bool OwnsObjects = false;

@@ -395,16 +395,6 @@ void TControl::ApplyBounds() {
   FInSetBounds = false;
 }
 
-void TControl::SyncBoundsFromWidget() {
-  int dx = 0, dy = 0;
-  if (FParent) FParent->ChildOffset(this, dx, dy);
-  const QRect g = FWidget->geometry();
-  FLeft = g.x() - dx;
-  FTop = g.y() - dy;
-  FWidth = g.width();
-  FHeight = g.height();
-}
-
 void TControl::RememberAnchorDistances() {
   if (!FParent) return;
   FAnchorRight = FParent->ClientWidth() - (FLeft + FWidth);
@@ -575,10 +565,6 @@ void TControl::SetCursor(TCursor v) {
     FWidget->unsetCursor();
   else
     FWidget->setCursor(QCursor(CursorShape(v)));
-}
-
-void TControl::BringToFront() {
-  FWidget->raise();
 }
 
 // ---------------------------------------------------------------------------------

@@ -123,8 +123,6 @@ class TControl : public TComponent {
   void SetParentBiDiMode(bool v);
   bool UseRightToLeftLayout() const;
 
-  // Brings the widget to the front of its siblings.
-  void BringToFront();
 
   // The widget; owned by the control, never null while the control lives.
   QWidget* Widget() const { return FWidget; }
@@ -147,8 +145,6 @@ class TControl : public TComponent {
   void UpdateToolTip();
   // Rect the bounds were last set to, clamped by constraints.
   virtual void ApplyBounds();
-  // Re-reads bounds after the toolkit moved or resized the widget itself.
-  void SyncBoundsFromWidget();
   // Distances to the parent's right and bottom edges, for anchoring.
   void RememberAnchorDistances();
 

@@ -244,12 +244,6 @@ TWinControl* TCustomForm::ActiveControl() const {
   return nullptr;
 }
 
-void TCustomForm::SetActiveControl(TWinControl* c) {
-  if (!c) return;
-  if (!ContainsControl(c)) throw EComponentError("The control is not on this form");
-  c->Widget()->setFocus(Qt::OtherFocusReason);
-}
-
 bool TCustomForm::Active() const {
   return FWidget->isActiveWindow();
 }
@@ -334,10 +328,6 @@ void TCustomForm::ChildLayoutChanged() {
 void TCustomForm::SetAutoScroll(bool v) {
   FAutoScroll = v;
   UpdateScrollRange();
-}
-
-int TCustomForm::ScrollX() const {
-  return f->X;
 }
 
 int TCustomForm::ScrollY() const {

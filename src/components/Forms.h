@@ -83,7 +83,6 @@ class TCustomForm : public TScrollingWinControl {
   int AlphaBlendValue() const { return FAlphaBlendValue; }
   void SetAlphaBlendValue(int v);
   TWinControl* ActiveControl() const;
-  void SetActiveControl(TWinControl* c);
   bool Active() const;
   void Close();  // hides the form (OnHide)
 
@@ -103,8 +102,7 @@ class TCustomForm : public TScrollingWinControl {
   // client coordinates (aligned controls stop at it).
   int BorderWidth() const { return FBorderWidth; }
   void SetBorderWidth(int v);
-  // The scrolled distance, in pixels (0, 0 at the origin).
-  int ScrollX() const;
+  // The scrolled distance down, in pixels (0 at the origin).
   int ScrollY() const;
   void ScrollTo(int x, int y);
 

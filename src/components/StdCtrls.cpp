@@ -794,12 +794,6 @@ void TCustomListBox::SetItemIndex(int i) {
   if (i < 0) ListWidget()->clearSelection();
 }
 
-bool TCustomListBox::Selected(int i) const {
-  if (i < 0 || i >= ListWidget()->count())
-    throw EStringListError("List index out of bounds (" + std::to_string(i) + ")");
-  return ListWidget()->item(i)->isSelected();
-}
-
 void TCustomListBox::SetMultiSelect(bool v) {
   FMultiSelect = v;
   UpdateSelectionMode();

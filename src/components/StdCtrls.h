@@ -264,7 +264,6 @@ class TCustomListBox : public TCustomMultiSelectListControl {
   TStrings* Items() const { return FItems.get(); }
   int ItemIndex() const;  // -1 when none is selected
   void SetItemIndex(int i);
-  bool Selected(int i) const;
   void SetMultiSelect(bool v) override;
   bool ExtendedSelect() const { return FExtendedSelect; }
   void SetExtendedSelect(bool v);

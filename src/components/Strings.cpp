@@ -66,18 +66,6 @@ void TStrings::Move(int from, int to) {
   EndUpdate();
 }
 
-void TStrings::Exchange(int a, int b) {
-  if (a < 0 || a >= Count()) Error(a);
-  if (b < 0 || b >= Count()) Error(b);
-  BeginUpdate();
-  const std::string sa = Get(a), sb = Get(b);
-  TObject *oa = GetObject(a), *ob = GetObject(b);
-  Put(a, sb);
-  PutObject(a, ob);
-  Put(b, sa);
-  PutObject(b, oa);
-  EndUpdate();
-}
 
 std::string TStrings::Text() const {
   std::string out;
@@ -185,21 +173,6 @@ std::string TStrings::CommaText() const {
   self.Delimiter = d;
   self.QuoteChar = q;
   return out;
-}
-
-void TStrings::SetCommaText(const std::string& text) {
-  const char d = Delimiter, q = QuoteChar;
-  Delimiter = ',';
-  QuoteChar = '"';
-  try {
-    SetDelimitedText(text);
-  } catch (...) {
-    Delimiter = d;
-    QuoteChar = q;
-    throw;
-  }
-  Delimiter = d;
-  QuoteChar = q;
 }
 
 std::string TStrings::Names(int index) const {
@@ -405,12 +378,6 @@ void TStringList::SetSorted(bool sorted) {
   if (sorted == FSorted) return;
   if (sorted) Sort();
   FSorted = sorted;
-}
-
-void TStringList::SetCaseSensitive(bool cs) {
-  if (cs == FCaseSensitive) return;
-  FCaseSensitive = cs;
-  if (FSorted) Sort();
 }
 
 void TStringList::Changing() {

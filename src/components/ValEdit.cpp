@@ -305,13 +305,6 @@ void TValueListEditor::SetFixedColor(TColor c) {
   h->setPalette(pal);
 }
 
-int TValueListEditor::TopRow() const {
-  return GridWidget()->rowAt(0) < 0 ? 0 : GridWidget()->rowAt(0);
-}
-int TValueListEditor::LeftCol() const {
-  return GridWidget()->columnAt(0) < 0 ? 0 : GridWidget()->columnAt(0);
-}
-
 void TValueListEditor::InsertRowForUser() {
   if (!(FKeyOptions & (1 << keyAdd)))
     throw EComponentError("Adding rows is not allowed (KeyOptions)");

@@ -82,9 +82,6 @@ class TValueListEditor final : public TCustomDrawGrid {
   void SetGridLineWidth(int v);
   TColor FixedColor() const { return FFixedColor; }
   void SetFixedColor(TColor v);
-  // Row and column of the cell at the top left of the visible area (0 = first data row).
-  int TopRow() const;
-  int LeftCol() const;
 
   // Adds a row at the end for the user to fill in (keyAdd); refused without it.
   void InsertRowForUser();

@@ -78,7 +78,28 @@ std::string BodyTooLargeMessage(uint64_t sizeLimit) {
 
 void TMemoryStream::Write(const char* data, size_t size) {
   if (size > FSizeLimit - FText->Size()) throw Exception(BodyTooLargeMessage(FSizeLimit));
+  const char* block = FText->Data();
   FText->Append(data, size);
+  if (FText->Data() != block) FAheadEnd = 0;
+  FWritten = FText->Size();
+}
+
+bool TMemoryStream::PrepareAhead() {
+  constexpr uintptr_t Page = 4096, Step = 8u << 20, Lead = 1u << 20;
+  const uintptr_t begin = FAheadBegin, end = FAheadEnd;
+  if (begin == 0 || end <= begin) return false;
+  // Behind the writer (and just ahead of it) the pages are its own to fault in.
+  uintptr_t from = std::max({begin, FAheadCursor, begin + FWritten + Lead}) & ~(Page - 1);
+  if (from >= end) return false;
+  const uintptr_t to = std::min(end, from + Step);
+  FAheadCursor = to;
+  // A block that moved meanwhile is only unmapped or other memory made present: harmless.
+  if (::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE) != 0 &&
+      errno == EINVAL) {
+    FAheadEnd = 0;  // a kernel without it
+    return false;
+  }
+  return true;
 }
 
 void TMemoryStream::ExpectSize(uint64_t size) {
@@ -87,6 +108,8 @@ void TMemoryStream::ExpectSize(uint64_t size) {
   if (size > FText->Size() && size <= (uint64_t{1} << 31)) {
     try {
       FText->Reserve(static_cast<size_t>(size));
+      FAheadBegin = reinterpret_cast<uintptr_t>(FText->Data());
+      FAheadEnd = FAheadBegin + static_cast<uintptr_t>(size);
     } catch (const std::bad_alloc&) {
     }
   }
@@ -712,6 +735,10 @@ int32_t FetchToStream(const std::string& url, TStream& stream, int32_t limit,
     auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left <= std::chrono::milliseconds::zero() || StopRequested) break;
+    if (stream.PrepareAhead()) {
+      if ((ended = worker->WaitEnded(std::chrono::milliseconds::zero()))) break;
+      continue;
+    }
     if ((ended = worker->WaitEnded(std::min(left, WaitSlice)))) break;
     WaitSlicePassed();
   }

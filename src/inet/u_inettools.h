@@ -39,6 +39,9 @@ class TStream {
   virtual void ExpectSize(uint64_t) {}
   // From another thread: a Write that waits for room must give up ("Stream write error").
   virtual void Cancel() {}
+  // On the waiting thread while Writes go on: one step of work that makes later Writes
+  // cheaper; false when there is none (left).
+  virtual bool PrepareAhead() { return false; }
 };
 
 // The body in memory, as text that a script string can take over without a copy.
@@ -49,6 +52,9 @@ class TMemoryStream final : public TStream {
       : FText(std::make_unique<TOwnedText>()), FSizeLimit(sizeLimit) {}
   void Write(const char* data, size_t size) override;
   void ExpectSize(uint64_t size) override;
+  // Faults in the announced block ahead of the writer, so that the kernel's zeroing of
+  // fresh pages runs beside the transfer instead of inside it.
+  bool PrepareAhead() override;
   std::string_view Data() const { return {FText->Data(), FText->Size()}; }
   std::unique_ptr<TOwnedText> TakeText() {
     return std::exchange(FText, std::make_unique<TOwnedText>());
@@ -57,6 +63,11 @@ class TMemoryStream final : public TStream {
  private:
   std::unique_ptr<TOwnedText> FText;
   uint64_t FSizeLimit;
+  // The announced block, empty once it moved; and how much the writer has filled.
+  std::atomic<uintptr_t> FAheadBegin{0};
+  std::atomic<uintptr_t> FAheadEnd{0};
+  std::atomic<size_t> FWritten{0};
+  uintptr_t FAheadCursor = 0;  // waiting thread only
 };
 
 std::string BodyTooLargeMessage(uint64_t sizeLimit);

@@ -164,6 +164,8 @@ class TMyEdit final : public QPlainTextEdit {
   void CreateMargin();
 
   QWidget* FMargin = nullptr;
+  int FShownCaretLine = -1;   // the current line as last highlighted
+  bool FShownMarks = true;    // brackets or matches were marked last time
   class TFindBar* FFindBar = nullptr;  // made on first use
   class TFindBar* FindBar();
   std::unique_ptr<class TCompleter> FCompleter;  // made on first use

@@ -141,6 +141,20 @@ void TMyEdit::PaintMargin(QPaintEvent* e) {
 }
 
 void TMyEdit::UpdateExtraSelections() {
+  // Typing within one line moves nothing that is shown here: skip the work per key.
+  const bool finding = FFindBar && FFindBar->isVisible();
+  const QTextCursor caret = textCursor();
+  const int caretLine = caret.blockNumber();
+  const QString caretText = caret.block().text();
+  const int caretColumn = caret.positionInBlock();
+  QChar unused;
+  const bool nearBracket =
+      (caretColumn < caretText.size() && BracketDirection(caretText.at(caretColumn), &unused)) ||
+      (caretColumn > 0 && BracketDirection(caretText.at(caretColumn - 1), &unused));
+  if (caretLine == FShownCaretLine && !nearBracket && !finding && !FShownMarks) return;
+  if (caretLine != FShownCaretLine) FMargin->update();
+  FShownCaretLine = caretLine;
+
   QList<QTextEdit::ExtraSelection> selections;
   QTextEdit::ExtraSelection line;
   line.format.setBackground(kCurrentLine);
@@ -184,8 +198,8 @@ void TMyEdit::UpdateExtraSelections() {
       top += blockBoundingRect(b).height();
     }
   }
+  FShownMarks = selections.size() > 1;
   setExtraSelections(selections);
-  FMargin->update();
 }
 
 void TMyEdit::paintEvent(QPaintEvent* e) {
@@ -237,6 +251,7 @@ void TMyEdit::ShareDocument(TMyEdit* other) {
   UpdateTabStops();
   other->verticalScrollBar()->setValue(v);
   UpdateMarginWidth();
+  FShownCaretLine = -1;
   UpdateExtraSelections();
 }
 
@@ -255,4 +270,6 @@ void TMyEdit::DetachDocument() {
   SetModified(modified);
   SetCaretPos(caret);
   verticalScrollBar()->setValue(v);
+  FShownCaretLine = -1;
+  UpdateExtraSelections();
 }

@@ -23,6 +23,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTabBar>
+#include <QtMath>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -179,25 +180,37 @@ TForm1::~TForm1() {
 
 void TForm1::BuildLayout() {
   // The designed 8-point size in the system's own UI family; buttons keep a thin
-  // padding so their captions fit the designed widths.
+  // padding so their captions fit the designed widths. On a screen too narrow for
+  // that (high dpi), a smaller size, so the first window fits and nothing is cut off.
+  QRect area(0, 0, 1 << 20, 1 << 20);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) area = screen->availableGeometry();
+  // Room for a window manager's frame.
+  const int roomWidth = area.width() - 16;
+  const int roomHeight = area.height() - 48;
   QFont uiFont = QApplication::font();
-  uiFont.setPointSize(8);
+  int needWidth = 0;
+  for (int points = 8; points >= 5; --points) {
+    uiFont.setPointSize(points);
+    LayoutScale = 1.0;
+    const QFontMetricsF metrics(uiFont);
+    const std::pair<QString, int> captions[] = {
+        {"Load", 35}, {"Save (Ctrl+S)", 67}, {"Run (F9)", 49}, {"Stop (Ctrl+F2)", 71},
+        {"Close Page", 67}, {"Clear", 36}, {"Minim", 36},
+        {QString::fromUtf8("Последняя версия ") + ORVEL_SITE, 228}};
+    for (const auto& [caption, designed] : captions)
+      LayoutScale = std::max(LayoutScale, (metrics.horizontalAdvance(caption) + 8) / designed);
+    LayoutScale = std::max(LayoutScale, metrics.height() / 13.0);
+    // The caret label right of Stop needs room for its widest usual caption.
+    caretLabelWidth_ = qCeil(metrics.horizontalAdvance("lbCaretPos")) + 4;
+    needWidth = std::max(Px(kClientWidth), Px(672) + caretLabelWidth_ + Px(4));
+    if (needWidth <= roomWidth) break;
+  }
   setFont(uiFont);
   setStyleSheet("QPushButton { padding: 0px 2px; }");
-  LayoutScale = 1.0;
-  const QFontMetricsF metrics(uiFont);
-  const std::pair<QString, int> captions[] = {
-      {"Load", 35}, {"Save (Ctrl+S)", 67}, {"Run (F9)", 49}, {"Stop (Ctrl+F2)", 71},
-      {"Close Page", 67}, {"Clear", 36}, {"Minim", 36},
-      {QString::fromUtf8("Последняя версия ") + ORVEL_SITE, 228}};
-  for (const auto& [caption, designed] : captions)
-    LayoutScale = std::max(LayoutScale, (metrics.horizontalAdvance(caption) + 8) / designed);
-  LayoutScale = std::max(LayoutScale, metrics.height() / 13.0);
-  resize(Px(kClientWidth), Px(kClientHeight));
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(Px(kClientWidth) / 2, Px(kClientHeight) / 2));
-  }
+  const int firstWidth = std::min(needWidth, std::max(roomWidth, 1));
+  const int firstHeight = std::min(Px(kClientHeight), std::max(roomHeight, 1));
+  resize(firstWidth, firstHeight);
+  move(area.center() - QPoint(firstWidth / 2, firstHeight / 2));
 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
@@ -232,7 +245,7 @@ void TForm1::BuildLayout() {
   lbCaretPos = new QLabel("lbCaretPos", Panel1);
   lbCaretPos->setObjectName("lbCaretPos");
   lbCaretPos->move(Px(672), Px(12));
-  lbCaretPos->setMinimumWidth(60);
+  lbCaretPos->setMinimumWidth(caretLabelWidth_);
   lbCaretPos->adjustSize();
 
   Splitter1 = new QSplitter(Qt::Vertical, this);
@@ -312,6 +325,7 @@ void TForm1::BuildLayout() {
 // Controls over the right end of the tab row and of the log keep their distance from
 // the right edge, as laid out for the designed width.
 void TForm1::PlaceAnchoredControls() {
+  PlaceCaretLabel();
   const int shift = width() - Px(kClientWidth);
   btClosePage->move(Px(644) + shift, Px(36));
   btClosePage->raise();
@@ -324,6 +338,16 @@ void TForm1::PlaceAnchoredControls() {
   for (QWidget* b : {static_cast<QWidget*>(btLogClear), static_cast<QWidget*>(btLogMinim),
                      static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2)})
     b->raise();
+}
+
+// The caret label keeps its designed place unless that would cut it off at the right
+// edge; then it moves left, never over the Stop button.
+void TForm1::PlaceCaretLabel() {
+  const int right = width() - Px(4);
+  int x = Px(672);
+  if (x + lbCaretPos->width() > right)
+    x = std::max(btStop->geometry().right() + Px(3), right - lbCaretPos->width());
+  lbCaretPos->move(x, Px(12));
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
@@ -421,15 +445,19 @@ void TForm1::LoadWorkspace() {
   if (PageControl1->currentIndex() >= 0) PageEditor(PageControl1->currentIndex())->setFocus();
 }
 
-void TForm1::LoadMainFile() {
+bool TForm1::LoadMainFile() {
   const std::string name = S(edMainFile->text());
   if (!QFileInfo(Q(name)).isFile()) {
     ShowMessage("File not found: " + name);
-    return;
+    return false;
   }
+  std::vector<int> all;
+  for (int i = 0; i < PageCount(); ++i) all.push_back(i);
+  if (!ConfirmDiscard(all)) return false;
   btStopClick();
   for (int i = PageCount() - 1; i >= 0; --i) ClosePage(i);
   OpenPage(name);
+  return true;
 }
 
 // ---------------------------------------------------------------------------------
@@ -475,6 +503,7 @@ int TForm1::OpenPage(const std::string& path) {
   editor->Sheet = sheet;
   connect(editor, &QPlainTextEdit::modificationChanged, this, [this] { UpdateModifiedMarks(); });
   NoteRecentFile(path);
+  RememberDisk(editor);
 
   PageControl1->setCurrentIndex(index);
   UpdateModifiedMarks();
@@ -495,6 +524,7 @@ TMyEdit* TForm1::PageEditor(int index) const {
 void TForm1::ClosePage(int index) {
   QWidget* sheet = PageControl1->widget(index);
   if (!sheet) return;
+  for (TMyEdit* editor : sheet->findChildren<TMyEdit*>()) ForgetDisk(editor);
   PageControl1->removeTab(index);
   delete sheet;
   UpdateModifiedMarks();
@@ -504,6 +534,7 @@ void TForm1::ClosePage(int index) {
 void TForm1::btClosePageClick() {
   const int index = PageControl1->currentIndex();
   if (index < 0) return;
+  if (!ConfirmDiscard({index})) return;
   ClosePage(index);
   if (PageCount() > 0) PageEditor(PageControl1->currentIndex())->setFocus();
 }
@@ -514,35 +545,11 @@ void TForm1::ShowCaretPos() {
   if (!editor) return;
   lbCaretPos->setText(QString("%1, %2").arg(editor->CaretPos().Y + 1).arg(editor->CaretPos().X + 1));
   lbCaretPos->adjustSize();
+  PlaceCaretLabel();
   TestLogGeometry(lbCaretPos, "lbCaretPos");
 }
 
-void TForm1::btSaveClick() {
-  try {
-    for (int i = 0; i < PageCount(); ++i) {
-      for (TMyEdit* editor : PageControl1->widget(i)->findChildren<TMyEdit*>()) {
-        if (!editor->Modified()) continue;
-        if (editor->FilePath.empty()) {
-          // A new page gets its name at its first save; without one it stays modified.
-          PageControl1->setCurrentIndex(i);
-          const std::string name = ChooseSaveFile();
-          if (name.empty()) continue;
-          editor->SaveToFile(name);
-          editor->FilePath = name;
-          PageControl1->setTabText(i, QFileInfo(Q(name)).fileName());
-          NoteRecentFile(name);
-        } else {
-          editor->SaveToFile(editor->FilePath);
-        }
-        editor->SetModified(false);
-      }
-    }
-    SaveWorkspace();
-    if (PageControl1->currentIndex() >= 0) PageEditor(PageControl1->currentIndex())->setFocus();
-  } catch (const std::exception& e) {
-    ShowMessage("error of saving", e.what());
-  }
-}
+void TForm1::btSaveClick() { SaveAll(); }
 
 int TForm1::NewPage() {
   auto* sheet = new QWidget;
@@ -606,7 +613,11 @@ void TForm1::UpdateModifiedMarks() {
     any = any || modified;
     const QString name =
         editor->FilePath.empty() ? QString("Untitled") : QFileInfo(Q(editor->FilePath)).fileName();
-    const QString caption = modified ? "*" + name : name;
+    QString caption = modified ? "*" + name : name;
+    if (const auto f = pageFiles_.find(editor); f != pageFiles_.end()) {
+      if (f->second.mark == TPageMark::Changed) caption += " (changed on disk)";
+      if (f->second.mark == TPageMark::Deleted) caption += " (deleted)";
+    }
     if (PageControl1->tabText(i) != caption) PageControl1->setTabText(i, caption);
   }
   const QString title = Q(any ? "*" + OrvelTitle() : OrvelTitle());
@@ -657,8 +668,9 @@ void TForm1::btLoadClick() {
 void TForm1::btSelectMainFileClick() {
   const std::string name = ChooseFile();
   if (name.empty()) return;
+  const QString previous = edMainFile->text();
   edMainFile->setText(Q(name));
-  LoadMainFile();
+  if (!LoadMainFile()) edMainFile->setText(previous);  // cancelled: nothing changes
 }
 
 void TForm1::edMainFileKeyDown(int key) {
@@ -699,6 +711,15 @@ void TForm1::ShowMessage(const std::string& text, const std::string& detail) {
 
 int TForm1::ExecBox(QMessageBox& box) {
   const std::string text = S(box.text());
+  if (TestLogOn()) {
+    const std::string detail = S(box.informativeText());
+    if (!detail.empty()) TestLog("boxdetail", detail);
+    // Where its buttons are, once it is on the screen.
+    QTimer::singleShot(0, &box, [&box] {
+      for (QAbstractButton* b : box.buttons())
+        TestLogGeometry(b, "box:" + S(b->text().remove('&')));
+    });
+  }
   TestLog("box", text);
   const int answer = box.exec();
   TestLog("boxdone", text);
@@ -731,8 +752,10 @@ std::string TForm1::ChooseFile() {
   dialog.setObjectName("OpenDialog1");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return "";
-  return S(dialog.selectedFiles().first());
+  TestLog("dialog", "OpenDialog1");
+  const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  TestLog("dialogdone", "OpenDialog1");
+  return chosen ? S(dialog.selectedFiles().first()) : "";
 }
 
 // ---------------------------------------------------------------------------------
@@ -782,7 +805,13 @@ void TForm1::FormShow() {
   winId();
   const bool restored = QFileInfo(Q(workspaceFile_)).exists();
   LoadWorkspace();
-  connect(PageControl1, &QTabWidget::currentChanged, this, [this] { ShowCaretPos(); });
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
+    ShowCaretPos();
+    // A click on a tab leaves the keyboard with that page's text.
+    if (QWidget* sheet = PageControl1->currentWidget())
+      if (auto* editor = sheet->findChild<TMyEdit*>(); editor && isActiveWindow())
+        editor->setFocus();
+  });
   ShowCaretPos();
 
   std::string mainFile = initialMainFile_;
@@ -800,7 +829,11 @@ void TForm1::FormShow() {
 }
 
 bool TForm1::FormClose() {
-  btSaveClick();
+  // A close whose save failed would drop the unsaved text with the window.
+  if (!SaveAll() &&
+      Ask("Not all changes could be saved.\nClose anyway and lose them?",
+          {TAnswer::Yes, TAnswer::No}, TAnswer::No) != TAnswer::Yes)
+    return false;
   btStopClick();
   run_.IncludedFiles.clear();
   run_.ExpandedLines.clear();

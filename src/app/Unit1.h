@@ -5,8 +5,11 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <QByteArray>
 #include <functional>
+#include <map>
 #include <memory>
+#include <vector>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "u_SupScript.h"
 
 class QKeyEvent;
+class QFileSystemWatcher;
 class QLabel;
 class QLineEdit;
 class QMessageBox;
@@ -45,7 +49,7 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
 
   // Pages.
   int OpenPage(const std::string& path);
-  void LoadMainFile();
+  bool LoadMainFile();  // false: nothing changed (no such file, or the user kept the pages)
   int PageCount() const;
   TMyEdit* PageEditor(int index) const;  // throws "MyEdit control not found"
   void SaveWorkspace();
@@ -91,6 +95,8 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   std::function<std::string()> ChooseFileHook;         // "" when cancelled
   std::function<std::string()> ChooseSaveFileHook;     // "" when cancelled
   std::function<bool()> ConfirmCloseWithObjectsHook;   // true: end anyway
+  enum class TAnswer { Save, Discard, Cancel, Yes, No };
+  std::function<TAnswer(const std::string& question)> AskHook;
   // Ending the program when the window has closed (off in tests).
   bool QuitOnClose = false;
 
@@ -127,6 +133,7 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
  private:
   void BuildLayout();
   void PlaceAnchoredControls();
+  void PlaceCaretLabel();
   void FormShow();
   bool FormClose();  // false: the user chose to keep the program running
   void edMainFileKeyDown(int key);
@@ -143,6 +150,29 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   void FillRecentMenu();
   std::string RecentFileName() const { return workspaceFile_ + ".recent"; }
   void ClosePage(int index);
+
+  // Saving and the questions before typed work could be lost (Unit1_files.cpp).
+  // SaveAll tries every modified page, then the workspace file, and reports every
+  // failure in one message; false when something was left unwritten.
+  bool SaveAll();
+  bool SavePage(TMyEdit* editor, std::vector<std::string>& failures);
+  // Asks Save / Discard / Cancel when the pages at `closing` hold typed work that no
+  // remaining page shows; false: keep them (cancelled, or saving failed).
+  bool ConfirmDiscard(const std::vector<int>& closing);
+  TAnswer Ask(const std::string& text, const std::vector<TAnswer>& answers, TAnswer byDefault);
+
+  // The watch on the open files.
+  enum class TPageMark { None, Changed, Deleted };
+  struct TPageFile {
+    bool known = false;  // `disk` holds what the file held when we last read or wrote it
+    QByteArray disk;
+    TPageMark mark = TPageMark::None;
+    bool recheck = false;
+  };
+  void RememberDisk(TMyEdit* editor);
+  void ForgetDisk(TMyEdit* editor);
+  void SetPageMark(TMyEdit* editor, TPageMark mark);
+  void FileChangedOnDisk(const std::string& path);
   void SetRunState(bool active);
 
   TRunCycle run_;
@@ -151,6 +181,9 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   std::string workspaceFile_;
   std::string initialMainFile_;
   bool shown_ = false;
+  int caretLabelWidth_ = 60;
+  std::map<const TMyEdit*, TPageFile> pageFiles_;
+  QFileSystemWatcher* watcher_ = nullptr;
   // The key press being delivered, to act on each press once (see IsNewKeyEvent).
   const QEvent* keyEvent_ = nullptr;  // compared, never read
   QPointer<QWidget> keyReceiver_;

@@ -23,7 +23,10 @@ void TestLog(const std::string& kind, const std::string& text) {
   if (!path) return;
   // Opened per line so a test reading the file never sees half a line of ours.
   if (FILE* f = std::fopen(path, "ab")) {
-    const std::string line = kind + " " + text + "\n";
+    std::string line = kind + " " + text;
+    for (char& c : line)
+      if (c == '\n' || c == '\r') c = '|';  // one event, one line
+    line += '\n';
     std::fwrite(line.data(), 1, line.size(), f);
     std::fclose(f);
   }

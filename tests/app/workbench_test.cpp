@@ -46,6 +46,10 @@ class Workbench : public ::testing::Test {
       ++questions_;
       return answer_;
     };
+    form_->AskHook = [this](const std::string& question) {
+      asked_.push_back(question);
+      return reply_;
+    };
     form_->show();
     Settle();
   }
@@ -68,6 +72,8 @@ class Workbench : public ::testing::Test {
   int dialogs_ = 0;
   int questions_ = 0;
   bool answer_ = true;
+  std::vector<std::string> asked_;
+  TForm1::TAnswer reply_ = TForm1::TAnswer::Cancel;
 };
 
 }  // namespace
@@ -110,8 +116,9 @@ TEST_F(Workbench, SavedFilesHaveCrLfAndNoAddedFinalBreak) {
   EXPECT_FALSE(ed->Modified());
 }
 
-// Pages are written in page order, so the later page's text ends in the file.
-TEST_F(Workbench, TwoPagesOnOneFileAreWrittenInPageOrder) {
+// Two pages on one file (not sharing a document): the later page does not silently
+// overwrite what the earlier one wrote.
+TEST_F(Workbench, TwoPagesOnOneFileNeverOverwriteSilently) {
   const std::string path = dir_.Path("same.js");
   WriteBytes(path, "base");
   form_->OpenPage(path);
@@ -120,12 +127,19 @@ TEST_F(Workbench, TwoPagesOnOneFileAreWrittenInPageOrder) {
   Editor(0)->SetModified(true);
   Editor(1)->SetText("second");
   Editor(1)->SetModified(true);
+  // The second page's file was rewritten after that page read it: it asks first.
+  reply_ = TForm1::TAnswer::No;
+  form_->btSaveClick();
+  EXPECT_EQ(asked_.size(), 1u);
+  EXPECT_EQ(ReadBytes(path), "first");
+  EXPECT_TRUE(Editor(1)->Modified());
+  reply_ = TForm1::TAnswer::Yes;
   form_->btSaveClick();
   EXPECT_EQ(ReadBytes(path), "second");
 }
 
-// A failed write stops the save there: the old file stays whole, later pages and the
-// workspace are not written, and the flags of unwritten pages stay set.
+// A failed write leaves the old file whole and its page modified; the other pages and
+// the workspace are still written.
 TEST_F(Workbench, FailedSaveKeepsOldFilesAndReportsIt) {
   const std::string good = dir_.Path("good.js");
   WriteBytes(good, "old good");
@@ -139,13 +153,14 @@ TEST_F(Workbench, FailedSaveKeepsOldFilesAndReportsIt) {
   Editor(1)->SetText("new good");
   Editor(1)->SetModified(true);
   form_->btSaveClick();
+  // Every page is tried and the failure reported once; the failed page stays unsaved.
   ASSERT_EQ(messages_, std::vector<std::string>{"error of saving"});
-  EXPECT_FALSE(details_[0].empty());
-  EXPECT_EQ(ReadBytes(good), "old good");
+  EXPECT_NE(details_[0].find("bad.js"), std::string::npos);
+  EXPECT_EQ(ReadBytes(good), "new good");
   EXPECT_EQ(ReadBytes(bad), "old bad");
   EXPECT_TRUE(Editor(0)->Modified());
-  EXPECT_TRUE(Editor(1)->Modified());
-  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Workspace())));
+  EXPECT_FALSE(Editor(1)->Modified());
+  EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(Workspace())));
 }
 
 // The path is the last field, so commas in it survive; blanks around the numbers do
@@ -180,16 +195,33 @@ TEST_F(Workbench, WorkspaceRestoresPagesIncludingPathsWithCommas) {
                                         b + "\r\n");
 }
 
-TEST_F(Workbench, ClosePageWithoutPagesDoesNothingAndDiscardsWithoutAsking) {
+TEST_F(Workbench, ClosePageAsksBeforeDroppingTypedText) {
   form_->btClosePageClick();
   EXPECT_EQ(form_->PageCount(), 0);
   const std::string path = dir_.Path("k.js");
   WriteBytes(path, "keep");
   form_->OpenPage(path);
-  Type(Editor(0), "changed ");
+  form_->OpenPage(path);
+  Editor(0)->ShareDocument(Editor(1));
+  Type(Editor(1), "changed ");
+  // Another page shows the same document: nothing would be lost, nothing asked.
+  QTest::mouseClick(form_->btClosePage, Qt::LeftButton);
+  EXPECT_TRUE(asked_.empty());
+  ASSERT_EQ(form_->PageCount(), 1);
+  reply_ = TForm1::TAnswer::Cancel;
+  QTest::mouseClick(form_->btClosePage, Qt::LeftButton);
+  EXPECT_EQ(asked_, std::vector<std::string>{"Save changes to \"" + path + "\"?"});
+  EXPECT_EQ(form_->PageCount(), 1);
+  reply_ = TForm1::TAnswer::Discard;
   QTest::mouseClick(form_->btClosePage, Qt::LeftButton);
   EXPECT_EQ(form_->PageCount(), 0);
   EXPECT_EQ(ReadBytes(path), "keep");
+  form_->OpenPage(path);
+  Type(Editor(0), "saved ");
+  reply_ = TForm1::TAnswer::Save;
+  QTest::mouseClick(form_->btClosePage, Qt::LeftButton);
+  EXPECT_EQ(form_->PageCount(), 0);
+  EXPECT_EQ(ReadBytes(path), "saved keep");
   EXPECT_TRUE(messages_.empty());
 }
 
@@ -226,7 +258,13 @@ TEST_F(Workbench, SelectingAMainFileReplacesThePages) {
   form_->OpenPage(a);
   Type(Editor(1), "zz");
   chosen_ = m;
+  reply_ = TForm1::TAnswer::Cancel;
   QTest::mouseClick(form_->btSelectMainFile, Qt::LeftButton);
+  EXPECT_EQ(form_->PageCount(), 2);
+  EXPECT_NE(form_->edMainFile->text().toStdString(), m);
+  reply_ = TForm1::TAnswer::Discard;
+  QTest::mouseClick(form_->btSelectMainFile, Qt::LeftButton);
+  EXPECT_EQ(asked_.size(), 2u);
   ASSERT_EQ(form_->PageCount(), 1);
   EXPECT_EQ(Editor(0)->FilePath, m);
   EXPECT_EQ(form_->edMainFile->text().toStdString(), m);

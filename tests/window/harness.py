@@ -32,7 +32,7 @@ What the harness gives each case:
   "ready" (the window is up). `wait_log`, `wait_event`, `geometry` read it;
 - `answer_box(text, *keys)`: waits for the message box whose text contains `text`,
   gives it the keyboard and presses the keys (real key events; "Return", "Escape",
-  "alt+d" ...);
+  "alt+d" ...); `click_box(text, "Discard")` clicks one of its buttons instead;
 - every wait polls with a bound (`timeout`) and fails the case with what it saw.
 
 There is no window manager: a window is where the program puts it, and `focus`
@@ -114,7 +114,7 @@ class Workbench:
             os.link(self.exe, target)  # cheap; the program sees its own folder
         except OSError:
             shutil.copy2(self.exe, target)
-        for name in ("examples", "lib", "docs"):
+        for name in ("examples", "lib", "docs"):  # what the build puts beside it
             if os.path.isdir(os.path.join(build, name)):
                 shutil.copytree(os.path.join(build, name), os.path.join(self.app_dir, name))
         if os.path.isfile(os.path.join(build, "README.md")):
@@ -256,9 +256,13 @@ class Workbench:
         """Waits until `count` lines of `kind` whose text contains `contains` appeared
         after line `after`; returns their texts."""
         def found():
-            self.check_alive()
+            alive = self.proc is None or self.proc.poll() is None
             hits = [t for k, t in self.events()[after:] if k == kind and contains in t]
-            return hits if len(hits) >= count else None
+            if len(hits) >= count:
+                return hits
+            if not alive:
+                self.check_alive()
+            return None
         return poll(found, timeout, f'{count} x "{kind} {contains}" in the test log'
                     f" (have: {self.events()[after:][-8:]})")
 
@@ -355,6 +359,33 @@ class Workbench:
         self.focus_newest(title)
         self.key(*(keys or ("Return",)))
         self.wait_event("boxdone", text, after=after, count=done_before + 1)
+
+    def click_box(self, text, button, after=0):
+        """Waits for the message box containing `text` and clicks its button labelled
+        `button` (e.g. "Discard") with the mouse; waits until the box has closed."""
+        done_before = len([1 for k, t in self.events()[after:]
+                           if k == "boxdone" and text in t])
+        self.wait_event("box", text, after=after, count=done_before + 1)
+        self.wait_event("geometry", "box:" + button + " ", after=after)
+        time.sleep(0.2)
+        self.click_widget("box:" + button)
+        self.wait_event("boxdone", text, after=after, count=done_before + 1)
+
+    def choose_file(self, path, after=0):
+        """Answers the file dialog (opened after test-log line `after`) by typing the
+        full path into its file-name box and pressing Return."""
+        done_before = len(self.events("dialogdone"))
+        self.wait_event("dialog", after=after)
+        time.sleep(0.4)  # mapped after it is logged
+        self.focus_newest(".")
+        self.key("ctrl+a")
+        self.type(path)
+        self.key("Return")
+        poll(lambda: len(self.events("dialogdone")) > done_before, what="the file dialog to close")
+
+    def box_details(self):
+        """The detail texts of the message boxes so far, lines joined by "|"."""
+        return [t for _, t in self.events("boxdetail")]
 
     def close(self):
         """Asks the main window to close, as a window manager's close button does.

@@ -41,7 +41,7 @@ def case(w):
     w.key("ctrl+End")
     w.type("typed")
     w.click_widget("btClosePage")
-    w.wait_event("geometry", "tab0")
+    w.click_box("Save changes to", "Discard")
     w.key("Down")
     w.key("x")
     w.check_alive()

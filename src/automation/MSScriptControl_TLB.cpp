@@ -385,6 +385,7 @@ void ReleaseQuietly(TAutoObject* obj) {
   try {
     obj->Release();
   } catch (...) {
+    ReportDroppedException("releasing a script object failed");
   }
 }
 
@@ -1557,6 +1558,7 @@ TScriptControl::~TScriptControl() {
     try {
       item.Object.reset();
     } catch (...) {
+      ReportDroppedException("releasing an added object failed");
     }
   }
   DrainPending();
@@ -1659,7 +1661,7 @@ void TScriptControl::ExecuteStatement(const std::string& text, const std::string
       e.stopReported = true;
       if (OnError) OnError(this);
     }
-    throw Exception(error_.Description);
+    throw EScriptError(error_.Description);
   }
   TDepthGuard depth(depth_);
   const bool outermost = e.depth == 1;
@@ -1705,7 +1707,7 @@ void TScriptControl::ExecuteStatement(const std::string& text, const std::string
       e.stopReported = true;
       if (OnError) OnError(this);
     }
-    throw Exception(error_.Description);
+    throw EScriptError(error_.Description);
   }
   error_ = rejected ? im.ErrorFromRejection(cx, rejected, sourceName)
                     : im.ErrorFromPending(cx, compiled, sourceName);
@@ -1720,7 +1722,7 @@ void TScriptControl::ExecuteStatement(const std::string& text, const std::string
     im.rejections.clear();
     error_ = own;
   }
-  throw Exception(error_.Description);
+  throw EScriptError(error_.Description);
 }
 
 bool TScriptControl::HasHeldBack() const {
@@ -1738,8 +1740,10 @@ void TScriptControl::RunHeldBack() {
     if (StopPending() || im.destroying) break;
     try {
       ExecuteStatement(text, name);
-    } catch (const std::exception&) {
+    } catch (const EScriptError&) {
       // Reported through OnError like any event statement's failure.
+    } catch (...) {
+      ReportDroppedException("a held-back statement failed");
     }
   }
 }

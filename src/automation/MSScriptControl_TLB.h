@@ -24,6 +24,13 @@ struct TScriptError {
   void Clear() { *this = TScriptError(); }
 };
 
+// A failed statement that OnError has reported already: whoever catches it need not
+// report it again.
+class EScriptError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 class TScriptControl final {
  public:
   TScriptControl();
@@ -52,7 +59,8 @@ class TScriptControl final {
   void AddObject(const std::string& name, const IDispatchPtr& object, bool addMembers);
 
   // Runs `text` synchronously in the control's global scope. On failure Error() holds
-  // the error, OnError has fired, and an Exception with its description is thrown.
+  // the error, OnError has fired, and an EScriptError with its description is thrown.
+  // Other exceptions (the control being destroyed, no language) were not reported.
   // May be re-entered from a host member (an event statement inside a statement).
   // Called while the engine is inside its interrupt (the workbench handling its events
   // during a running statement), the text is held back and runs in RunHeldBack.

@@ -10,3 +10,7 @@ class Exception : public std::runtime_error {
  public:
   explicit Exception(const std::string& message) : std::runtime_error(message) {}
 };
+
+// Call only inside a catch block: writes the exception being handled to standard error.
+// For failures that no caller can take and nobody expects, so they can still be found.
+void ReportDroppedException(const char* context) noexcept;

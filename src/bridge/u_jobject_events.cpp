@@ -27,8 +27,10 @@ void TObjectEvent::HandleEvent(TObject* Sender) {
       text = ReplacePlaceholder(text, sender->Name());
     }
     ScriptCtrl->ExecuteStatement(text, FSourceName);
+  } catch (const EScriptError&) {
+    // The engine's error event has reported the failed statement already.
   } catch (...) {
-    // The engine's error event has reported a failed statement already.
+    ReportDroppedException(("the event " + FSourceName + " failed").c_str());
   }
 }
 

@@ -111,6 +111,7 @@ void TMemoryStream::ExpectSize(uint64_t size) {
       FAheadBegin = reinterpret_cast<uintptr_t>(FText->Data());
       FAheadEnd = FAheadBegin + static_cast<uintptr_t>(size);
     } catch (const std::bad_alloc&) {
+      // Only a head start: the body still grows as it arrives, within its limit.
     }
   }
 }

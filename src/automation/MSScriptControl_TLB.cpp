@@ -451,7 +451,7 @@ size_t NativeStackQuota() {
 }
 
 void SweepWrappers(JSTracer* trc, void* data);
-bool OnEngineInterrupt(JSContext* cx);
+[[nodiscard]] bool OnEngineInterrupt(JSContext* cx);
 void TrackRejection(JSContext* cx, bool mutedErrors, JS::HandleObject promise,
                     JS::PromiseRejectionHandlingState state, void* data);
 
@@ -516,7 +516,7 @@ constexpr char kFindThrowSource[] = R"(
   return found ? [found.loc.start.line, found.loc.start.column] : null;
 }))";
 
-bool ThrowStatementStart(JSContext* cx, const std::string& text, int& line, int& column) {
+[[nodiscard]] bool ThrowStatementStart(JSContext* cx, const std::string& text, int& line, int& column) {
   TEngine& e = Engine();
   if (!e.tools) {
     JS::RealmOptions options;
@@ -576,7 +576,7 @@ const JSClass kMemberRecordClass = {"HostMember", JSCLASS_HAS_RESERVED_SLOTS(3),
                                     nullptr,      nullptr,                       nullptr};
 constexpr size_t kKeptResultLength = 4096;
 
-bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp);
+[[nodiscard]] bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp);
 void HostFinalize(JS::GCContext* gcx, JSObject* obj);
 
 const JSClassOps kHostOps = {nullptr, nullptr,      nullptr, nullptr, HostResolve,
@@ -602,7 +602,7 @@ void HostFinalize(JS::GCContext*, JSObject* obj) {
 TScriptControl::Impl* ImplOfCurrentGlobal(JSContext* cx);
 
 // Raises a script Error whose message is `message` and whose `number` is the status.
-bool ThrowHostError(JSContext* cx, const std::string& message, HRESULT number) {
+[[nodiscard]] bool ThrowHostError(JSContext* cx, const std::string& message, HRESULT number) {
   JS::RootedObject ctor(cx);
   if (!JS_GetClassObject(cx, JSProto_Error, &ctor)) return false;
   JS::RootedValueArray<1> args(cx);
@@ -662,7 +662,7 @@ void NoteStopPlace(JSContext* cx);
 
 // A stop ends the statement at the member call as well: false with nothing pending is
 // the engine's uncatchable termination.
-bool EndAtMemberCall(JSContext* cx) {
+[[nodiscard]] bool EndAtMemberCall(JSContext* cx) {
   NoteStopPlace(cx);
   return false;
 }
@@ -704,7 +704,7 @@ bool IsAscii(std::string_view s) {
   return true;
 }
 
-bool InvokeHost(JSContext* cx, TAutoObject* host, DISPID id, uint16_t flags,
+[[nodiscard]] bool InvokeHost(JSContext* cx, TAutoObject* host, DISPID id, uint16_t flags,
                 const std::vector<Variant>& args, JS::MutableHandleValue rval,
                 JSObject* record) {
   if (StopPending()) return EndAtMemberCall(cx);
@@ -736,7 +736,7 @@ TAutoObject* CalleeHost(const JS::CallArgs& args, DISPID& id, JSObject*& record)
   return HostOf(&JS::GetReservedSlot(record, kRecordWrapperSlot).toObject());
 }
 
-bool ThrowReleased(JSContext* cx) {
+[[nodiscard]] bool ThrowReleased(JSContext* cx) {
   return ThrowHostError(cx, "The object has been released by the script engine", E_UNEXPECTED);
 }
 
@@ -770,7 +770,7 @@ class TArgumentList {
   std::unique_ptr<std::vector<Variant>> list_;
 };
 
-bool HostMethod(JSContext* cx, unsigned argc, JS::Value* vp) {
+[[nodiscard]] bool HostMethod(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
   DISPID id;
   JSObject* record;
@@ -786,7 +786,7 @@ bool HostMethod(JSContext* cx, unsigned argc, JS::Value* vp) {
   return InvokeHost(cx, host, id, DISPATCH_METHOD, in, args.rval(), record);
 }
 
-bool HostGetter(JSContext* cx, unsigned argc, JS::Value* vp) {
+[[nodiscard]] bool HostGetter(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
   DISPID id;
   JSObject* record;
@@ -796,7 +796,7 @@ bool HostGetter(JSContext* cx, unsigned argc, JS::Value* vp) {
   return InvokeHost(cx, host, id, DISPATCH_PROPERTYGET, kNoArguments, args.rval(), record);
 }
 
-bool HostSetter(JSContext* cx, unsigned argc, JS::Value* vp) {
+[[nodiscard]] bool HostSetter(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
   DISPID id;
   JSObject* record;
@@ -814,7 +814,7 @@ bool HostSetter(JSContext* cx, unsigned argc, JS::Value* vp) {
 // refuses assignment (a data property that cannot be written fails silently outside
 // strict mode). The getter is a script closure, which the compiler inlines: a native
 // getter would cost each call about a third more.
-JSObject* MethodReader(JSContext* cx, JS::HandleObject fn);
+[[nodiscard]] JSObject* MethodReader(JSContext* cx, JS::HandleObject fn);
 
 std::string MemberName(JSContext* cx, const JS::CallArgs& args) {
   std::string name;
@@ -823,18 +823,18 @@ std::string MemberName(JSContext* cx, const JS::CallArgs& args) {
   return name;
 }
 
-bool MethodSetter(JSContext* cx, unsigned argc, JS::Value* vp) {
+[[nodiscard]] bool MethodSetter(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
   return ThrowHostError(cx, MemberName(cx, args) + " is a method and cannot be assigned",
                         DISP_E_MEMBERNOTFOUND);
 }
 
-bool ReadOnlySetter(JSContext* cx, unsigned argc, JS::Value* vp) {
+[[nodiscard]] bool ReadOnlySetter(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
   return ThrowHostError(cx, MemberName(cx, args) + " is read-only", DISP_E_MEMBERNOTFOUND);
 }
 
-bool WriteOnlyGetter(JSContext* cx, unsigned argc, JS::Value* vp) {
+[[nodiscard]] bool WriteOnlyGetter(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
   return ThrowHostError(cx, MemberName(cx, args) + " can only be written", DISP_E_MEMBERNOTFOUND);
 }
@@ -858,7 +858,7 @@ bool AsciiName(JSContext* cx, JS::HandleId id, std::string& name) {
   return true;
 }
 
-JSObject* NewMemberFunction(JSContext* cx, JSNative native, unsigned nargs, JS::HandleId id,
+[[nodiscard]] JSObject* NewMemberFunction(JSContext* cx, JSNative native, unsigned nargs, JS::HandleId id,
                             JS::HandleObject wrapper, DISPID dispId) {
   JSFunction* fn = js::NewFunctionByIdWithReserved(cx, native, nargs, 0, id);
   if (!fn) return nullptr;
@@ -874,7 +874,7 @@ JSObject* NewMemberFunction(JSContext* cx, JSNative native, unsigned nargs, JS::
 
 // Defines the member of `host` spelled `id` (any letter case) on `holder`: a method
 // as a function, a property as an accessor. Nothing is defined if there is no member.
-bool DefineMember(JSContext* cx, JS::HandleObject holder, JS::HandleObject wrapper,
+[[nodiscard]] bool DefineMember(JSContext* cx, JS::HandleObject holder, JS::HandleObject wrapper,
                   TAutoObject* host, JS::HandleId id, unsigned attrs, bool* resolvedp) {
   std::string name;
   if (!AsciiName(cx, id, name)) return true;
@@ -926,7 +926,7 @@ constexpr unsigned kMemberAttrs = JSPROP_ENUMERATE | JSPROP_READONLY | JSPROP_PE
 // Members made global names stay replaceable, so scripts may declare the same names.
 constexpr unsigned kGlobalMemberAttrs = JSPROP_ENUMERATE;
 
-bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
+[[nodiscard]] bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
   *resolvedp = false;
   TAutoObject* host = HostOf(obj);
   if (!host) return true;
@@ -939,7 +939,7 @@ bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* res
 // iteration), Object.prototype's own names (toString, valueOf, hasOwnProperty...),
 // "then" (a handle awaited or returned from an async function) and "toJSON"
 // (JSON.stringify).
-bool GuardResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
+[[nodiscard]] bool GuardResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
   *resolvedp = false;
   if (id.isSymbol()) return true;
   if (id.isString()) {
@@ -966,7 +966,7 @@ const JSClassOps kGuardOps = {nullptr, nullptr, nullptr, nullptr, GuardResolve,
 const JSClass kGuardClass = {"HostMembers", 0, &kGuardOps, nullptr, nullptr, nullptr};
 
 // The `description` of script errors, as the platform's script engines name the message.
-bool ErrorDescriptionGet(JSContext* cx, unsigned argc, JS::Value* vp) {
+[[nodiscard]] bool ErrorDescriptionGet(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
   if (!args.thisv().isObject()) {
     args.rval().setUndefined();
@@ -976,7 +976,7 @@ bool ErrorDescriptionGet(JSContext* cx, unsigned argc, JS::Value* vp) {
   return JS_GetProperty(cx, self, "message", args.rval());
 }
 
-bool ErrorDescriptionSet(JSContext* cx, unsigned argc, JS::Value* vp) {
+[[nodiscard]] bool ErrorDescriptionSet(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
   if (args.thisv().isObject()) {
     JS::RootedObject self(cx, &args.thisv().toObject());
@@ -986,7 +986,7 @@ bool ErrorDescriptionSet(JSContext* cx, unsigned argc, JS::Value* vp) {
   return true;
 }
 
-bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp);
+[[nodiscard]] bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp);
 
 bool GlobalMayResolve(const JSAtomState& names, jsid id, JSObject* maybeObj);
 
@@ -1155,7 +1155,7 @@ void RunInterruptHandler(JSContext* cx) {
 
 // Also called for the engine's own reasons: it only acts on the watchdog's requests
 // and on a stop, and otherwise lets the script go on.
-bool OnEngineInterrupt(JSContext* cx) {
+[[nodiscard]] bool OnEngineInterrupt(JSContext* cx) {
   TEngine& e = Engine();
   if (e.depth == 0 || e.inInterrupt) return true;
   if (e.stop.load() == int(TStopReason::None) && e.interruptDue.exchange(false))
@@ -1165,10 +1165,11 @@ bool OnEngineInterrupt(JSContext* cx) {
   return false;
 }
 
-JSObject* MethodReader(JSContext* cx, JS::HandleObject fn) {
+[[nodiscard]] JSObject* MethodReader(JSContext* cx, JS::HandleObject fn) {
   TScriptControl::Impl* impl = ImplOfCurrentGlobal(cx);
   if (!impl || !impl->methodReader) {
-    ThrowHostError(cx, "No script control for this object", E_UNEXPECTED);
+    // The error is pending now; null is how this function reports it.
+    static_cast<void>(ThrowHostError(cx, "No script control for this object", E_UNEXPECTED));
     return nullptr;
   }
   JS::RootedValueArray<1> args(cx);
@@ -1203,7 +1204,7 @@ bool GlobalMayResolve(const JSAtomState&, jsid id, JSObject*) {
                             [](std::string_view a, std::string_view b) { return a < b; });
 }
 
-bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
+[[nodiscard]] bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
   *resolvedp = false;
   if (!id.isString()) return true;
   TScriptControl::Impl* impl = ImplOfGlobal(obj);
@@ -1463,7 +1464,7 @@ namespace {
 
 // gc(): a full collection on demand, for stress runs only (ORVEL_TEST_GC set). The
 // releases it queues still wait for the next safe point.
-bool TestCollectGarbage(JSContext* cx, unsigned argc, JS::Value* vp) {
+[[nodiscard]] bool TestCollectGarbage(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
   JS_GC(cx);
   args.rval().setUndefined();

@@ -375,6 +375,16 @@ std::string TForm1::ExampleMainFile() {
   return S(QCoreApplication::applicationDirPath() + "/examples/hello.js");
 }
 
+namespace {
+
+// By the name's bytes: a name that is not UTF-8 has no exact QString.
+bool IsPlainFile(const std::string& name) {
+  struct stat st {};
+  return !name.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
 void TForm1::SaveWorkspace() {
   std::string text;
   auto line = [&text](const std::string& s) {
@@ -383,7 +393,7 @@ void TForm1::SaveWorkspace() {
   };
   line(S(edLanguage->text()));
   line(std::to_string(PageControl1->currentIndex()));
-  line(S(edMainFile->text()));
+  line(MainFileText());
   for (int i = 0; i < PageCount(); ++i) {
     TMyEdit* editor = PageEditor(i);
     line(std::to_string(editor->FirstVisibleLine()) + "," + std::to_string(editor->SelStart()) +
@@ -415,7 +425,7 @@ void TForm1::LoadWorkspace() {
   long long active = -1;
   if (lines.size() > 0) edLanguage->setText(Q(lines[0]));
   if (lines.size() > 1 && !ParseInt(lines[1], active)) active = -1;
-  if (lines.size() > 2) edMainFile->setText(Q(lines[2]));
+  if (lines.size() > 2) SetMainFileText(lines[2]);
 
   int activePage = -1;
   long long entry = 0;  // position among the page lines as they were saved
@@ -431,7 +441,7 @@ void TForm1::LoadWorkspace() {
     long long scroll = 0, selStart = 0;
     // A line of another shape, or a file that is gone, is left out.
     if (!ParseInt(head, scroll) || !ParseInt(selHead, selStart) || path.empty()) continue;
-    if (!QFileInfo(Q(path)).isFile()) continue;
+    if (!IsPlainFile(path)) continue;
     const int index = OpenPage(path);
     if (index < 0) continue;
     TMyEdit* editor = PageEditor(index);
@@ -445,9 +455,21 @@ void TForm1::LoadWorkspace() {
   if (PageControl1->currentIndex() >= 0) PageEditor(PageControl1->currentIndex())->setFocus();
 }
 
+void TForm1::SetMainFileText(const std::string& name) {
+  mainFileBytes_ = name;
+  edMainFile->setText(Q(name));
+}
+
+std::string TForm1::MainFileText() const {
+  // The box shows a name that is not UTF-8 with replacement characters; while the
+  // user leaves it as set, the name's own bytes are meant.
+  if (!mainFileBytes_.empty() && edMainFile->text() == Q(mainFileBytes_)) return mainFileBytes_;
+  return S(edMainFile->text());
+}
+
 bool TForm1::LoadMainFile() {
-  const std::string name = S(edMainFile->text());
-  if (!QFileInfo(Q(name)).isFile()) {
+  const std::string name = MainFileText();
+  if (!IsPlainFile(name)) {
     ShowMessage("File not found: " + name);
     return false;
   }
@@ -669,8 +691,12 @@ void TForm1::btSelectMainFileClick() {
   const std::string name = ChooseFile();
   if (name.empty()) return;
   const QString previous = edMainFile->text();
-  edMainFile->setText(Q(name));
-  if (!LoadMainFile()) edMainFile->setText(previous);  // cancelled: nothing changes
+  const std::string previousBytes = mainFileBytes_;
+  SetMainFileText(name);
+  if (!LoadMainFile()) {  // cancelled: nothing changes
+    edMainFile->setText(previous);
+    mainFileBytes_ = previousBytes;
+  }
 }
 
 void TForm1::edMainFileKeyDown(int key) {
@@ -771,7 +797,7 @@ void TForm1::btRunClick() {
   btSaveClick();
   LogLine("== RUN ==");
   places_->ClearMarks();
-  run_.Start(S(edMainFile->text()), S(edLanguage->text()));
+  run_.Start(MainFileText(), S(edLanguage->text()));
   // The log gets nothing more; why a run did not get going goes to the status bar.
   if (!run_.Failure().empty() && run_.ErrorsReported() == 0) StatusText(run_.Failure());
 }
@@ -818,7 +844,7 @@ void TForm1::FormShow() {
   if (mainFile.empty() && !restored && QFileInfo(Q(ExampleMainFile())).isFile())
     mainFile = ExampleMainFile();
   if (!mainFile.empty()) {
-    edMainFile->setText(Q(mainFile));
+    SetMainFileText(mainFile);
     LoadMainFile();
   }
   // Where everything lies once the window is mapped.

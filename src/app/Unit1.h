@@ -145,6 +145,8 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   std::string ChooseFile();
   std::string ChooseSaveFile();
   void UpdateModifiedMarks();  // "*" on modified pages' tabs and on the title
+  void SetMainFileText(const std::string& name);
+  std::string MainFileText() const;  // the main file's name as bytes
   void NoteRecentFile(const std::string& path);
   void LoadRecentFiles();
   void FillRecentMenu();
@@ -189,6 +191,7 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   QPointer<QWidget> keyReceiver_;
   bool keyFromWindow_ = false;
   std::vector<std::string> recent_;
+  std::string mainFileBytes_;  // the last name set into edMainFile, as bytes
   bool recentLoaded_ = false;
 };
 

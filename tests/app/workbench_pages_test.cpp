@@ -7,9 +7,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -164,6 +166,37 @@ TEST_F(WorkbenchPages, SaveAsWritesTheNewFileAndLeavesTheOldOne) {
   menu->actions().first()->trigger();
   EXPECT_EQ(form_->PageCount(), pages + 1);
   EXPECT_EQ(Editor(pages)->FilePath, saveAs_);
+}
+
+// A name that is not UTF-8 must reach the file system as the bytes it is, from the
+// command line through the main-file box, the run and the workspace file.
+TEST_F(WorkbenchPages, MainFileWhoseNameIsNotUtf8OpensRunsAndIsRestored) {
+  const std::string name = dir_.Path("caf") + "\xE9.js";
+  WriteBytes(name, "sys.out(\"ran\");");
+  form_.reset();
+  form_ = std::make_unique<TForm1>(name);
+  form_->SetWorkspaceFileName(dir_.Path("orvel.ini"));
+  form_->ShowMessageHook = [this](const std::string& text, const std::string&) {
+    messages_.push_back(text);
+  };
+  form_->show();
+  Settle();
+  EXPECT_TRUE(messages_.empty()) << (messages_.empty() ? "" : messages_[0]);
+  ASSERT_EQ(form_->PageCount(), 1);
+  EXPECT_EQ(Editor(0)->FilePath, name);
+  form_->btRunClick();
+  Settle();
+  EXPECT_NE(form_->log->toPlainText().indexOf("ran"), -1) << form_->log->toPlainText().toStdString();
+  form_->btStopClick();
+  Settle();
+  EXPECT_NE(ReadBytes(dir_.Path("orvel.ini")).find("\r\n" + name + "\r\n"), std::string::npos)
+      << "the main file's line";
+
+  Open();
+  ASSERT_EQ(form_->PageCount(), 1);
+  EXPECT_EQ(Editor(0)->FilePath, name);
+  form_.reset();
+  std::remove(name.c_str());  // the folder's own clean-up cannot name it
 }
 
 // The names come from the run's own registry, while it runs.

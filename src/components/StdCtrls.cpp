@@ -77,7 +77,9 @@ class TQtCheckBox final : public QCheckBox {
   }
 };
 
-// The lines of a memo, read from and written to its document.
+// The lines of a memo, read from and written to its document. Every line written
+// through the list ends in a line break, so an empty line (even the last, or the only
+// one) stays a line; text typed without a final break still counts its last line.
 class TMemoStrings final : public TStrings {
   ORVEL_DECLARE_CLASS(TMemoStrings)
  public:
@@ -87,7 +89,7 @@ class TMemoStrings final : public TStrings {
     QTextDocument* doc = FEdit->document();
     if (doc->isEmpty()) return 0;
     int n = doc->blockCount();
-    if (n > 1 && doc->lastBlock().text().isEmpty()) --n;  // text ends with a line break
+    if (Terminated()) --n;
     return n;
   }
 
@@ -97,11 +99,13 @@ class TMemoStrings final : public TStrings {
   }
 
   void Put(int index, const std::string& s) override {
-    if (index < 0 || index >= Count()) Error(index);
+    const int n = Count();
+    if (index < 0 || index >= n) Error(index);
     QTextBlock block = FEdit->document()->findBlockByNumber(index);
     QTextCursor cur(block);
     cur.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-    cur.insertText(Q(s));
+    // An unterminated last line gets its break, or an empty text would end the list.
+    cur.insertText(index == n - 1 && !Terminated() ? Q(s) + '\n' : Q(s));
   }
 
   void Insert(int index, const std::string& s) override {
@@ -111,14 +115,11 @@ class TMemoStrings final : public TStrings {
     if (index < n) {
       QTextCursor cur(doc->findBlockByNumber(index));
       cur.insertText(Q(s) + '\n');
-    } else if (doc->isEmpty()) {
-      QTextCursor(doc).insertText(Q(s));
-    } else {
-      QTextCursor cur(doc);
-      cur.movePosition(QTextCursor::End);
-      const bool endsWithBreak = doc->blockCount() > 1 && doc->lastBlock().text().isEmpty();
-      cur.insertText(endsWithBreak ? Q(s) : '\n' + Q(s));
+      return;
     }
+    QTextCursor cur(doc);
+    cur.movePosition(QTextCursor::End);
+    cur.insertText(doc->isEmpty() || Terminated() ? Q(s) + '\n' : '\n' + Q(s) + '\n');
   }
 
   void Delete(int index) override {
@@ -145,6 +146,11 @@ class TMemoStrings final : public TStrings {
   }
 
  private:
+  // The text ends in a line break (its last block is the empty one after it).
+  bool Terminated() const {
+    QTextDocument* doc = FEdit->document();
+    return !doc->isEmpty() && doc->blockCount() > 1 && doc->lastBlock().text().isEmpty();
+  }
   QPlainTextEdit* FEdit;
 };
 

@@ -147,7 +147,7 @@ TEST(TextProperties, MemoLinesAtTheEndOfTheText) {
   EXPECT_EQ(m.Lines()->CommaText(), "a,b,c");
   m.Lines()->Insert(3, "d");
   m.Lines()->Delete(0);
-  EXPECT_EQ(m.Caption(), "b\nc\nd");
+  EXPECT_EQ(m.Caption(), "b\nc\nd\n");
   m.Lines()->Put(2, "D");
   EXPECT_EQ(m.Lines()->Get(2), "D");
   m.SetWordWrap(false);

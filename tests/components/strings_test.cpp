@@ -130,7 +130,7 @@ TEST(LiveLists, MemoLinesAndText) {
   TMemo memo(nullptr);
   memo.Lines()->Add("one");
   memo.Lines()->Add("two");
-  EXPECT_EQ(memo.MemoWidget()->toPlainText().toStdString(), "one\ntwo");
+  EXPECT_EQ(memo.MemoWidget()->toPlainText().toStdString(), "one\ntwo\n");
   memo.MemoWidget()->setPlainText("x\ny\nz\n");
   EXPECT_EQ(memo.Lines()->Count(), 3);
   EXPECT_EQ(memo.Lines()->Get(2), "z");

@@ -40,11 +40,22 @@ std::map<std::string, std::unique_ptr<TTypeRec>, NameLess>& TypeRecCache() {
   return cache;
 }
 
-const TTypeRec& GetTypeRec(const std::string& className) {
+// A class that scripts cannot create but whose objects the model hands out through a
+// property and publishes properties for (a control's Constraints) is served too.
+TClass ClassForProperties(TObject* obj) {
+  const std::string& name = obj->ClassName();
+  if (TClass c = FindClass(name)) return c;
+  TClass own = obj->ClassType();
+  if (!own->Properties().empty()) return own;
+  return FindRegisteredClass(name);
+}
+
+const TTypeRec& GetTypeRec(TObject* obj) {
   auto& cache = TypeRecCache();
+  const std::string& className = obj->ClassName();
   auto it = cache.find(className);
   if (it != cache.end()) return *it->second;
-  TClass cls = FindRegisteredClass(className);
+  TClass cls = ClassForProperties(obj);
   auto rec = std::make_unique<TTypeRec>();
   rec->Name = className;
   rec->PropList = GetPropList(cls);
@@ -55,13 +66,11 @@ const TTypeRec& GetTypeRec(const std::string& className) {
 bool IsStringKind(TTypeKind k) { return k == tkString || k == tkLString || k == tkWString; }
 
 // Value names of an enumeration, or of a set's element type, lowest ordinal first;
-// "[not enum]" for any other type.
+// "[not enum]" for any other type (an integer's values have no names).
 std::string ValueNames(const TTypeInfo* t) {
   if (t && t->Kind == tkSet) t = t->CompType;
-  if (!t || (t->Kind != tkEnumeration && t->Kind != tkInteger)) return "[not enum]";
+  if (!t || t->Kind != tkEnumeration) return "[not enum]";
   std::string out;
-  // Integer ranges name their values by number; a wide one is no useful list.
-  if (t->MaxValue - t->MinValue > 65535) return "[not enum]";
   for (int64_t v = t->MinValue; v <= t->MaxValue; ++v) {
     if (v != t->MinValue) out += ',';
     out += GetEnumName(t, v);
@@ -84,14 +93,14 @@ int TypeKindByName(const std::string& name) {
 void ClearTypeRecCache() { TypeRecCache().clear(); }
 
 const TPropInfo* LookupProperty(TObject* obj, const std::string& PropName) {
-  const TTypeRec& rec = GetTypeRec(obj->ClassName());
+  const TTypeRec& rec = GetTypeRec(obj);
   for (const TPropInfo* p : rec.PropList)
     if (p->Name == PropName) return p;
   throw Exception("Property not found: " + PropName);
 }
 
 std::string TJObject::listProp() {
-  const TTypeRec& rec = GetTypeRec(LiveComponent()->ClassName());
+  const TTypeRec& rec = GetTypeRec(LiveComponent());
   size_t length = rec.PropList.empty() ? 0 : rec.PropList.size() - 1;
   for (const TPropInfo* p : rec.PropList) length += p->Name.size();
   std::string out;

@@ -77,7 +77,7 @@ struct TTypeTable {
         {"Byte", {0, 255}},           {"Char", {0, 255}},
         {"TFontCharset", {0, 255}},   {"TBorderWidth", {0, kMaxInt}},
         {"TCursor", {-32768, 32767}}, {"TShortCut", {0, 65535}},
-        {"TTabOrder", {-1, 32767}},
+        {"TTabOrder", {-1, 32767}},      {"TConstraintSize", {0, kMaxInt}},
     };
     auto it = ranges.find(t.Name);
     t.MinValue = it == ranges.end() ? kMinInt : it->second.first;
@@ -225,6 +225,10 @@ TDefTable MakeDefs() {
   add("ShowHint", Ord(&TControl::ShowHint, &TControl::SetShowHint));
   add("ParentShowHint", Ord(&TControl::ParentShowHint, &TControl::SetParentShowHint));
   add("Constraints", Obj(&TControl::Constraints));
+  add("MaxHeight", Ord(&TSizeConstraints::MaxHeight, &TSizeConstraints::SetMaxHeight));
+  add("MaxWidth", Ord(&TSizeConstraints::MaxWidth, &TSizeConstraints::SetMaxWidth));
+  add("MinHeight", Ord(&TSizeConstraints::MinHeight, &TSizeConstraints::SetMinHeight));
+  add("MinWidth", Ord(&TSizeConstraints::MinWidth, &TSizeConstraints::SetMinWidth));
   add("TabStop", Ord(&TWinControl::TabStop, &TWinControl::SetTabStop));
   add("TabOrder", Ord(&TWinControl::TabOrder, &TWinControl::SetTabOrder));
   add("AutoSize", Ord(&TCustomLabel::AutoSize, &TCustomLabel::SetAutoSize));
@@ -401,6 +405,7 @@ const TPublishedRow* ListOf(TClass c, size_t& count) {
       {TLabel::StaticClass(), ROWS(kTLabelProps)},
       {TEdit::StaticClass(), ROWS(kTEditProps)},
       {TFont::StaticClass(), ROWS(kTFontProps)},
+      {TSizeConstraints::StaticClass(), ROWS(kTSizeConstraintsProps)},
       {TValueListEditor::StaticClass(), ROWS(kTValueListEditorProps)},
       {TListBox::StaticClass(), ROWS(kTListBoxProps)},
       {TMemo::StaticClass(), ROWS(kTMemoProps)},

@@ -48,3 +48,17 @@ tryIt(function () { b1.propAllValues("sort.TAlign"); });
 tryIt(function () { b1.propAllValues("enumeration.TNoSuchType"); });
 b1.propSet("Name", "renamed");
 sys.out(b1.propGet("Name") + " " + sys.getObj("b1").propGet("Name") + " " + main.listChildren());
+// Integer properties have no value names, whatever their range.
+var mi2 = main.nw("TMenuItem", "mi2", "x");
+sys.out([b1.propAllValues("Cursor"), b1.propAllValues("DragCursor"), b1.propAllValues("TabOrder"),
+         mi2.propAllValues("ShortCut"), mi2.propAllValues("GroupIndex"),
+         main.propAllValues("AlphaBlendValue"), font.propAllValues("Charset")].join(" "));
+// A control's Constraints are read and written like any other object's properties.
+var cons = main.propGet("Constraints");
+sys.out(cons.classN() + " " + cons.listProp() + " " + cons.propType("MinWidth") + " " +
+        cons.propAllValues("MaxWidth"));
+cons.propSet("MinWidth", 400);
+cons.propSet("MaxHeight", 150);
+main.setBounds(0, 0, 100, 300);
+sys.out(cons.propGet("MinWidth") + " " + main.propGet("Width") + "x" + main.propGet("Height"));
+tryIt(function () { main.propSet("Constraints", cons); });

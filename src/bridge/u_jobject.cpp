@@ -97,12 +97,13 @@ void TJObject::BeforeDestruction() {
   // Leave the registry first: nothing met while the object is torn down (an event
   // sender, a parent lookup) may hand this dying handle out again.
   RegistryRemove(this);
-  for (auto& [name, event] : FEvents) event->FAlive = false;
   if (!FNotOwned) {
+    // The adapters live on while the object goes, so its OnDestroy still runs.
     TObject* obj = FComponent.get();
     FComponent.reset();
     if (obj) obj->Free();
   }
+  for (auto& [name, event] : FEvents) event->FAlive = false;
   // A component that lives on must not keep calling adapters of a dead handle.
   if (TObject* obj = FComponent.get()) {
     for (auto& [name, event] : FEvents) {
@@ -114,9 +115,25 @@ void TJObject::BeforeDestruction() {
     }
   }
   FComponent.reset();
-  IDispatchPtr parent = std::move(FParentHandle);
-  parent.reset();
+  ReleaseParentHandle(std::move(FParentHandle));
   FEvents.clear();
+}
+
+// Releasing a parent handle can end it and so release its own parent: a long chain
+// is released in a loop here rather than one nested call per level.
+void TJObject::ReleaseParentHandle(IDispatchPtr parent) {
+  static std::vector<IDispatchPtr> pending;
+  static bool releasing = false;
+  if (!parent) return;
+  pending.push_back(std::move(parent));
+  if (releasing) return;
+  releasing = true;
+  while (!pending.empty()) {
+    IDispatchPtr next = std::move(pending.back());
+    pending.pop_back();
+    next.reset();
+  }
+  releasing = false;
 }
 
 TJObject* TJObject::ParentHandle() const { return HandleOf(FParentHandle); }
@@ -136,6 +153,8 @@ TObject* TJObject::LiveComponent() const {
 
 void TJObject::CallMember(const TMemberInfo& member, const std::vector<Variant>& args,
                           Variant& result) {
+  // Objects that event handlers free during this call go once it is over.
+  const TModelCall call;
   auto str = [&](size_t i) { return args.at(i).ToString(); };
   auto i4 = [&](size_t i) { return args.at(i).ToInt32(); };
   switch (member.DispId) {
@@ -294,6 +313,7 @@ void InitJObjectUnit() {
 }
 
 void FinalizeJObjectUnit() {
+  FlushDeferredFrees();
   ClearTypeRecCache();
   auto& reg = Registry();
   {
@@ -309,6 +329,7 @@ void FinalizeJObjectUnit() {
   }
   while (!reg.empty()) TAutoObject::DestroyObject(reg.front().second);
   reg.clear();
+  FlushDeferredFrees();
 }
 
 void SetRootOwner(TComponent* owner) { RootOwnerComponent = owner; }
@@ -337,7 +358,7 @@ IDispatchPtr FindHandle(TObject* obj, bool mustExist) {
   return nullptr;
 }
 
-IDispatchPtr WrapObject(TObject* obj, const std::string& name) {
+IDispatchPtr WrapObject(TObject* obj, const std::string& name, int run) {
   if (IDispatchPtr existing = FindHandle(obj, false)) return existing;
   if (name.empty()) throw Exception("Name not determine");
   if (RegistryFind(name)) throw Exception("Name already exists: " + name);

@@ -67,6 +67,7 @@ class TJObject final : public TAutoObject {
   void insert(int32_t idx, const std::string& item);
   void setBounds(int32_t left, int32_t top, int32_t width, int32_t height);
 
+  static void ReleaseParentHandle(IDispatchPtr parent);
   TStrings* StringsOrFail();
   void BindEvent(const std::string& PropName, const std::string& TypeName,
                  const std::string& Script);

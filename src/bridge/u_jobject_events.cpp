@@ -22,9 +22,10 @@ void TObjectEvent::HandleEvent(TObject* Sender) {
   try {
     std::string text = FScript;
     if (text.find("%1") != std::string::npos) {
-      TJObject* sender = HandleOf(FindHandle(Sender, true));
-      if (!sender) return;
-      text = ReplacePlaceholder(text, sender->Name());
+      // A sender that no registered handle stands for any more (emptied by fr, or
+      // its handle dying) is named by the handle the event was bound through.
+      TJObject* sender = HandleOf(FindHandle(Sender, false));
+      text = ReplacePlaceholder(text, sender ? sender->Name() : FHandle->Name());
     }
     ScriptCtrl->ExecuteStatement(text, FSourceName);
   } catch (const EScriptError&) {

@@ -31,7 +31,7 @@ class TObjectEvent {
       : FHandle(handle), FProp(prop), FSourceName(std::move(sourceName)) {}
   void HandleEvent(TObject* Sender);
 
-  TJObject* FHandle;  // not counted; not used when the event fires
+  TJObject* FHandle;  // not counted; names the sender that no registered handle names
   const TPropInfo* FProp;
   std::string FScript;
   std::string FSourceName;  // "<handle>.<event>", so errors name the event's own text

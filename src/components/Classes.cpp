@@ -1,14 +1,54 @@
 #include "Classes.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <algorithm>
 #include <cctype>
+#include <deque>
 
 #include "ModelInternals.h"
 #include "TypInfo.h"
 
 namespace {
 int gEventDepth = 0;
+int gCallDepth = 0;
+bool gFlushing = false;
+bool gFlushPosted = false;
+std::deque<TWeakRef<TObject>> gDeferredFrees;
+
+void PostFlush() {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (gFlushPosted || !app) return;
+  gFlushPosted = true;
+  QMetaObject::invokeMethod(
+      app,
+      [] {
+        gFlushPosted = false;
+        FlushDeferredFrees();
+      },
+      Qt::QueuedConnection);
+}
+}  // namespace
+
+TModelCall::TModelCall() {
+  ++gCallDepth;
+}
+
+TModelCall::~TModelCall() {
+  if (--gCallDepth == 0) FlushDeferredFrees();
+}
+
+void FlushDeferredFrees() {
+  if (gEventDepth > 0 || gCallDepth > 0 || gFlushing) return;
+  gFlushing = true;
+  // Destructors may run handlers (a child form's OnDestroy) that free more: the
+  // queue is taken from the front until it stays empty.
+  while (!gDeferredFrees.empty()) {
+    TWeakRef<TObject> next = std::move(gDeferredFrees.front());
+    gDeferredFrees.pop_front();
+    if (TObject* obj = next.get()) obj->Free();
+  }
+  gFlushing = false;
 }
 
 bool InsideEventHandler() {
@@ -106,6 +146,16 @@ void TObject::Free() {
     BeforeDestruction();
     if (!life->Object) return;
   }
+  if (gEventDepth > 0) {
+    // The code that fired the running event may still be inside this object.
+    if (!FFreeDeferred) {
+      FFreeDeferred = true;
+      DestructionDeferred();
+      gDeferredFrees.emplace_back(this);
+      PostFlush();
+    }
+    return;
+  }
   BeginDestruction();
   delete this;
 }
@@ -144,15 +194,43 @@ TComponent::TComponent(TComponent* AOwner) {
 }
 
 TComponent::~TComponent() {
-  // Last first, each taken off the list before it goes.
+  // Last first; each leaves the list in its own destructor.
   FNameIndex.reset();
-  while (!FComponents.empty()) {
-    TComponent* c = FComponents.back();
-    FComponents.pop_back();
-    c->FOwner = nullptr;
-    c->Free();
-  }
+  while (!FComponents.empty()) FreeTree(FComponents.back());
   if (FOwner) FOwner->RemoveComponent(this);
+}
+
+TComponent* TComponent::LastDependent() const {
+  return FComponents.empty() ? nullptr : FComponents.back();
+}
+
+void TComponent::LeaveHolders() {
+  if (FOwner) FOwner->RemoveComponent(this);
+}
+
+void FreeTree(TComponent* top) {
+  std::vector<TWeakRef<TComponent>> path{TWeakRef<TComponent>(top)};
+  while (!path.empty()) {
+    TComponent* c = path.back().get();
+    if (!c) {
+      path.pop_back();
+      continue;
+    }
+    if (TComponent* next = c->LastDependent(); next && !next->Destroying()) {
+      path.emplace_back(next);
+      continue;
+    }
+    path.pop_back();
+    // One already being destroyed further up, or one whose destruction waits for a
+    // running handler, leaves its holders so that they do not wait for it.
+    if (c->Destroying()) {
+      c->LeaveHolders();
+      continue;
+    }
+    const std::shared_ptr<TObjectLife> life = c->LifeToken();
+    c->Free();
+    if (life->Object) c->LeaveHolders();
+  }
 }
 
 bool IsValidIdent(const std::string& name) {
@@ -246,8 +324,16 @@ TNotifyEvent TComponent::GetEvent(const std::string& name) const {
   return {};
 }
 
+void TComponent::DestructionDeferred() {
+  if (FOwner && FOwner->FNameIndex && !FName.empty()) {
+    auto& map = FOwner->FNameIndex->Map;
+    auto it = map.find(FoldName(FName));
+    if (it != map.end() && it->second == this) map.erase(it);
+  }
+}
+
 bool TComponent::FireEvent(const char* name) {
-  if (Destroying() || !FEvents) return !Destroying();
+  if (Destroying() || FreePending() || !FEvents) return !Destroying();
   TNotifyEvent handler = GetEvent(name);  // a copy: the handler may rebind itself
   if (!handler) return true;
   std::shared_ptr<TObjectLife> life = LifeToken();
@@ -258,7 +344,8 @@ bool TComponent::FireEvent(const char* name) {
     // A handler's failure must not unwind through the toolkit's event dispatch; the
     // handler reports its own errors.
   }
-  --gEventDepth;
+  // Frees that waited for this handler are done once control is back in the loop.
+  if (--gEventDepth == 0 && !gDeferredFrees.empty()) PostFlush();
   return life->Object != nullptr;
 }
 

@@ -128,8 +128,13 @@ class TObject {
   // it before any part of the object is torn down.
   // A second Free while the object is being destroyed does nothing; one from inside
   // BeforeDestruction destroys it there.
+  // Inside an event handler the code that fired the event may still be working on
+  // this object (or on one it owns): BeforeDestruction runs at once, the rest waits
+  // until no handler runs and no TModelCall is open (FlushDeferredFrees).
   void Free();
   bool Destroying() const { return FDestroying; }
+  // Free was called and the destruction waits; such an object fires no events.
+  bool FreePending() const { return FFreeDeferred; }
 
   // Called once when the object starts to be destroyed. Returns an id for removal.
   int AddFreeNotification(std::function<void(TObject*)> callback);
@@ -143,11 +148,14 @@ class TObject {
   // Runs in Free before anything is torn down (a form's OnDestroy); the object is
   // still whole, and may even be freed by what runs here.
   virtual void BeforeDestruction() {}
+  // Runs when Free has to wait: the object lets go of what others may look up.
+  virtual void DestructionDeferred() {}
 
  private:
   void BeginDestruction();
   bool FDestroying = false;
   bool FFreeing = false;
+  bool FFreeDeferred = false;
   std::shared_ptr<TObjectLife> FLife;
   std::vector<std::pair<int, std::function<void(TObject*)>>> FFreeNotifications;
   int FNextNotificationId = 1;
@@ -156,6 +164,20 @@ class TObject {
 
 template <class T>
 TWeakRef<T>::TWeakRef(T* obj) : FLife(obj ? obj->LifeToken() : nullptr) {}
+
+// A call into the model from outside it (a script's member call). Objects that event
+// handlers free while one is open are destroyed when the outermost one ends.
+class TModelCall {
+ public:
+  TModelCall();
+  ~TModelCall();
+  TModelCall(const TModelCall&) = delete;
+  TModelCall& operator=(const TModelCall&) = delete;
+};
+
+// Destroys the objects whose Free waited, unless a handler runs or a call is open.
+// Also queued to the event loop whenever an object has to wait.
+void FlushDeferredFrees();
 
 // Class tests on any object (null gives false).
 bool IsComponent(const TObject* obj);
@@ -213,6 +235,15 @@ class TComponent : public TPersistent {
   bool FireEvent(const char* name);
   // Called after the name changed (a control whose caption follows its name).
   virtual void NameChanged(const std::string& oldName);
+  // A component whose destruction waits gives its name free at once.
+  void DestructionDeferred() override;
+  // What has to be destroyed before this component: its last child control, else its
+  // last owned component; null when nothing is.
+  virtual TComponent* LastDependent() const;
+  // Lets go of the owner (a control: of its parent too) when its destruction waits
+  // while the one holding it is destroyed.
+  virtual void LeaveHolders();
+  friend void FreeTree(TComponent* top);
 
  private:
   TComponent* FOwner = nullptr;

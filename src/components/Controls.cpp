@@ -319,11 +319,26 @@ TControl::~TControl() {
   }
 }
 
+void TControl::LeaveHolders() {
+  if (FParent) {
+    EraseLast(FParent->FControls, this);
+    EraseLast(FParent->FTabList, static_cast<TControl*>(this));
+    FParent = nullptr;
+    // The parent's widget must not take this one down with it.
+    if (FWidget) {
+      FWidget->hide();
+      FWidget->setParent(nullptr);
+    }
+  }
+  TComponent::LeaveHolders();
+}
+
 void TControl::SetParent(TWinControl* parent) {
   if (parent == FParent) return;
   if (parent) {
     if (parent == this) throw EComponentError("A control cannot be its own parent");
-    if (auto* self = dynamic_cast<TWinControl*>(this); self && self->ContainsControl(parent))
+    if (auto* self = dynamic_cast<TWinControl*>(this);
+        self && !self->FControls.empty() && self->ContainsControl(parent))
       throw EComponentError("A control cannot be placed inside one of its own children");
     if (parent->Destroying()) throw EComponentError("The new parent is being destroyed");
   }
@@ -548,8 +563,9 @@ void TControl::SetParentShowHint(bool v) {
 }
 
 bool TControl::EffectiveShowHint() const {
-  if (FParentShowHint && FParent) return FParent->EffectiveShowHint();
-  return FShowHint;
+  const TControl* c = this;
+  while (c->FParentShowHint && c->FParent) c = c->FParent;
+  return c->FShowHint;
 }
 
 void TControl::UpdateToolTip() {
@@ -579,7 +595,12 @@ TWinControl::TWinControl(TComponent* AOwner, QWidget* widget) : TControl(AOwner,
 
 TWinControl::~TWinControl() {
   // Child controls go before this widget, so Qt never deletes their widgets.
-  while (!FControls.empty()) FControls.back()->Free();
+  while (!FControls.empty()) FreeTree(FControls.back());
+}
+
+TComponent* TWinControl::LastDependent() const {
+  if (!FControls.empty()) return FControls.back();
+  return TControl::LastDependent();
 }
 
 bool TWinControl::ContainsControl(const TControl* c) const {

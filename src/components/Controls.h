@@ -148,6 +148,8 @@ class TControl : public TComponent {
   // Distances to the parent's right and bottom edges, for anchoring.
   void RememberAnchorDistances();
 
+  void LeaveHolders() override;
+
   friend class TWinControl;
   friend struct TControlPrivate;
   friend class TSizeConstraints;
@@ -221,6 +223,7 @@ class TWinControl : public TControl {
 
   // Tab chain of the children, in TabOrder.
   void UpdateTabChain();
+  TComponent* LastDependent() const override;
 
   friend class TControl;
   std::vector<TControl*> FControls;    // child controls, in insertion order

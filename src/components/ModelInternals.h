@@ -67,6 +67,10 @@ bool EraseLast(V& v, const T& x) {
   return false;
 }
 
+// Frees `top` and everything that has to go before it, deepest first, so a chain of
+// nested controls of any length costs no stack per level.
+void FreeTree(TComponent* top);
+
 // Builds the published property list of a class (PropTables.cpp).
 std::vector<const TPropInfo*> BuildPropertyList(TClass c);
 

@@ -272,6 +272,7 @@ void TStringList::Put(int index, const std::string& s) {
   if (FSorted) throw EStringListError("Operation not allowed on sorted list");
   if (index < 0 || index >= Count()) Error(index);
   Changing();
+  if (index >= Count()) Error(index);  // the OnChanging handler shortened the list
   FItems[index].Text = s;
   Changed();
 }
@@ -284,6 +285,7 @@ TObject* TStringList::GetObject(int index) const {
 void TStringList::PutObject(int index, TObject* obj) {
   if (index < 0 || index >= Count()) Error(index);
   Changing();
+  if (index >= Count()) Error(index);
   FItems[index].Object = obj;
   Changed();
 }
@@ -308,6 +310,7 @@ void TStringList::Insert(int index, const std::string& s) {
 
 void TStringList::InsertItem(int index, const std::string& s, TObject* obj) {
   Changing();
+  if (index > Count()) Error(index);
   FItems.insert(FItems.begin() + index, Item{s, obj});
   Changed();
 }
@@ -315,6 +318,7 @@ void TStringList::InsertItem(int index, const std::string& s, TObject* obj) {
 void TStringList::Delete(int index) {
   if (index < 0 || index >= Count()) Error(index);
   Changing();
+  if (index >= Count()) Error(index);
   TObject* obj = FItems[index].Object;
   FItems.erase(FItems.begin() + index);
   if (OwnsObjects && obj) obj->Free();

@@ -145,6 +145,8 @@ TEST(Menus, ItemsAndFormsGoInAnyOrder) {
   TWeakRef<TMenuItem> gone(quit);
   quit->SetEvent("OnClick", [&](TObject*) { quit->Free(); });
   quit->Action()->trigger();
+  EXPECT_TRUE(gone);  // destroyed once control is back in the event loop
+  QCoreApplication::sendPostedEvents();
   EXPECT_FALSE(gone);
   EXPECT_EQ(file->Count(), 0);
   EXPECT_EQ(file->Action()->menu(), nullptr);

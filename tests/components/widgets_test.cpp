@@ -204,6 +204,8 @@ TEST(Events, HandlerMayFreeItsOwnComponent) {
   TWeakRef<TButton> wb(b);
   b->SetEvent("OnClick", [b](TObject*) { b->Free(); });
   QTest::mouseClick(b->Widget(), Qt::LeftButton);
+  EXPECT_TRUE(wb);  // destroyed once control is back in the event loop
+  QCoreApplication::sendPostedEvents();
   EXPECT_FALSE(wb);
   auto* b2 = f->Add<TButton>(10, 10);
   b2->SetEvent("OnClick", [f](TObject*) { delete f; });

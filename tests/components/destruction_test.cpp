@@ -1,0 +1,79 @@
+// Destroying components: long chains cost no stack per level, and frees requested by
+// event handlers wait until the code that fired the event is done.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <vector>
+
+#include "Controls.h"
+#include "Forms.h"
+#include "ValEdit.h"
+
+// Each component owns the next: the old recursive teardown overflowed the stack.
+TEST(Destruction, LongOwnershipChainGoesWithoutRecursion) {
+  constexpr int kDepth = 300000;
+  auto* root = new TComponent(nullptr);
+  TComponent* c = root;
+  for (int i = 0; i < kDepth; ++i) c = new TComponent(c);
+  TWeakRef<TComponent> last(c);
+  root->Free();
+  EXPECT_FALSE(last);
+}
+
+// Each control is the parent (and owner) of the next.
+TEST(Destruction, LongParentChainGoesWithoutRecursion) {
+  constexpr int kDepth = 3000;
+  auto* root = new TWinControl(nullptr);
+  TWinControl* c = root;
+  std::vector<TWeakRef<TWinControl>> all;
+  for (int i = 0; i < kDepth; ++i) {
+    auto* next = new TWinControl(c);
+    next->SetParent(c);
+    all.emplace_back(next);
+    c = next;
+  }
+  // A control parented here but owned elsewhere goes with its window too.
+  TComponent stranger(nullptr);
+  auto* guest = new TWinControl(&stranger);
+  guest->SetParent(c);
+  TWeakRef<TWinControl> guestRef(guest);
+  root->Free();
+  for (const auto& r : all) ASSERT_FALSE(r);
+  EXPECT_FALSE(guestRef);
+  EXPECT_EQ(stranger.ComponentCount(), 0);
+}
+
+// A handler that frees its own sender while the write that fired it runs: the write
+// finishes on a live object, which is destroyed once the handler's caller is done.
+TEST(Destruction, FreeInsideAHandlerWaitsForTheFiringWrite) {
+  TForm form(nullptr);
+  auto* v = new TValueListEditor(&form);
+  TWeakRef<TValueListEditor> ref(v);
+  int fired = 0;
+  v->SetEvent("OnStringsChanging", [&](TObject* sender) {
+    ++fired;
+    sender->Free();
+  });
+  v->SetEvent("OnStringsChange", [&](TObject*) { ++fired; });
+  {
+    const TModelCall call;
+    v->Strings()->Add("a=1");
+    EXPECT_TRUE(ref);  // still there while the call runs
+    EXPECT_TRUE(v->FreePending());
+  }
+  EXPECT_FALSE(ref);
+  EXPECT_EQ(fired, 1);  // a component whose destruction waits fires nothing more
+  EXPECT_EQ(form.ComponentCount(), 0);
+}
+
+// Without an open call the wait ends in the event loop.
+TEST(Destruction, WaitingFreeEndsInTheEventLoop) {
+  auto* f = new TForm(nullptr);
+  TWeakRef<TForm> ref(f);
+  f->SetEvent("OnResize", [](TObject* sender) { sender->Free(); });
+  f->SetBounds(0, 0, 400, 300);
+  EXPECT_TRUE(ref);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(ref);
+}

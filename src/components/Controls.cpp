@@ -137,8 +137,8 @@ bool TControlPrivate::eventFilter(QObject* watched, QEvent* e) {
     case QEvent::Move:
       if (self && !c->FInSetBounds && w->isWindow()) {
         // Client position, as setGeometry takes it (x() of a window is its frame's).
-        c->FLeft = w->geometry().x();
-        c->FTop = w->geometry().y();
+        c->FLeft = ClampCoord(w->geometry().x());
+        c->FTop = ClampCoord(w->geometry().y());
       }
       break;
     case QEvent::MouseButtonPress:
@@ -234,22 +234,22 @@ bool IsWinControl(const TObject* obj) {
 ORVEL_IMPLEMENT_CLASS(TSizeConstraints, TPersistent, nullptr)
 
 void TSizeConstraints::SetMaxHeight(int v) {
-  FMaxHeight = std::max(0, v);
+  FMaxHeight = ClampSize(v);
   if (FMaxHeight && FMinHeight > FMaxHeight) FMinHeight = FMaxHeight;
   Changed();
 }
 void TSizeConstraints::SetMaxWidth(int v) {
-  FMaxWidth = std::max(0, v);
+  FMaxWidth = ClampSize(v);
   if (FMaxWidth && FMinWidth > FMaxWidth) FMinWidth = FMaxWidth;
   Changed();
 }
 void TSizeConstraints::SetMinHeight(int v) {
-  FMinHeight = std::max(0, v);
+  FMinHeight = ClampSize(v);
   if (FMaxHeight && FMinHeight > FMaxHeight) FMaxHeight = FMinHeight;
   Changed();
 }
 void TSizeConstraints::SetMinWidth(int v) {
-  FMinWidth = std::max(0, v);
+  FMinWidth = ClampSize(v);
   if (FMaxWidth && FMinWidth > FMaxWidth) FMaxWidth = FMinWidth;
   Changed();
 }
@@ -379,8 +379,10 @@ void TControl::SetParent(TWinControl* parent) {
 }
 
 void TControl::SetBounds(int left, int top, int width, int height) {
-  width = std::max(0, width);
-  height = std::max(0, height);
+  left = ClampCoord(left);
+  top = ClampCoord(top);
+  width = ClampSize(width);
+  height = ClampSize(height);
   if (FConstraints) {
     if (FConstraints->MinWidth()) width = std::max(width, FConstraints->MinWidth());
     if (FConstraints->MaxWidth()) width = std::min(width, FConstraints->MaxWidth());
@@ -423,10 +425,10 @@ int TControl::ClientHeight() const {
   return FHeight;
 }
 void TControl::SetClientWidth(int v) {
-  SetWidth(v + (FWidth - ClientWidth()));
+  SetWidth(ClampSize(v) + (FWidth - ClientWidth()));
 }
 void TControl::SetClientHeight(int v) {
-  SetHeight(v + (FHeight - ClientHeight()));
+  SetHeight(ClampSize(v) + (FHeight - ClientHeight()));
 }
 
 void TControl::Resized() {}

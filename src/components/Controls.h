@@ -32,6 +32,16 @@ constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBea
                   crMultiDrag = -16, crSQLWait = -17, crNo = -18, crAppStart = -19, crHelp = -20,
                   crHandPoint = -21, crSizeAll = -22;
 
+// The widest range of coordinates and sizes, in pixels: the largest size a widget can
+// take. Bounds beyond it are clamped, so sums of a few coordinates never overflow.
+constexpr int MaxCoord = 16777215;
+inline int ClampCoord(int v) {
+  return v < -MaxCoord ? -MaxCoord : (v > MaxCoord ? MaxCoord : v);
+}
+inline int ClampSize(int v) {
+  return v < 0 ? 0 : (v > MaxCoord ? MaxCoord : v);
+}
+
 // Minimum and maximum size of a control; 0 means no limit.
 class TSizeConstraints : public TPersistent {
   ORVEL_DECLARE_CLASS(TSizeConstraints)

@@ -303,7 +303,7 @@ int TCustomForm::ClientHeight() const {
 }
 
 void TCustomForm::SetBorderWidth(int v) {
-  FBorderWidth = std::max(0, v);
+  FBorderWidth = ClampSize(v);
   ClientAreaChanged();
   UpdateScrollRange();
 }

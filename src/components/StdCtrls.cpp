@@ -822,13 +822,13 @@ void TCustomListBox::SetSorted(bool v) {
 }
 
 void TCustomListBox::SetColumns(int v) {
-  FColumns = std::max(0, v);
+  FColumns = ClampSize(v);
   UpdateColumns();
 }
 
 void TCustomListBox::SetItemHeight(int v) {
   if (v <= 0) throw EComponentError("ItemHeight must be above 0 (got " + std::to_string(v) + ")");
-  FItemHeight = v;
+  FItemHeight = ClampSize(v);
   UpdateColumns();
 }
 

@@ -279,21 +279,21 @@ void TValueListEditor::SetBorderStyle(TBorderStyle s) {
 
 void TValueListEditor::SetDefaultColWidth(int w) {
   if (w < 0) throw EComponentError("DefaultColWidth cannot be negative");
-  FDefaultColWidth = w;
+  FDefaultColWidth = ClampSize(w);
   ApplyColumnWidths();
 }
 
 void TValueListEditor::SetDefaultRowHeight(int h) {
   if (h <= 0) throw EComponentError("DefaultRowHeight must be above 0");
-  FDefaultRowHeight = h;
-  GridWidget()->verticalHeader()->setDefaultSectionSize(h);
+  FDefaultRowHeight = ClampSize(h);
+  GridWidget()->verticalHeader()->setDefaultSectionSize(FDefaultRowHeight);
   RefreshRows();
 }
 
 void TValueListEditor::SetGridLineWidth(int w) {
   if (w < 0) throw EComponentError("GridLineWidth cannot be negative");
-  FGridLineWidth = w;
-  v->Lines->Width = w;
+  FGridLineWidth = ClampSize(w);
+  v->Lines->Width = FGridLineWidth;
   GridWidget()->viewport()->update();
 }
 

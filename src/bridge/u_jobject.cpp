@@ -17,6 +17,7 @@ std::vector<std::pair<std::string, TJObject*>>& Registry() {
 }
 
 TComponent* RootOwnerComponent = nullptr;
+int CurrentRun = 0;
 
 int CharWeight(unsigned char c) {
   if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
@@ -245,6 +246,7 @@ Variant TJObject::nw(const std::string& className, const std::string& NameObj,
   if (IsComponent(instance)) static_cast<TComponent*>(instance)->SetName(name);
 
   n->FName = name;
+  n->FRun = FRun;
   RegistryAdd(name, n, true);
   Variant res(ref);
 
@@ -336,6 +338,17 @@ void SetRootOwner(TComponent* owner) { RootOwnerComponent = owner; }
 
 void SetupMainObject(TJObject* handle) {
   if (!handle) throw Exception("No main object to set up");
+  ++CurrentRun;
+  auto& reg = Registry();
+  reg.erase(std::remove_if(reg.begin(), reg.end(),
+                           [](const auto& entry) {
+                             TJObject* h = entry.second;
+                             if (h->FRun == 0) return false;
+                             for (auto& [name, event] : h->FEvents) event->FAlive = false;
+                             return true;
+                           }),
+            reg.end());
+  handle->FRun = CurrentRun;
   TObject* form = TForm::StaticClass()->Create(RootOwnerComponent);
   handle->FComponent = TWeakRef<TObject>(form);
   handle->FHadComponent = true;
@@ -369,6 +382,7 @@ IDispatchPtr WrapObject(TObject* obj, const std::string& name, int run) {
   h->FHadComponent = true;
   h->FNotOwned = true;
   h->FName = name;
+  h->FRun = run;
   RegistryAdd(name, h, true);
   return ref;
 }

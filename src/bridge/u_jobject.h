@@ -36,7 +36,7 @@ class TJObject final : public TAutoObject {
 
  private:
   friend void SetupMainObject(TJObject* handle);
-  friend IDispatchPtr WrapObject(TObject* obj, const std::string& name);
+  friend IDispatchPtr WrapObject(TObject* obj, const std::string& name, int run);
   friend void FinalizeJObjectUnit();
   friend class TObjectEvent;
   ~TJObject() override;
@@ -82,6 +82,9 @@ class TJObject final : public TAutoObject {
   // together they tell an object destroyed behind the handle's back.
   bool FHadComponent = false;
   bool FFreed = false;
+  // The run whose root this handle descends from (0: made by an outside client on
+  // its own). A later run takes such handles out of the registry.
+  int FRun = 0;
 };
 
 // Program start: class object of JObject, property cache, kind table, empty registry.
@@ -93,6 +96,8 @@ void FinalizeJObjectUnit();
 void SetRootOwner(TComponent* owner);
 
 // Gives the run's main handle its new blank root form and registers it as "main".
+// Handles of earlier runs that outside clients still hold leave the registry first,
+// so their names never collide with this run's, and their events run no more.
 void SetupMainObject(TJObject* handle);
 
 // The handle behind a reference, or null when it is no handle.
@@ -103,7 +108,7 @@ TJObject* HandleOf(const IDispatchPtr& p);
 IDispatchPtr FindHandle(TObject* obj, bool mustExist);
 // A handle on an existing object that it does not own, registered under `name`
 // unless the object already has one.
-IDispatchPtr WrapObject(TObject* obj, const std::string& name);
+IDispatchPtr WrapObject(TObject* obj, const std::string& name, int run = 0);
 // The class of that name (case ignored) or "Class unregistred: " + name.
 TClass FindRegisteredClass(const std::string& name);
 

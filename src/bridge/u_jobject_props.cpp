@@ -124,7 +124,7 @@ Variant TJObject::propGet(const std::string& PropName) {
     case tkClass: {
       TObject* value = GetObjectProp(obj, p);
       if (!value) return Variant::Null();
-      return Variant(WrapObject(value, FName + "." + PropName));
+      return Variant(WrapObject(value, FName + "." + PropName, FRun));
     }
     case tkMethod: {
       auto it = FEvents.find(PropName);

@@ -85,3 +85,23 @@ TEST_F(Handles, RegistryOrderAndQuoting) {
     EXPECT_STREQ(e.what(), "Name already exists: B1");
   }
 }
+
+// An outside client that holds a run's handles past its end: the next run's names
+// must not collide with them, and "main" names the new root only.
+TEST_F(Handles, NextRunIsNotBlockedByHandlesHeldFromAnEarlierOne) {
+  auto held = Nw(main_, "TForm", "runForm");
+  auto heldFont = Call(held, "propGet", {Variant("Font")}).AsDispatch();
+  main_.reset();  // the run ends; the client keeps its references
+
+  main_ = CoJObject::Create();
+  SetupMainObject(HandleOf(main_));
+  EXPECT_EQ(ListObjectNames(), "main");
+  EXPECT_EQ(HandleOf(GetRegisteredObject("main")), HandleOf(main_));
+  auto again = Nw(main_, "TForm", "runForm");
+  EXPECT_EQ(Str(again, "classN"), "TForm");
+  auto againFont = Call(again, "propGet", {Variant("Font")}).AsDispatch();
+  EXPECT_EQ(ListObjectNames(), "main,runForm,runForm.Font");
+  // The old handles still serve their holder.
+  EXPECT_EQ(Str(held, "classN"), "TForm");
+  EXPECT_EQ(Str(heldFont, "classN"), "TFont");
+}

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <set>
+#include <unordered_map>
 
 #include "Controls.h"
 #include "Forms.h"
@@ -10,10 +12,46 @@
 
 namespace {
 
-// Sorted by CompareNames; plain pointers, no counts held.
-std::vector<std::pair<std::string, TJObject*>>& Registry() {
-  static std::vector<std::pair<std::string, TJObject*>> registry;
+struct NameOrder {
+  bool operator()(const std::string& a, const std::string& b) const {
+    return CompareNames(a, b) < 0;
+  }
+};
+
+// Sorted by CompareNames, a name found, added and removed in logarithmic time; equal
+// names keep the order they came in. Plain pointers, no counts held.
+using TRegistry = std::multimap<std::string, TJObject*, NameOrder>;
+TRegistry& Registry() {
+  static TRegistry registry;
   return registry;
+}
+
+// Per name stem (case folded), the lowest number a generated name may still take, so
+// generating names does not search from 1 each time.
+std::unordered_map<std::string, int>& NameHints() {
+  static std::unordered_map<std::string, int> hints;
+  return hints;
+}
+
+std::string FoldStem(const std::string& s) {
+  std::string out = s;
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+// A name of the generated form (stem + a number without leading zeros) that leaves
+// the registry makes its number free again.
+void NameFreed(const std::string& name) {
+  size_t digits = name.size();
+  while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
+  const size_t count = name.size() - digits;
+  if (count == 0 || count > 9 || name[digits] == '0') return;
+  auto& hints = NameHints();
+  auto it = hints.find(FoldStem(name.substr(0, digits)));
+  if (it == hints.end()) return;
+  const int n = std::stoi(name.substr(digits));
+  if (n < it->second) it->second = n;
 }
 
 TComponent* RootOwnerComponent = nullptr;
@@ -25,14 +63,6 @@ int CharWeight(unsigned char c) {
   if (c >= '0' && c <= '9') return 0x200 + c;
   if (c >= 0x80) return 0x400 + c;
   return 0x100 + c;
-}
-
-auto LowerBound(const std::string& name) {
-  auto& reg = Registry();
-  return std::lower_bound(reg.begin(), reg.end(), name,
-                          [](const auto& entry, const std::string& n) {
-                            return CompareNames(entry.first, n) < 0;
-                          });
 }
 
 bool IsIdentifier(const std::string& s) {
@@ -58,26 +88,37 @@ int CompareNames(const std::string& a, const std::string& b) {
 }
 
 TJObject* RegistryFind(const std::string& name) {
-  auto it = LowerBound(name);
-  if (it != Registry().end() && CompareNames(it->first, name) == 0) return it->second;
-  return nullptr;
+  auto it = Registry().find(name);
+  return it == Registry().end() ? nullptr : it->second;
 }
 
 void RegistryAdd(const std::string& name, TJObject* handle, bool lookupFirst) {
   if (lookupFirst && RegistryFind(name)) return;
-  auto& reg = Registry();
-  auto it = std::upper_bound(reg.begin(), reg.end(), name,
-                             [](const std::string& n, const auto& entry) {
-                               return CompareNames(n, entry.first) < 0;
-                             });
-  reg.insert(it, {name, handle});
+  Registry().emplace(name, handle);
 }
 
 void RegistryRemove(TJObject* handle) {
   auto& reg = Registry();
-  auto it = std::find_if(reg.begin(), reg.end(),
-                         [&](const auto& entry) { return entry.second == handle; });
-  if (it != reg.end()) reg.erase(it);
+  auto [from, to] = reg.equal_range(handle->Name());
+  for (auto it = from; it != to; ++it)
+    if (it->second == handle) {
+      reg.erase(it);
+      NameFreed(handle->Name());
+      return;
+    }
+}
+
+// The first stem + n (n = 1, 2, ...) that the registry does not hold.
+std::string GenerateName(const std::string& stem) {
+  int& hint = NameHints().try_emplace(FoldStem(stem), 1).first->second;
+  for (int n = std::max(hint, 1); n <= 10000000; ++n) {
+    std::string candidate = stem + std::to_string(n);
+    if (!RegistryFind(candidate)) {
+      hint = n + 1;
+      return candidate;
+    }
+  }
+  return std::string();
 }
 
 // ---------------------------------------------------------------------------------
@@ -205,14 +246,7 @@ Variant TJObject::nw(const std::string& className, const std::string& NameObj,
                      const std::string& Caption) {
   std::string name;
   if (NameObj.empty()) {
-    const std::string base = className.empty() ? std::string() : className.substr(1);
-    for (int n = 1; n <= 10000000; ++n) {
-      std::string candidate = base + std::to_string(n);
-      if (!RegistryFind(candidate)) {
-        name = std::move(candidate);
-        break;
-      }
-    }
+    name = GenerateName(className.empty() ? std::string() : className.substr(1));
   } else {
     if (RegistryFind(NameObj))
       throw Exception("Object with this name already exists: " + NameObj);
@@ -329,7 +363,7 @@ void FinalizeJObjectUnit() {
     parents.clear();
     keep.clear();
   }
-  while (!reg.empty()) TAutoObject::DestroyObject(reg.front().second);
+  while (!reg.empty()) TAutoObject::DestroyObject(reg.begin()->second);
   reg.clear();
   FlushDeferredFrees();
 }
@@ -340,14 +374,16 @@ void SetupMainObject(TJObject* handle) {
   if (!handle) throw Exception("No main object to set up");
   ++CurrentRun;
   auto& reg = Registry();
-  reg.erase(std::remove_if(reg.begin(), reg.end(),
-                           [](const auto& entry) {
-                             TJObject* h = entry.second;
-                             if (h->FRun == 0) return false;
-                             for (auto& [name, event] : h->FEvents) event->FAlive = false;
-                             return true;
-                           }),
-            reg.end());
+  for (auto it = reg.begin(); it != reg.end();) {
+    TJObject* h = it->second;
+    if (h->FRun == 0) {
+      ++it;
+      continue;
+    }
+    for (auto& [name, event] : h->FEvents) event->FAlive = false;
+    it = reg.erase(it);
+  }
+  NameHints().clear();
   handle->FRun = CurrentRun;
   TObject* form = TForm::StaticClass()->Create(RootOwnerComponent);
   handle->FComponent = TWeakRef<TObject>(form);
@@ -395,7 +431,7 @@ TClass FindRegisteredClass(const std::string& name) {
 
 std::string ListObjectNames() {
   const auto& reg = Registry();
-  if (reg.size() == 1 && reg.front().first.empty()) return "\"\"";
+  if (reg.size() == 1 && reg.begin()->first.empty()) return "\"\"";
   std::string out;
   bool first = true;
   for (const auto& entry : reg) {

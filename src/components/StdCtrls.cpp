@@ -189,8 +189,16 @@ class TListBoxStrings final : public TStrings {
   int Add(const std::string& s) override {
     int index = Count();
     if (FOwner->Sorted()) {
-      index = 0;
-      while (index < Count() && CompareText(Get(index), s) <= 0) ++index;
+      // After the equal items already there, found by halving: the items are in order.
+      int lo = 0, hi = Count();
+      while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (CompareText(Get(mid), s) <= 0)
+          lo = mid + 1;
+        else
+          hi = mid;
+      }
+      index = lo;
     }
     InsertAt(index, s);
     return index;

@@ -196,12 +196,19 @@ TComponent::TComponent(TComponent* AOwner) {
 TComponent::~TComponent() {
   // Last first; each leaves the list in its own destructor.
   FNameIndex.reset();
-  while (!FComponents.empty()) FreeTree(FComponents.back());
+  while (!FComponents.empty()) {
+    if (TComponent* c = FComponents.back())
+      FreeTree(c);
+    else
+      FComponents.pop_back();  // left by one that went earlier
+  }
   if (FOwner) FOwner->RemoveComponent(this);
 }
 
 TComponent* TComponent::LastDependent() const {
-  return FComponents.empty() ? nullptr : FComponents.back();
+  for (auto it = FComponents.rbegin(); it != FComponents.rend(); ++it)
+    if (*it) return *it;
+  return nullptr;
 }
 
 void TComponent::LeaveHolders() {
@@ -272,6 +279,17 @@ void TComponent::InsertComponent(TComponent* c) {
 }
 
 void TComponent::RemoveComponent(TComponent* c) {
+  if (Destroying() && !FComponents.empty() && FComponents.back() != c) {
+    // Children of a window being destroyed go first to last: their slots are found
+    // from the front and emptied, not erased, so each leaves in constant time.
+    FFirstLive = std::min(FFirstLive, FComponents.size());
+    auto it = std::find(FComponents.begin() + static_cast<std::ptrdiff_t>(FFirstLive), FComponents.end(), c);
+    if (it == FComponents.end()) return;
+    *it = nullptr;
+    while (FFirstLive < FComponents.size() && !FComponents[FFirstLive]) ++FFirstLive;
+    c->FOwner = nullptr;
+    return;
+  }
   if (!EraseLast(FComponents, c)) return;
   c->FOwner = nullptr;
   if (!c->FName.empty() && FNameIndex) {

@@ -596,8 +596,17 @@ TWinControl::TWinControl(TComponent* AOwner, QWidget* widget) : TControl(AOwner,
 }
 
 TWinControl::~TWinControl() {
-  // Child controls go before this widget, so Qt never deletes their widgets.
-  while (!FControls.empty()) FreeTree(FControls.back());
+  // Child controls go before this widget, so Qt never deletes their widgets. First
+  // to last, as Qt finds a child in its parent's list from the front; the lists are
+  // taken over first so that no child searches them on its way out.
+  FTabList.clear();
+  while (!FControls.empty()) {
+    // Weak: freeing one child may take another that it owns.
+    std::vector<TWeakRef<TControl>> children(FControls.begin(), FControls.end());
+    FControls.clear();
+    for (const auto& c : children)
+      if (c) FreeTree(c.get());
+  }
 }
 
 TComponent* TWinControl::LastDependent() const {

@@ -1,6 +1,10 @@
 // What scripts cannot see of handles: owners, parents, and the lifetime hazards.
+#include <algorithm>
+#include <sstream>
+
 #include "Controls.h"
 #include "bridge_support.h"
+#include "u_jobject_internal.h"
 
 using Handles = BridgeTest;
 
@@ -104,4 +108,43 @@ TEST_F(Handles, NextRunIsNotBlockedByHandlesHeldFromAnEarlierOne) {
   // The old handles still serve their holder.
   EXPECT_EQ(Str(held, "classN"), "TForm");
   EXPECT_EQ(Str(heldFont, "classN"), "TFont");
+}
+
+// The registry at scale: sorted order, lookups with any letter case, removal from
+// the middle, and generated names that take the lowest free number.
+TEST_F(Handles, RegistryOrderAndLookupsAtAHundredThousandNames) {
+  constexpr int kCount = 100000;
+  std::vector<IDispatchPtr> held(kCount);
+  for (int i = 0; i < kCount; ++i) {
+    const int k = static_cast<int>((static_cast<long long>(i) * 7919) % kCount);
+    held[k] = Nw(main_, "TFont", "n" + std::to_string(k));
+  }
+  auto check = [&](int step) {
+    std::vector<std::string> names;
+    std::stringstream list(ListObjectNames());
+    for (std::string n; std::getline(list, n, ',');) names.push_back(n);
+    for (size_t i = 1; i < names.size(); ++i) ASSERT_LT(CompareNames(names[i - 1], names[i]), 0);
+    for (int k = 0; k < kCount; k += step) {
+      TJObject* h = RegistryFind("N" + std::to_string(k));
+      if (held[k])
+        ASSERT_EQ(h, HandleOf(held[k])) << k;
+      else
+        ASSERT_EQ(h, nullptr) << k;
+    }
+  };
+  check(1);
+  for (int k = 0; k < kCount; k += 2) held[k].reset();
+  const std::string names = ListObjectNames();
+  EXPECT_EQ(std::count(names.begin(), names.end(), ','), kCount / 2);
+  check(1);
+
+  auto a = Nw(main_, "TButton");
+  auto b = Nw(main_, "TButton");
+  auto c = Nw(main_, "TButton");
+  b.reset();
+  auto again = Nw(main_, "TButton");
+  EXPECT_EQ(HandleOf(again)->Name(), "Button2");
+  auto lower = Nw(main_, "tbutton");
+  EXPECT_EQ(HandleOf(lower)->Name(), "button4");
+  held.clear();
 }

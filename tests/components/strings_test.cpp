@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "Classes.h"
+#include "ModelInternals.h"
 #include "StdCtrls.h"
 #include "ValEdit.h"
 
@@ -173,4 +174,23 @@ TEST(LiveLists, ValueListStringsAreGridRowsBothWays) {
   EXPECT_EQ(t->horizontalHeaderItem(0)->text().toStdString(), "Name");
   grid.Strings()->Clear();
   EXPECT_EQ(t->rowCount(), 0);
+}
+
+// A sorted list box puts each new item at its place, after the items equal to it.
+TEST(LiveLists, SortedListBoxInsertsInOrder) {
+  TListBox lb(nullptr);
+  lb.SetSorted(true);
+  TStrings* items = lb.Items();
+  constexpr int kCount = 3000;
+  for (int i = 0; i < kCount; ++i) {
+    const int k = (i * 7919) % (kCount / 2);  // every key twice
+    items->Add("k" + std::to_string(k));
+  }
+  items->Add("K5");  // equal to k5 without regard to case: goes after both
+  ASSERT_EQ(items->Count(), kCount + 1);
+  for (int i = 1; i < items->Count(); ++i)
+    ASSERT_LE(CompareText(items->Get(i - 1), items->Get(i)), 0) << i;
+  const int at = items->IndexOf("K5");
+  EXPECT_EQ(items->Get(at), "k5");
+  EXPECT_EQ(items->Get(at + 2), "K5");
 }

@@ -356,6 +356,7 @@ struct TEngine {
   std::mutex watchMutex;
   std::condition_variable watchSignal;
   bool watchQuit = false;                        // under watchMutex
+  bool watchOn = true;                           // under watchMutex
   bool statementRunning = false;                 // under watchMutex
   TClock::time_point deadline = TClock::time_point::max();  // under watchMutex
   int32_t limitMs = 0;  // the outermost statement's time limit, for the report
@@ -407,13 +408,14 @@ void WatchdogLoop() {
   bool listenerTold = false;
   std::unique_lock<std::mutex> lock(e.watchMutex);
   while (!e.watchQuit) {
-    if (!e.statementRunning) {
+    if (!e.statementRunning || !e.watchOn) {
       listenerTold = false;
-      e.watchSignal.wait(lock, [&] { return e.watchQuit || e.statementRunning; });
+      e.watchSignal.wait(lock,
+                         [&] { return e.watchQuit || (e.statementRunning && e.watchOn); });
       continue;
     }
     e.watchSignal.wait_for(lock, std::chrono::milliseconds(ScriptInterruptIntervalMs));
-    if (e.watchQuit || !e.statementRunning) continue;
+    if (e.watchQuit || !e.statementRunning || !e.watchOn) continue;
     if (TClock::now() >= e.deadline) {
       int none = int(TStopReason::None);
       e.stop.compare_exchange_strong(none, int(TStopReason::Timeout));
@@ -1786,6 +1788,15 @@ void SetScriptStopListener(std::function<void()> listener) {
   TEngine& e = Engine();
   std::lock_guard<std::mutex> lock(e.watchMutex);
   e.stopListener = std::move(listener);
+}
+
+void SetScriptWatchdog(bool on) {
+  TEngine& e = Engine();
+  {
+    std::lock_guard<std::mutex> lock(e.watchMutex);
+    e.watchOn = on;
+  }
+  e.watchSignal.notify_all();
 }
 
 bool InsideScriptInterrupt() {

@@ -125,6 +125,9 @@ void SetScriptInterruptHandler(std::function<void()> handler);
 // Runs on the watchdog thread once a stop was asked for while a statement runs: the
 // place to end waits in native code (a fetch). Must be thread-safe.
 void SetScriptStopListener(std::function<void()> listener);
+// On by default; off only to measure what the watchdog costs a running script (with it
+// off nothing can stop a statement).
+void SetScriptWatchdog(bool on);
 // True while the interrupt handler runs.
 bool InsideScriptInterrupt();
 // For members that wait (sleep): call between short slices. Runs the interrupt

@@ -84,6 +84,9 @@ def case(w):
     w.wait_log("built", count=3)
     check(w.log().count("clicked") == 1, "the click of the stopped run ran no text")
 
+    w.focus_main()
+    w.key("ctrl+F2")
+    w.wait_log("The script was stopped", count=4)
     w.close()
     w.wait_exit()
 

@@ -44,13 +44,41 @@ class TValueListStrings final : public TStringList {
     if (UpdateCount() == 0 && FEditor && !FEditor->Destroying())
       FEditor->FireEvent("OnStringsChanging");
   }
+ public:
+  // An append adds one row to the grid instead of rebuilding every row.
+  int Add(const std::string& s) override {
+    FAppending = true;
+    try {
+      const int index = TStringList::Add(s);
+      FAppending = false;
+      return index;
+    } catch (...) {
+      FAppending = false;
+      throw;
+    }
+  }
+
+ protected:
   void Changed() override {
     TStringList::Changed();
     if (UpdateCount() == 0 && FEditor && !FEditor->Destroying()) {
-      FEditor->RefreshRows();
+      QTableWidget* g = FEditor->GridWidget();
+      // The grid showed every line but the new last one (a change handler that ran
+      // before the append refreshed it already).
+      if (FAppending && !Sorted() && g->rowCount() == Count() - 1) {
+        const QSignalBlocker block(g);
+        g->setRowCount(Count());
+        FEditor->SetRow(Count() - 1);
+      } else {
+        FEditor->RefreshRows();
+      }
+      FAppending = false;
       FEditor->FireEvent("OnStringsChange");
     }
   }
+
+ private:
+  bool FAppending = false;
 };
 
 ORVEL_IMPLEMENT_CLASS(TValueListStrings, TStringList, nullptr)
@@ -183,20 +211,21 @@ void TValueListEditor::RefreshRows() {
   const QSignalBlocker block(g);
   const int n = v->Strings->Count();
   g->setRowCount(n);
-  const bool keyEditable = FKeyOptions & (1 << keyEdit);
-  const bool valueEditable = FOptions & (1 << goEditing);
-  for (int i = 0; i < n; ++i) {
-    const std::string line = v->Strings->Get(i);
-    const size_t eq = line.find('=');
-    auto* k = new QTableWidgetItem(Q(eq == std::string::npos ? line : line.substr(0, eq)));
-    auto* val =
-        new QTableWidgetItem(Q(eq == std::string::npos ? std::string() : line.substr(eq + 1)));
-    if (!keyEditable) k->setFlags(k->flags() & ~Qt::ItemIsEditable);
-    if (!valueEditable) val->setFlags(val->flags() & ~Qt::ItemIsEditable);
-    g->setItem(i, 0, k);
-    g->setItem(i, 1, val);
-    g->setRowHeight(i, FDefaultRowHeight);
-  }
+  for (int i = 0; i < n; ++i) SetRow(i);
+}
+
+void TValueListEditor::SetRow(int row) {
+  QTableWidget* g = GridWidget();
+  const std::string line = v->Strings->Get(row);
+  const size_t eq = line.find('=');
+  auto* k = new QTableWidgetItem(Q(eq == std::string::npos ? line : line.substr(0, eq)));
+  auto* val =
+      new QTableWidgetItem(Q(eq == std::string::npos ? std::string() : line.substr(eq + 1)));
+  if (!(FKeyOptions & (1 << keyEdit))) k->setFlags(k->flags() & ~Qt::ItemIsEditable);
+  if (!(FOptions & (1 << goEditing))) val->setFlags(val->flags() & ~Qt::ItemIsEditable);
+  g->setItem(row, 0, k);
+  g->setItem(row, 1, val);
+  g->setRowHeight(row, FDefaultRowHeight);
 }
 
 void TValueListEditor::RefreshTitles() {

@@ -98,6 +98,8 @@ class TValueListEditor final : public TCustomDrawGrid {
   friend struct TValueListPrivate;
   friend class TValueListStrings;
   void RefreshRows();
+  // The grid's row for one line of Strings.
+  void SetRow(int row);
   void RefreshTitles();
   void ApplyOptions();
   void ApplyColumnWidths();

@@ -194,3 +194,27 @@ TEST(LiveLists, SortedListBoxInsertsInOrder) {
   EXPECT_EQ(items->Get(at), "k5");
   EXPECT_EQ(items->Get(at + 2), "K5");
 }
+
+// Appending to a value list editor's Strings adds one row; the grid must still show
+// every line, also when a change handler rewrote a line before the append.
+TEST(LiveLists, ValueListAppendsKeepTheGridWhole) {
+  TValueListEditor v(nullptr);
+  TStrings* s = v.Strings();
+  for (int i = 0; i < 50; ++i) s->Add("k" + std::to_string(i) + "=v" + std::to_string(i));
+  bool rewrite = true;
+  v.SetEvent("OnStringsChanging", [&](TObject*) {
+    if (!rewrite) return;
+    rewrite = false;
+    s->Put(0, "first=changed");
+  });
+  s->Add("last=end");
+  s->Insert(1, "second=inserted");
+  QTableWidget* g = v.GridWidget();
+  ASSERT_EQ(g->rowCount(), s->Count());
+  for (int i = 0; i < s->Count(); ++i) {
+    const std::string line = s->Get(i);
+    EXPECT_EQ(g->item(i, 0)->text().toStdString() + "=" + g->item(i, 1)->text().toStdString(),
+              line)
+        << i;
+  }
+}

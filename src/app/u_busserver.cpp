@@ -4,6 +4,8 @@
 
 #include "u_busserver.h"
 
+#include "MSScriptControl_TLB.h"
+
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -26,6 +28,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -43,6 +46,8 @@ const char* const kErrorPrefix = "org.orvel.Workbench.Error.";
 // How long an automation server with nothing held for clients waits for the next call
 // before it ends (the bus starts it again on demand).
 constexpr int kAutomationIdleMs = 2000;
+// How often calls held back during a running statement look again.
+constexpr int kDeferredRetryMs = 20;
 const char* const kAnnotation = "org.orvel.Workbench.";
 // The holder of objects made with CreateDetached and of everything reached through
 // them: no client, so a shell's one-call clients can build on each other's results.
@@ -290,6 +295,8 @@ class TBusServer final : public QDBusVirtualObject {
     idle_.setInterval(kAutomationIdleMs);
     QObject::connect(&idle_, &QTimer::timeout, this, [this] { EndIfIdle(); });
     if (mode_ == TStartMode::smAutomation) idle_.start();
+    deferredTimer_.setSingleShot(true);
+    QObject::connect(&deferredTimer_, &QTimer::timeout, this, [this] { HandleDeferred(); });
   }
   ~TBusServer() override { ReleaseAll(); }
 
@@ -318,6 +325,14 @@ class TBusServer final : public QDBusVirtualObject {
 
   bool handleMessage(const QDBusMessage& msg, const QDBusConnection& conn) override {
     if (msg.type() != QDBusMessage::MethodCallMessage) return false;
+    // The workbench answers its events while a statement runs (the engine's interrupt,
+    // a sleep, a fetch's wait). A client's call then must not free or change what the
+    // statement uses, so it is answered once no statement runs, in the order it came.
+    if (StatementRunning() || (!draining_ && !deferred_.empty())) {
+      deferred_.emplace_back(msg, conn);
+      if (!deferredTimer_.isActive()) deferredTimer_.start(kDeferredRetryMs);
+      return true;
+    }
     // Any call is activity: an automation server waits a while after the last one.
     if (mode_ == TStartMode::smAutomation) idle_.start();
     const QString path = msg.path();
@@ -792,11 +807,34 @@ class TBusServer final : public QDBusVirtualObject {
     return false;
   }
 
+  static bool StatementRunning() {
+    return (ScriptCtrl && ScriptCtrl->Depth() > 0) || InsideScriptInterrupt();
+  }
+
+  void HandleDeferred() {
+    while (!deferred_.empty()) {
+      if (StatementRunning()) {
+        deferredTimer_.start(kDeferredRetryMs);
+        return;
+      }
+      auto [msg, conn] = std::move(deferred_.front());
+      deferred_.pop_front();
+      draining_ = true;
+      const bool handled = handleMessage(msg, conn);
+      draining_ = false;
+      if (!handled)
+        conn.send(msg.createErrorReply(QDBusError::UnknownObject, "No such object: " + msg.path()));
+    }
+  }
+
   TStartMode mode_;
   QDBusConnection conn_;
   QDBusServiceWatcher watcher_;
   std::map<uint32_t, TExported> exported_;
   QTimer idle_;
+  std::deque<std::pair<QDBusMessage, QDBusConnection>> deferred_;
+  QTimer deferredTimer_;
+  bool draining_ = false;
   bool hadClientObjects_ = false;
 };
 

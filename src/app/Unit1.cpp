@@ -162,7 +162,7 @@ void TForm1::btLogMinimClick() {
 }
 
 void TForm1::Button1Click() {
-  const QString readme = QCoreApplication::applicationDirPath() + "/README.md";
+  const QString readme = QString::fromStdString(ProgramFile("README.md"));
   OpenInBrowser(S(QUrl::fromLocalFile(readme).toString()));
 }
 

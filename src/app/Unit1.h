@@ -87,6 +87,9 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
 
   // The main file of a first start without a workspace file.
   static std::string ExampleMainFile();
+  // A file of the program: beside the executable (a build), else in the installed
+  // data folder.
+  static std::string ProgramFile(const std::string& name);
 
   TRunCycle& RunCycle() { return run_; }
 

@@ -81,12 +81,27 @@ void WriteFileAtomically(const std::string& path, const std::string& data) {
 
 }  // namespace
 
+// An installed program keeps its samples and README in its data folder.
+static QString InstalledDataFolder() {
+  return QDir::cleanPath(QCoreApplication::applicationDirPath() + "/" ORVEL_DATA_FROM_BIN);
+}
+
+std::string TForm1::ProgramFile(const std::string& name) {
+  const QString beside = QCoreApplication::applicationDirPath() + "/" + Q(name);
+  if (QFileInfo::exists(beside)) return S(beside);
+  const QString installed = InstalledDataFolder() + "/" + Q(name);
+  return S(QFileInfo::exists(installed) ? installed : beside);
+}
+
 std::string TForm1::DefaultWorkspaceFileName() {
   const QString dir = QCoreApplication::applicationDirPath();
   const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
   const QString beside = dir + "/" + name + ".ini";
   const QFileInfo besideInfo(beside);
-  if (QFileInfo(dir).isWritable() && (!besideInfo.exists() || besideInfo.isWritable()))
+  // Installed, the program's folder is shared (and writable by root): never there.
+  const bool installed = QFileInfo(InstalledDataFolder()).isDir();
+  if (!installed && QFileInfo(dir).isWritable() &&
+      (!besideInfo.exists() || besideInfo.isWritable()))
     return S(beside);
   QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   if (config.isEmpty()) config = QDir::homePath() + "/.config";
@@ -94,7 +109,7 @@ std::string TForm1::DefaultWorkspaceFileName() {
 }
 
 std::string TForm1::ExampleMainFile() {
-  return S(QCoreApplication::applicationDirPath() + "/examples/hello.js");
+  return ProgramFile("examples/hello.js");
 }
 
 namespace {

@@ -18,6 +18,11 @@ std::string& LibraryFolderSetting() {
   return folder;
 }
 
+std::string& InstalledLibraryFolderSetting() {
+  static std::string folder;
+  return folder;
+}
+
 std::string ExecutableFolder() {
   char path[PATH_MAX];
   const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
@@ -143,6 +148,15 @@ TOpenFile OpenFile(const std::string& FileName, std::vector<std::string>& Files)
   return file;
 }
 
+// A <name> include: the folder beside the executable first, so a user can override
+// a library file of the installed program; then the installed library folder.
+std::string LibraryPath(const std::string& name) {
+  const std::string beside = LibraryFolder() + name;
+  if (IsFile(beside)) return beside;
+  const std::string installed = InstalledLibraryFolder() + name;
+  return IsFile(installed) ? installed : beside;
+}
+
 }  // namespace
 
 void SetLibraryFolder(const std::string& folder) {
@@ -154,6 +168,16 @@ void SetLibraryFolder(const std::string& folder) {
 std::string LibraryFolder() {
   std::string& folder = LibraryFolderSetting();
   if (folder.empty()) folder = ExecutableFolder() + "lib/";
+  return folder;
+}
+
+void SetInstalledLibraryFolder(const std::string& folder) {
+  InstalledLibraryFolderSetting() = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+}
+
+std::string InstalledLibraryFolder() {
+  std::string& folder = InstalledLibraryFolderSetting();
+  if (folder.empty()) folder = FullPath(ExecutableFolder() + ORVEL_DATA_FROM_BIN "/lib/");
   return folder;
 }
 
@@ -188,7 +212,7 @@ void ExpandIncludes(const std::string& FileName, std::vector<TExpandedLine>& Lin
       const size_t close = line.find(form == '<' ? '>' : form, nameStart);
       if (close == std::string::npos) throw Exception("Failure directive: " + line);
       const std::string name = line.substr(nameStart, close - nameStart);
-      path = form == '<' ? LibraryFolder() + name : ResolveIncludePath(name, file.Name);
+      path = form == '<' ? LibraryPath(name) : ResolveIncludePath(name, file.Name);
     } else {
       path = line;  // not a form we know: no file carries such a name
     }

@@ -24,3 +24,8 @@ void ExpandIncludes(const std::string& FileName, std::vector<TExpandedLine>& Lin
 // beside the running executable.
 void SetLibraryFolder(const std::string& folder);
 std::string LibraryFolder();
+
+// The installed program's library folder, searched after LibraryFolder(). Default: the
+// data folder of the installation that holds the running executable.
+void SetInstalledLibraryFolder(const std::string& folder);
+std::string InstalledLibraryFolder();

@@ -126,6 +126,25 @@ TEST_F(ExpandIncludesTest, AngleBracketsReadTheLibraryFolderAndCompareAsStrings)
   EXPECT_EQ(files_, (Strings{"main.js", Abs("lib/util.js")}));
 }
 
+// An installed program has no lib/ beside it: a wrong order or a missing second
+// folder breaks every <...> include of the installed samples.
+TEST_F(ExpandIncludesTest, AngleBracketsFallBackToTheInstalledLibraryFolder) {
+  SetInstalledLibraryFolder(Abs("share/lib"));
+  Write("share/lib/only.js", "installed only\n");
+  Write("share/lib/both.js", "installed both\n");
+  Write("lib/both.js", "beside both\n");
+  Write("main.js", "#include <only.js>\n#include <both.js>\n");
+  const std::string result = Expand("main.js");
+  SetInstalledLibraryFolder("");
+  ASSERT_EQ(result, "");
+  EXPECT_EQ(Texts(), (Strings{"installed only", "beside both"}));
+  EXPECT_EQ(files_, (Strings{"main.js", Abs("share/lib/only.js"), Abs("lib/both.js")}));
+
+  // Found in neither: the message names the first place searched.
+  Write("none.js", "#include <missing.js>\n");
+  EXPECT_EQ(Expand("none.js"), "File not found: " + Abs("lib/missing.js"));
+}
+
 TEST_F(ExpandIncludesTest, AFileTooLongForItsOriginCodesIsRefused) {
   std::string text;
   for (int i = 0; i < 65536; ++i) text += "x\n";

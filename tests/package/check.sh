@@ -88,12 +88,16 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 mkdir -p "$work/scripts" "$work/home"
 chmod 777 "$work/home"
-printf '#include <greeting.js>\nsys.out(greeting("package"));\n' >"$work/scripts/user.js"
+# The user's script is a command: its #! line finds the unpacked orvel on PATH.
+printf '#!/usr/bin/env -S orvel --run\n#include <greeting.js>\nsys.out(greeting("package"));\n' \
+  >"$work/scripts/user.js"
 chmod -R a+rX "$work/scripts"
-run_env=(env -i PATH=/usr/bin:/bin HOME="$work/home" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent)
-out=$("${as_user[@]}" "${run_env[@]}" timeout 60 "$exe" --run "$work/scripts/user.js" --no-wait 2>"$work/err") ||
-  fail "--run of a user script: $out $(cat "$work/err")"
-[ "$out" = "Hello, package!" ] || fail "--run of a user script printed: $out"
+chmod +x "$work/scripts/user.js"
+run_env=(env -i PATH="$root/usr/bin:/usr/bin:/bin" HOME="$work/home"
+  DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent)
+out=$("${as_user[@]}" "${run_env[@]}" timeout 60 "$work/scripts/user.js" 2>"$work/err") ||
+  fail "a user script run as a command: $out $(cat "$work/err")"
+[ "$out" = "Hello, package!" ] || fail "a user script run as a command printed: $out"
 out=$("${as_user[@]}" "${run_env[@]}" timeout 60 "$exe" --run "$root/usr/share/orvel/examples/hello.js" --no-wait 2>"$work/err") ||
   fail "--run of the installed sample: $out $(cat "$work/err")"
 [ "$out" = "Hello, world!" ] || fail "--run of the installed sample printed: $out"

@@ -1,6 +1,7 @@
 // Program entry: the command line, the units' start-up order and the teardown order.
 
 #include <QApplication>
+#include <QIcon>
 #include <QCoreApplication>
 #include <cstdlib>
 #include <cstring>
@@ -145,8 +146,13 @@ int main(int argc, char** argv) {
     std::unique_ptr<QCoreApplication> app;
     if (registration)
       app = std::make_unique<QCoreApplication>(argc, argv);
-    else
+    else {
       app = std::make_unique<QApplication>(argc, argv);
+      // The desktop matches the windows to the menu entry (on Wayland by this name)
+      // and, once installed, shows Orvel's icon on every window.
+      QGuiApplication::setDesktopFileName(QStringLiteral("org.orvel.Workbench"));
+      QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.orvel.Workbench")));
+    }
 
     if (registration) {
       std::string error;

@@ -102,9 +102,9 @@ out=$("${as_user[@]}" "${run_env[@]}" timeout 60 "$exe" --run "$root/usr/share/o
   fail "--run of the installed sample: $out $(cat "$work/err")"
 [ "$out" = "Hello, world!" ] || fail "--run of the installed sample printed: $out"
 
-# --- first start of the window: it opens the installed sample, and Ctrl+S writes the
-# workspace file into the user's configuration folder, never beside the program
-# (not even for root, who could write there).
+# --- first start of the window: it shows Orvel's icon from the installed theme, opens
+# the installed sample, and Ctrl+S writes the workspace file into the user's
+# configuration folder, never beside the program (not even for root, who could).
 sample=$root/usr/share/orvel/examples/hello.js
 first_start() {  # NAME [COMMAND-PREFIX...]: a fresh home for each
   local name=$1
@@ -113,12 +113,13 @@ first_start() {  # NAME [COMMAND-PREFIX...]: a fresh home for each
   mkdir -p "$home" && chmod 777 "$home"
   local ini=$home/.config/orvel/orvel.ini
   "$@" env -i PATH=/usr/bin:/bin HOME="$home" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent \
-    ORVEL_EXE="$exe" timeout 60 xvfb-run -a -s '-screen 0 1024x768x24' bash -c '
+    XDG_DATA_DIRS="$root/usr/share:/usr/share" ORVEL_EXE="$exe" timeout 60 xvfb-run -a -s '-screen 0 1024x768x24' bash -c '
       "$ORVEL_EXE" 2>/dev/null &
       pid=$!
       win=$(timeout 20 xdotool search --sync --onlyvisible --name "Orvel configurator" | head -1)
       xdotool windowfocus --sync "$win" 2>/dev/null || true
-      for i in $(seq 1 50); do
+      xprop -len 16 -id "$win" _NET_WM_ICON >"$HOME/icon" 2>&1
+      for i in $(seq 1 100); do
         [ -s "$HOME/.config/orvel/orvel.ini" ] && break
         xdotool key --clearmodifiers ctrl+s
         sleep 0.2
@@ -130,6 +131,7 @@ first_start() {  # NAME [COMMAND-PREFIX...]: a fresh home for each
   fi
   [ "$(sed -n 3p "$ini" | tr -d '\r')" = "$sample" ] || fail "first start as $name, main file: $(sed -n 3p "$ini")"
   grep -q ",$sample" "$ini" || fail "first start as $name opened no page for the sample: $(cat "$ini")"
+  grep -q '_NET_WM_ICON(CARDINAL)' "$home/icon" || fail "the window has no icon: $(cat "$home/icon")"
 }
 first_start user "${as_user[@]}"
 [ "$(id -u)" -eq 0 ] && first_start root

@@ -112,8 +112,13 @@ first_start() {  # NAME [COMMAND-PREFIX...]: a fresh home for each
   shift
   mkdir -p "$home" && chmod 777 "$home"
   local ini=$home/.config/orvel/orvel.ini
+  # Xvfb picks a free display itself (-displayfd): no race with servers of other tests.
   "$@" env -i PATH=/usr/bin:/bin HOME="$home" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent \
-    XDG_DATA_DIRS="$root/usr/share:/usr/share" ORVEL_EXE="$exe" timeout 60 xvfb-run -a -s '-screen 0 1024x768x24' bash -c '
+    XDG_DATA_DIRS="$root/usr/share:/usr/share" ORVEL_EXE="$exe" timeout 60 bash -c '
+      Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$HOME/display" 2>/dev/null &
+      xvfb=$!
+      for i in $(seq 1 100); do [ -s "$HOME/display" ] && break; sleep 0.1; done
+      export DISPLAY=:$(cat "$HOME/display")
       "$ORVEL_EXE" 2>/dev/null &
       pid=$!
       win=$(timeout 20 xdotool search --sync --onlyvisible --name "Orvel configurator" | head -1)
@@ -124,7 +129,8 @@ first_start() {  # NAME [COMMAND-PREFIX...]: a fresh home for each
         xdotool key --clearmodifiers ctrl+s
         sleep 0.2
       done
-      kill $pid; wait $pid 2>/dev/null; true'
+      kill $pid; wait $pid 2>/dev/null
+      kill $xvfb; wait $xvfb 2>/dev/null; true'
   if [ ! -s "$ini" ]; then
     fail "first start as $name: no workspace file in $home/.config/orvel"
     return

@@ -28,7 +28,11 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-TErrorPlaces::TErrorPlaces(TForm1* form) : QObject(form), form_(form) {
+TErrorPlaces::TErrorPlaces(TForm1* form)
+    : QObject(form),
+      form_(form),
+      logAddress_(form->log),
+      logViewAddress_(form->log->viewport()) {
   // The arrow keys walk the log's lines, so Enter has a line to open.
   form_->log->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   form_->log->installEventFilter(this);
@@ -101,8 +105,12 @@ bool TErrorPlaces::OpenPlace(const QTextBlock& logLine) {
 }
 
 bool TErrorPlaces::eventFilter(QObject* watched, QEvent* event) {
+  const bool onView = watched == logViewAddress_;
+  if (!(onView && event->type() == QEvent::MouseButtonDblClick) &&
+      !(watched == logAddress_ && event->type() == QEvent::KeyPress))
+    return QObject::eventFilter(watched, event);
   QPlainTextEdit* log = form_->log;
-  if (watched == log->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+  if (onView) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::LeftButton &&
         OpenPlace(log->cursorForPosition(mouse->position().toPoint()).block()))

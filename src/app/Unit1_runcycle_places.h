@@ -35,5 +35,10 @@ class TErrorPlaces final : public QObject {
   void MarkPage(int page);
 
   TForm1* form_;
+  // The filter also sees the log's events while the window and the log are being
+  // destroyed, when neither may be reached as what it was: the watched object is only
+  // compared with these addresses until a double-click or a key says the log is live.
+  const QObject* logAddress_;
+  const QObject* logViewAddress_;
   std::vector<TErrorPlace> marks_;  // the places of this run's errors that lie in files
 };

@@ -644,12 +644,13 @@ TScriptControl::Impl* ImplOfCurrentGlobal(JSContext* cx);
     TAutoObject* host = HostOf(&v.toObject());
     out = host ? Variant(IDispatchPtr(host)) : Variant::Null();
   } else {
-    // Script objects have no dispatch form: they pass as their string value.
+    // Script objects have no dispatch form: they pass as their string value, marked
+    // as an object so that a member wanting a handle can tell them from a string.
     JSString* s = JS::ToString(cx, v);
     if (!s) return false;
     std::string text;
     if (!ToUtf8(cx, s, text)) return false;
-    out = Variant(std::move(text));
+    out = v.isObject() ? Variant::ScriptObject(std::move(text)) : Variant(std::move(text));
   }
   return true;
 }

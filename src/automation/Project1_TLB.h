@@ -210,6 +210,11 @@ class Variant {
  public:
   Variant() = default;
   static Variant Null();
+  // A script's own object (not a host object). It converts like its text, as the
+  // object's default value does, but it is a reference, not a string: a member that
+  // takes a handle refuses it instead of reading it as "none".
+  static Variant ScriptObject(std::string text);
+  bool IsScriptObject() const { return scriptObject_; }
   Variant(int32_t v) : type_(VarType::I4), i_(v) {}
   static Variant FromUI4(uint32_t v);
   static Variant FromInt(int32_t v);
@@ -261,6 +266,7 @@ class Variant {
   // An owned text moves into s_ when the string is first read as a string.
   mutable std::string s_;
   mutable std::shared_ptr<TOwnedText> text_;
+  bool scriptObject_ = false;
   IDispatchPtr disp_;
 };
 

@@ -160,6 +160,12 @@ Variant Variant::Null() {
   return v;
 }
 
+Variant Variant::ScriptObject(std::string text) {
+  Variant v(std::move(text));
+  v.scriptObject_ = true;
+  return v;
+}
+
 Variant Variant::FromUI4(uint32_t v) {
   Variant r;
   r.type_ = VarType::UI4;

@@ -299,6 +299,8 @@ Variant TJObject::getPropParent() {
 
 void TJObject::setPropParent(const Variant& Value) {
   auto* control = CastTo<TControl>(LiveComponent());
+  // A script's own object is a reference that is no handle, not a request for "none".
+  if (Value.IsScriptObject()) throw EIntfCastError();
   IDispatchPtr old;
   if (Value.type() == VarType::Dispatch && Value.AsDispatch()) {
     IDispatchPtr p = QueryInterface(Value.AsDispatch().get(), IJObjectInfo.IID);

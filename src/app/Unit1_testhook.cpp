@@ -1,5 +1,6 @@
 #include "Unit1_testhook.h"
 
+#include <cmath>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
@@ -37,7 +38,7 @@ void TestLogGeometry(const QWidget* widget, const std::string& name) {
   // X input is in device pixels; Qt's coordinates are scaled by the ratio.
   const double ratio = widget->devicePixelRatioF();
   const QPoint topLeft = widget->mapToGlobal(QPoint(0, 0));
-  const auto px = [ratio](int v) { return std::to_string(static_cast<int>(v * ratio + 0.5)); };
+  const auto px = [ratio](int v) { return std::to_string(std::lround(v * ratio)); };
   TestLog("geometry", name + " " + px(topLeft.x()) + " " + px(topLeft.y()) + " " +
                           px(widget->width()) + " " + px(widget->height()));
 }

@@ -2,6 +2,7 @@
 
 #include "Unit1.h"
 
+#include <numeric>
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCloseEvent>
@@ -210,8 +211,8 @@ bool TForm1::LoadMainFile() {
     ShowMessage("File not found: " + name);
     return false;
   }
-  std::vector<int> all;
-  for (int i = 0; i < PageCount(); ++i) all.push_back(i);
+  std::vector<int> all(PageCount());
+  std::iota(all.begin(), all.end(), 0);
   if (!ConfirmDiscard(all)) return false;
   btStopClick();
   for (int i = PageCount() - 1; i >= 0; --i) ClosePage(i);

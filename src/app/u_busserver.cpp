@@ -572,7 +572,8 @@ class TBusServer final : public QDBusVirtualObject {
     if (in.userType() == qMetaTypeId<QDBusArgument>()) {
       const QDBusArgument arg = qvariant_cast<QDBusArgument>(in);
       if (arg.currentType() == QDBusArgument::ArrayType) {
-        QDBusArgument copy = arg;
+        // Its own cursor: reading ahead must not move the argument it came from.
+        QDBusArgument copy = arg;  // NOLINT(performance-unnecessary-copy-initialization)
         copy.beginArray();
         const bool empty = copy.atEnd();
         if (empty) {

@@ -237,9 +237,7 @@ std::string LineOfText(const std::string& text, int line) {
   size_t start = 0;
   for (size_t i = 0; i <= text.size(); ++i) {
     size_t termLen = 0;
-    if (i == text.size()) {
-      termLen = 1;
-    } else if (text[i] == '\n') {
+    if (i == text.size() || text[i] == '\n') {
       termLen = 1;
     } else if (text[i] == '\r') {
       termLen = (i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;

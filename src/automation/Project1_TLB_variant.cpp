@@ -210,6 +210,7 @@ void TOwnedText::Reserve(size_t capacity) {
   if (FCapacity < 2 * Huge) return;
   uintptr_t begin = (reinterpret_cast<uintptr_t>(FData) + Huge - 1) & ~(Huge - 1);
   uintptr_t end = (reinterpret_cast<uintptr_t>(FData) + FCapacity) & ~(Huge - 1);
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the range is computed in huge-page units
   if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 

@@ -19,7 +19,7 @@
     return StaticClass();                                               \
   }
 
-#define ORVEL_COMPONENT_FACTORY(Cls) [](TComponent* o) -> TObject* { return new Cls(o); }
+#define ORVEL_COMPONENT_FACTORY(Cls) ([](TComponent* o) -> TObject* { return new Cls(o); })
 
 // Values written to properties that have no behaviour beyond keeping them.
 struct TPropStore {

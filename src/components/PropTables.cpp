@@ -381,7 +381,7 @@ const TPublishedRow* ListOf(TClass c, size_t& count) {
     const TPublishedRow* Rows;
     size_t Count;
   };
-#define ROWS(arr) arr, sizeof(arr) / sizeof(arr[0])
+#define ROWS(arr) (arr), sizeof(arr) / sizeof((arr)[0])
   static const Entry entries[] = {
       {TComponent::StaticClass(), ROWS(kTComponentProps)},
       {TControl::StaticClass(), ROWS(kTControlProps)},

@@ -223,6 +223,7 @@ class TListBoxStrings final : public TStrings {
 
   void SortItems() {
     std::vector<std::pair<std::string, TObject*>> items;
+    items.reserve(Count());
     for (int i = 0; i < Count(); ++i) items.emplace_back(Get(i), GetObject(i));
     std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
       return CompareText(a.first, b.first) < 0;
@@ -504,7 +505,7 @@ void TButton::SetCancel(bool v) {
 
 // Enter (Default) and Esc (Cancel) anywhere in the button's window press it.
 void TButton::UpdateShortcuts() {
-  auto make = [this](QKeySequence key) {
+  auto make = [this](const QKeySequence& key) {
     auto sc = std::make_unique<QShortcut>(key, FWidget);
     sc->setContext(Qt::WindowShortcut);
     QObject::connect(sc.get(), &QShortcut::activated, d.get(), [this] {

@@ -24,7 +24,7 @@ QString Q(const std::string& s) {
   return QString::fromStdString(s);
 }
 
-QStringList Sorted(std::set<QString, std::less<>> names) {
+QStringList Sorted(const std::set<QString, std::less<>>& names) {
   QStringList out(names.begin(), names.end());
   std::sort(out.begin(), out.end(),
             [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });

@@ -94,6 +94,7 @@ bool TMemoryStream::PrepareAhead() {
   const uintptr_t to = std::min(end, from + Step);
   FAheadCursor = to;
   // A block that moved meanwhile is only unmapped or other memory made present: harmless.
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the range is computed in page units
   if (::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE) != 0 &&
       errno == EINVAL) {
     FAheadEnd = 0;  // a kernel without it
@@ -779,7 +780,10 @@ int CreateTempBeside(const std::string& fileName, std::string& tempName) {
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, ".%012llx.part",
                   static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
-    tempName = folder + "." + base + suffix;
+    tempName = folder;
+    tempName += '.';
+    tempName += base;
+    tempName += suffix;
     int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return fd;
     if (errno != EEXIST || attempt == 100)

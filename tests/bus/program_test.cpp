@@ -178,8 +178,9 @@ TEST_F(Program, StartedFromAnOddlyNamedFolder) {
   const QString exe = folder + "/orvel";
   QDir(folder).removeRecursively();
   ASSERT_TRUE(QDir().mkpath(folder));
-  if (::link(QFile::encodeName(kOrvel).constData(), QFile::encodeName(exe).constData()) != 0)
+  if (::link(QFile::encodeName(kOrvel).constData(), QFile::encodeName(exe).constData()) != 0) {
     ASSERT_TRUE(QFile::copy(kOrvel, exe));
+  }
   QProcess reg;
   reg.start(exe, {"/REGSERVER"});
   ASSERT_TRUE(reg.waitForFinished(20000));

@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <filesystem>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -47,7 +48,8 @@ bool Exists(const std::string& name) {
 std::string TempFolder(const char* tag) {
   std::string dir =
       std::string(ORVEL_BINARY_DIR) + "/tests/inet/tmp_" + tag + "_" + std::to_string(::getpid());
-  std::system(("rm -rf '" + dir + "'").c_str());
+  std::error_code ignored;  // a folder of an earlier run with this number may be there
+  std::filesystem::remove_all(dir, ignored);
   ::mkdir((std::string(ORVEL_BINARY_DIR) + "/tests").c_str(), 0777);
   ::mkdir((std::string(ORVEL_BINARY_DIR) + "/tests/inet").c_str(), 0777);
   ::mkdir(dir.c_str(), 0777);

@@ -21,7 +21,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());

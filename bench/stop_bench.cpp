@@ -25,7 +25,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -112,9 +114,10 @@ int main(int argc, char** argv) {
     std::printf("Ctrl+F2 to idle, 20 tries:  median %6.1f ms, max %6.1f ms\n", Median(stops),
                 *std::max_element(stops.begin(), stops.end()));
     const double w = Median(with), wo = Median(without);
-    std::printf("loop CPU time, median of 7: with watchdog %7.1f ms, without %7.1f ms, "
-                "cost %+.2f %%\n",
-                w, wo, (w / wo - 1.0) * 100.0);
+    std::printf(
+        "loop CPU time, median of 7: with watchdog %7.1f ms, without %7.1f ms, "
+        "cost %+.2f %%\n",
+        w, wo, (w / wo - 1.0) * 100.0);
 
     form.reset();
     EndUnits();

@@ -1,5 +1,7 @@
 #include "Unit1.h"
 
+#include <sys/stat.h>
+
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,14 +23,12 @@
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QTabBar>
-#include <QtMath>
+#include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <sys/stat.h>
-
+#include <QtMath>
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -45,9 +45,12 @@ TForm1* Form1 = nullptr;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
-
+QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+std::string S(const QString& s) {
+  return s.toStdString();
+}
 
 std::function<void(const std::string&)>& UrlOpener() {
   static std::function<void(const std::string&)> opener = [](const std::string& address) {
@@ -56,11 +59,11 @@ std::function<void(const std::string&)>& UrlOpener() {
   return opener;
 }
 
-
-
 }  // namespace
 
-std::string OrvelTitle() { return std::string("Orvel configurator ") + ORVEL_VERSION; }
+std::string OrvelTitle() {
+  return std::string("Orvel configurator ") + ORVEL_VERSION;
+}
 
 void OpenInBrowser(const std::string& address) {
   if (address.empty()) return;
@@ -153,7 +156,9 @@ void TForm1::edMainFileKeyDown(int key) {
   if (key == Qt::Key_Return || key == Qt::Key_Enter) btLoadClick();
 }
 
-void TForm1::btLogClearClick() { log->clear(); }
+void TForm1::btLogClearClick() {
+  log->clear();
+}
 
 void TForm1::btLogMinimClick() {
   const QList<int> sizes = Splitter1->sizes();
@@ -166,14 +171,18 @@ void TForm1::Button1Click() {
   OpenInBrowser(S(QUrl::fromLocalFile(readme).toString()));
 }
 
-void TForm1::Button2Click() { OpenInBrowser(ORVEL_DOWNLOAD_URL); }
+void TForm1::Button2Click() {
+  OpenInBrowser(ORVEL_DOWNLOAD_URL);
+}
 
 void TForm1::LogLine(const std::string& line) {
   log->appendPlainText(Q(line));
   TestLog("log", line);
 }
 
-void TForm1::StatusText(const std::string& text) { StatusText1->setText(Q(text)); }
+void TForm1::StatusText(const std::string& text) {
+  StatusText1->setText(Q(text));
+}
 
 void TForm1::ShowMessage(const std::string& text, const std::string& detail) {
   if (ShowMessageHook) {
@@ -206,9 +215,8 @@ void TForm1::LogGeometry() const {
   if (!TestLogOn() || !shown_) return;
   TestLogGeometry(this, "Form1");
   for (QWidget* w : std::initializer_list<QWidget*>{
-           edMainFile, btSelectMainFile, edLanguage, btLoad, btSave, btRun, btStop,
-           lbCaretPos, PageControl1, btClosePage, log, btLogClear, btLogMinim, Button1,
-           Button2, StatusBar1})
+           edMainFile, btSelectMainFile, edLanguage, btLoad, btSave, btRun, btStop, lbCaretPos,
+           PageControl1, btClosePage, log, btLogClear, btLogMinim, Button1, Button2, StatusBar1})
     TestLogGeometry(w, S(w->objectName()));
   QTabBar* tabs = PageControl1->tabBar();
   const double ratio = devicePixelRatioF();

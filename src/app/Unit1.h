@@ -3,13 +3,12 @@
 // work in every window of the program, the workspace file, and the run cycle's
 // window side (Run, Stop, the error report into the log memo).
 
+#include <QByteArray>
 #include <QPointer>
 #include <QWidget>
-#include <QByteArray>
 #include <functional>
 #include <map>
 #include <memory>
-#include <vector>
 #include <string>
 #include <vector>
 
@@ -95,9 +94,9 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
 
   // Seams for what would otherwise wait for a person (tests replace them).
   std::function<void(const std::string& text, const std::string& detail)> ShowMessageHook;
-  std::function<std::string()> ChooseFileHook;         // "" when cancelled
-  std::function<std::string()> ChooseSaveFileHook;     // "" when cancelled
-  std::function<bool()> ConfirmCloseWithObjectsHook;   // true: end anyway
+  std::function<std::string()> ChooseFileHook;        // "" when cancelled
+  std::function<std::string()> ChooseSaveFileHook;    // "" when cancelled
+  std::function<bool()> ConfirmCloseWithObjectsHook;  // true: end anyway
   enum class TAnswer { Save, Discard, Cancel, Yes, No };
   std::function<TAnswer(const std::string& question)> AskHook;
   // Ending the program when the window has closed (off in tests).
@@ -181,7 +180,7 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   void SetRunState(bool active);
 
   TRunCycle run_;
-  TErrorPlaces* places_ = nullptr;  // the places of error reports in the log
+  TErrorPlaces* places_ = nullptr;         // the places of error reports in the log
   std::unique_ptr<TComponent> rootOwner_;  // owner of each run's root form
   std::string workspaceFile_;
   std::string initialMainFile_;

@@ -17,7 +17,9 @@
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
 
 // What a file holds now; `exists` false when it is gone (or cannot be read).
 struct TDiskState {
@@ -53,11 +55,21 @@ TForm1::TAnswer TForm1::Ask(const std::string& text, const std::vector<TAnswer>&
   for (TAnswer a : answers) {
     QAbstractButton* b = nullptr;
     switch (a) {
-      case TAnswer::Save: b = box.addButton(QMessageBox::Save); break;
-      case TAnswer::Discard: b = box.addButton(QMessageBox::Discard); break;
-      case TAnswer::Cancel: b = box.addButton(QMessageBox::Cancel); break;
-      case TAnswer::Yes: b = box.addButton(QMessageBox::Yes); break;
-      case TAnswer::No: b = box.addButton(QMessageBox::No); break;
+      case TAnswer::Save:
+        b = box.addButton(QMessageBox::Save);
+        break;
+      case TAnswer::Discard:
+        b = box.addButton(QMessageBox::Discard);
+        break;
+      case TAnswer::Cancel:
+        b = box.addButton(QMessageBox::Cancel);
+        break;
+      case TAnswer::Yes:
+        b = box.addButton(QMessageBox::Yes);
+        break;
+      case TAnswer::No:
+        b = box.addButton(QMessageBox::No);
+        break;
     }
     buttons.emplace_back(b, a);
     if (a == byDefault) box.setDefaultButton(static_cast<QPushButton*>(b));
@@ -205,7 +217,9 @@ void TForm1::RememberDisk(TMyEdit* editor) {
     watcher_->addPath(Q(editor->FilePath));
 }
 
-void TForm1::ForgetDisk(TMyEdit* editor) { pageFiles_.erase(editor); }
+void TForm1::ForgetDisk(TMyEdit* editor) {
+  pageFiles_.erase(editor);
+}
 
 void TForm1::SetPageMark(TMyEdit* editor, TPageMark mark) {
   pageFiles_[editor].mark = mark;

@@ -7,9 +7,9 @@
 #include <csignal>
 #include <iostream>
 
+#include "Classes.h"
 #include "Unit1_runcycle.h"
 #include "u_SupScript.h"
-#include "Classes.h"
 #include "u_jobject.h"
 
 namespace {
@@ -20,7 +20,9 @@ class TStdoutOutput final : public IWorkbenchOutput {
   void StatusText(const std::string&) override {}
 };
 
-void StopOnSignal(int) { RequestScriptStop(TStopReason::Stop); }
+void StopOnSignal(int) {
+  RequestScriptStop(TStopReason::Stop);
+}
 
 // SIGINT and SIGTERM stop the run for as long as it lasts; the old handlers come back.
 class TSignalStop {

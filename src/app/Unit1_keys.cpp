@@ -1,6 +1,6 @@
 // Keys seen in every window of the program.
 
-#include "Unit1.h"
+#include <sys/stat.h>
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -23,19 +23,18 @@
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QTabBar>
-#include <QtMath>
+#include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <sys/stat.h>
-
+#include <QtMath>
 #include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "Classes.h"
+#include "Unit1.h"
 #include "Unit1_runcycle_places.h"
 #include "Unit1_testhook.h"
 #include "u_jobject.h"

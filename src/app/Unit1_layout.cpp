@@ -1,6 +1,6 @@
 // The workbench window's layout: the designed positions, scaled to the UI font.
 
-#include "Unit1.h"
+#include <sys/stat.h>
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -23,19 +23,18 @@
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QTabBar>
-#include <QtMath>
+#include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <sys/stat.h>
-
+#include <QtMath>
 #include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "Classes.h"
+#include "Unit1.h"
 #include "Unit1_runcycle_places.h"
 #include "Unit1_testhook.h"
 #include "u_jobject.h"
@@ -52,7 +51,9 @@ constexpr int kClientHeight = 566;
 // The layout was designed for a narrow font 13 pixels high; a wider or taller UI font
 // scales every position and size by one ratio, so that every caption fits.
 double LayoutScale = 1.0;
-int Px(int designed) { return qRound(designed * LayoutScale); }
+int Px(int designed) {
+  return qRound(designed * LayoutScale);
+}
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int left,
                         int top, int width, int height) {
@@ -81,9 +82,10 @@ void TForm1::BuildLayout() {
     LayoutScale = 1.0;
     const QFontMetricsF metrics(uiFont);
     const std::pair<QString, int> captions[] = {
-        {"Load", 35}, {"Save (Ctrl+S)", 67}, {"Run (F9)", 49}, {"Stop (Ctrl+F2)", 71},
-        {"Close Page", 67}, {"Clear", 36}, {"Minim", 36},
-        {QString::fromUtf8("Последняя версия ") + ORVEL_SITE, 228}};
+        {"Load", 35},       {"Save (Ctrl+S)", 67},
+        {"Run (F9)", 49},   {"Stop (Ctrl+F2)", 71},
+        {"Close Page", 67}, {"Clear", 36},
+        {"Minim", 36},      {QString::fromUtf8("Последняя версия ") + ORVEL_SITE, 228}};
     for (const auto& [caption, designed] : captions)
       LayoutScale = std::max(LayoutScale, (metrics.horizontalAdvance(caption) + 8) / designed);
     LayoutScale = std::max(LayoutScale, metrics.height() / 13.0);
@@ -139,8 +141,9 @@ void TForm1::BuildLayout() {
   Splitter1->setObjectName("Splitter1");
   Splitter1->setHandleWidth(Px(7));
   Splitter1->setChildrenCollapsible(false);
-  Splitter1->setStyleSheet("QSplitter::handle { border-top: 1px solid palette(light);"
-                           " border-bottom: 1px solid palette(dark); }");
+  Splitter1->setStyleSheet(
+      "QSplitter::handle { border-top: 1px solid palette(light);"
+      " border-bottom: 1px solid palette(dark); }");
   column->addWidget(Splitter1, 1);
 
   PageControl1 = new QTabWidget(Splitter1);
@@ -169,8 +172,8 @@ void TForm1::BuildLayout() {
   btLogMinim = MakeButton(pnLog, "btLogMinim", "Minim", 656, 5, 36, 20);
   Button1 = MakeButton(pnLog, "Button1", QString::fromUtf8("Описание на ") + ORVEL_SITE, 464, 29,
                        228, 20);
-  Button2 = MakeButton(pnLog, "Button2", QString::fromUtf8("Последняя версия ") + ORVEL_SITE,
-                       464, 50, 228, 20);
+  Button2 = MakeButton(pnLog, "Button2", QString::fromUtf8("Последняя версия ") + ORVEL_SITE, 464,
+                       50, 228, 20);
 
   Splitter1->setStretchFactor(0, 1);
   Splitter1->setStretchFactor(1, 0);

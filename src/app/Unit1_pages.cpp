@@ -1,6 +1,6 @@
 // Pages: opening, closing, saving under a new name, the marks of modified pages.
 
-#include "Unit1.h"
+#include <sys/stat.h>
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -23,19 +23,18 @@
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QTabBar>
-#include <QtMath>
+#include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <sys/stat.h>
-
+#include <QtMath>
 #include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "Classes.h"
+#include "Unit1.h"
 #include "Unit1_runcycle_places.h"
 #include "Unit1_testhook.h"
 #include "u_jobject.h"
@@ -45,8 +44,12 @@
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
+QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+std::string S(const QString& s) {
+  return s.toStdString();
+}
 
 }  // namespace
 
@@ -99,7 +102,9 @@ int TForm1::OpenPage(const std::string& path) {
   return index;
 }
 
-int TForm1::PageCount() const { return PageControl1->count(); }
+int TForm1::PageCount() const {
+  return PageControl1->count();
+}
 
 TMyEdit* TForm1::PageEditor(int index) const {
   QWidget* sheet = PageControl1->widget(index);
@@ -130,13 +135,16 @@ void TForm1::ShowCaretPos() {
   QWidget* sheet = PageControl1->currentWidget();
   TMyEdit* editor = sheet ? sheet->findChild<TMyEdit*>() : nullptr;
   if (!editor) return;
-  lbCaretPos->setText(QString("%1, %2").arg(editor->CaretPos().Y + 1).arg(editor->CaretPos().X + 1));
+  lbCaretPos->setText(
+      QString("%1, %2").arg(editor->CaretPos().Y + 1).arg(editor->CaretPos().X + 1));
   lbCaretPos->adjustSize();
   PlaceCaretLabel();
   TestLogGeometry(lbCaretPos, "lbCaretPos");
 }
 
-void TForm1::btSaveClick() { SaveAll(); }
+void TForm1::btSaveClick() {
+  SaveAll();
+}
 
 int TForm1::NewPage() {
   auto* sheet = new QWidget;

@@ -1,6 +1,6 @@
 // The run cycle's window side: Run, Stop, and the window's first show and close.
 
-#include "Unit1.h"
+#include <sys/stat.h>
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -23,19 +23,18 @@
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QTabBar>
-#include <QtMath>
+#include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <sys/stat.h>
-
+#include <QtMath>
 #include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "Classes.h"
+#include "Unit1.h"
 #include "Unit1_runcycle_places.h"
 #include "Unit1_testhook.h"
 #include "u_jobject.h"
@@ -45,8 +44,12 @@
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
+QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+std::string S(const QString& s) {
+  return s.toStdString();
+}
 
 }  // namespace
 
@@ -119,9 +122,8 @@ void TForm1::FormShow() {
 
 bool TForm1::FormClose() {
   // A close whose save failed would drop the unsaved text with the window.
-  if (!SaveAll() &&
-      Ask("Not all changes could be saved.\nClose anyway and lose them?",
-          {TAnswer::Yes, TAnswer::No}, TAnswer::No) != TAnswer::Yes)
+  if (!SaveAll() && Ask("Not all changes could be saved.\nClose anyway and lose them?",
+                        {TAnswer::Yes, TAnswer::No}, TAnswer::No) != TAnswer::Yes)
     return false;
   btStopClick();
   run_.IncludedFiles.clear();

@@ -8,9 +8,13 @@
 #include "u_inettools.h"
 #include "u_jobject.h"
 
-TRunCycle::~TRunCycle() { Stop(); }
+TRunCycle::~TRunCycle() {
+  Stop();
+}
 
-bool TRunCycle::Busy() const { return control_ && control_->Depth() > 0; }
+bool TRunCycle::Busy() const {
+  return control_ && control_->Depth() > 0;
+}
 
 void TRunCycle::SetActive(bool active) {
   if (active_ == active) return;

@@ -29,10 +29,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 }  // namespace
 
 TErrorPlaces::TErrorPlaces(TForm1* form)
-    : QObject(form),
-      form_(form),
-      logAddress_(form->log),
-      logViewAddress_(form->log->viewport()) {
+    : QObject(form), form_(form), logAddress_(form->log), logViewAddress_(form->log->viewport()) {
   // The arrow keys walk the log's lines, so Enter has a line to open.
   form_->log->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   form_->log->installEventFilter(this);
@@ -81,10 +78,9 @@ bool TErrorPlaces::OpenPlace(const QTextBlock& logLine) {
   const TErrorPlace& place = data->Place;
   if (place.File.empty()) {
     // An event's own text is in no file: say where it is instead.
-    form_->StatusText(place.Event.empty()
-                          ? "The place of this error is not known"
-                          : "The error lies in the text bound to " + place.Event +
-                                ", which no file holds");
+    form_->StatusText(place.Event.empty() ? "The place of this error is not known"
+                                          : "The error lies in the text bound to " + place.Event +
+                                                ", which no file holds");
     return true;
   }
   int page = PageOfFile(place.File);

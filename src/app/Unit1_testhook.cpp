@@ -1,7 +1,7 @@
 #include "Unit1_testhook.h"
 
-#include <cmath>
 #include <QWidget>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,7 +17,9 @@ const char* TestLogPath() {
 
 }  // namespace
 
-bool TestLogOn() { return TestLogPath() != nullptr; }
+bool TestLogOn() {
+  return TestLogPath() != nullptr;
+}
 
 void TestLog(const std::string& kind, const std::string& text) {
   const char* path = TestLogPath();

@@ -1,8 +1,7 @@
 // The workspace file, the main file and the list of recent files.
 
-#include "Unit1.h"
+#include <sys/stat.h>
 
-#include <numeric>
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCloseEvent>
@@ -24,19 +23,19 @@
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QTabBar>
-#include <QtMath>
+#include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <sys/stat.h>
-
+#include <QtMath>
 #include <algorithm>
 #include <fstream>
+#include <numeric>
 #include <sstream>
 
 #include "Classes.h"
+#include "Unit1.h"
 #include "Unit1_runcycle_places.h"
 #include "Unit1_testhook.h"
 #include "u_jobject.h"
@@ -46,8 +45,12 @@
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
+QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+std::string S(const QString& s) {
+  return s.toStdString();
+}
 
 // Trims blanks and control characters at both ends.
 std::string Trim(const std::string& s) {
@@ -251,7 +254,6 @@ void TForm1::FillRecentMenu() {
   LoadRecentFiles();
   QMenu* menu = btRecent->menu();
   menu->clear();
-  for (const std::string& r : recent_)
-    menu->addAction(Q(r), this, [this, r] { OpenPage(r); });
+  for (const std::string& r : recent_) menu->addAction(Q(r), this, [this, r] { OpenPage(r); });
   if (recent_.empty()) menu->addAction("(none)")->setEnabled(false);
 }

@@ -1,8 +1,8 @@
 // Program entry: the command line, the units' start-up order and the teardown order.
 
 #include <QApplication>
-#include <QIcon>
 #include <QCoreApplication>
+#include <QIcon>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -46,7 +46,8 @@ struct TCommandLine {
 bool IsServerSwitch(const std::string& arg) {
   if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-') || arg[1] == '-') return false;
   std::string word;
-  for (char c : arg.substr(1)) word += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char c : arg.substr(1))
+    word += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return word == "REGSERVER" || word == "UNREGSERVER" || word == "AUTOMATION" ||
          word == "EMBEDDING";
 }

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QFont>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -9,7 +10,6 @@
 #include <QScrollArea>
 #include <QTableWidget>
 #include <QTextEdit>
-#include <QHeaderView>
 
 TForm2* Form2 = nullptr;
 

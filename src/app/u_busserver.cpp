@@ -4,8 +4,6 @@
 
 #include "u_busserver.h"
 
-#include "MSScriptControl_TLB.h"
-
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -33,6 +31,8 @@
 #include <memory>
 #include <optional>
 #include <set>
+
+#include "MSScriptControl_TLB.h"
 
 const char* const kBusName = "org.orvel.Workbench";
 const char* const kFactoryPath = "/org/orvel/Workbench";

@@ -41,7 +41,7 @@ void SetShowWorkbenchHandler(std::function<void()> show);  // a client asks for 
 // objects stays for its user. The handler ends the program (by default the event loop
 // quits).
 void SetAutomationEndHandler(std::function<void()> end);
-bool AutomationServerNeedsWindow();                        // false in automation mode until asked
+bool AutomationServerNeedsWindow();  // false in automation mode until asked
 
 // Objects that bus clients hold now (each client holds an object at most once).
 int ClientHeldObjectCount();

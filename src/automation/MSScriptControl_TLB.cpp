@@ -37,10 +37,10 @@
 #include <cstring>
 #include <iostream>
 #include <map>
-#include <mutex>
-#include <thread>
 #include <memory>
+#include <mutex>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -309,8 +309,8 @@ void PlaceCompileError(const std::string& utf8, const std::string& message, int&
   }
   if (message.find("private") != std::string::npos) {
     size_t end = at;
-    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t' ||
-                       IsLineTerminator(text[end - 1])))
+    while (end > 0 &&
+           (text[end - 1] == ' ' || text[end - 1] == '\t' || IsLineTerminator(text[end - 1])))
       --end;
     size_t begin = end;
     while (begin > 0 && IsIdentifierChar(text[begin - 1])) --begin;
@@ -353,9 +353,9 @@ struct TEngine {
   std::thread watchdog;
   std::mutex watchMutex;
   std::condition_variable watchSignal;
-  bool watchQuit = false;                        // under watchMutex
-  bool watchOn = true;                           // under watchMutex
-  bool statementRunning = false;                 // under watchMutex
+  bool watchQuit = false;                                   // under watchMutex
+  bool watchOn = true;                                      // under watchMutex
+  bool statementRunning = false;                            // under watchMutex
   TClock::time_point deadline = TClock::time_point::max();  // under watchMutex
   int32_t limitMs = 0;  // the outermost statement's time limit, for the report
 };
@@ -408,8 +408,7 @@ void WatchdogLoop() {
   while (!e.watchQuit) {
     if (!e.statementRunning || !e.watchOn) {
       listenerTold = false;
-      e.watchSignal.wait(lock,
-                         [&] { return e.watchQuit || (e.statementRunning && e.watchOn); });
+      e.watchSignal.wait(lock, [&] { return e.watchQuit || (e.statementRunning && e.watchOn); });
       continue;
     }
     e.watchSignal.wait_for(lock, std::chrono::milliseconds(ScriptInterruptIntervalMs));
@@ -516,7 +515,8 @@ constexpr char kFindThrowSource[] = R"(
   return found ? [found.loc.start.line, found.loc.start.column] : null;
 }))";
 
-[[nodiscard]] bool ThrowStatementStart(JSContext* cx, const std::string& text, int& line, int& column) {
+[[nodiscard]] bool ThrowStatementStart(JSContext* cx, const std::string& text, int& line,
+                                       int& column) {
   TEngine& e = Engine();
   if (!e.tools) {
     JS::RealmOptions options;
@@ -563,20 +563,21 @@ constexpr char kFindThrowSource[] = R"(
 // are defined on first use under the spelling the script used.
 
 constexpr size_t kHostSlot = 0;
-constexpr size_t kGlobalImplSlot = 0;  // an application slot of the global
-constexpr size_t kFnWrapperSlot = 0;  // member functions: the wrapper object
-constexpr size_t kFnRecordSlot = 1;   // and the member's record:
-constexpr size_t kRecordDispIdSlot = 0;  // its dispatch identifier
-constexpr size_t kRecordLastSlot = 1;    // the string it returned last
-constexpr size_t kRecordWrapperSlot = 2; // and the wrapper again, one load away
+constexpr size_t kGlobalImplSlot = 0;     // an application slot of the global
+constexpr size_t kFnWrapperSlot = 0;      // member functions: the wrapper object
+constexpr size_t kFnRecordSlot = 1;       // and the member's record:
+constexpr size_t kRecordDispIdSlot = 0;   // its dispatch identifier
+constexpr size_t kRecordLastSlot = 1;     // the string it returned last
+constexpr size_t kRecordWrapperSlot = 2;  // and the wrapper again, one load away
 
 // Members called in loops mostly return the same text again (a path, a name, a
 // state): the record keeps the last one, so an equal result costs no new string.
-const JSClass kMemberRecordClass = {"HostMember", JSCLASS_HAS_RESERVED_SLOTS(3), nullptr,
-                                    nullptr,      nullptr,                       nullptr};
+const JSClass kMemberRecordClass = {
+    "HostMember", JSCLASS_HAS_RESERVED_SLOTS(3), nullptr, nullptr, nullptr, nullptr};
 constexpr size_t kKeptResultLength = 4096;
 
-[[nodiscard]] bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp);
+[[nodiscard]] bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id,
+                               bool* resolvedp);
 void HostFinalize(JS::GCContext* gcx, JSObject* obj);
 
 const JSClassOps kHostOps = {nullptr, nullptr,      nullptr, nullptr, HostResolve,
@@ -706,8 +707,8 @@ bool IsAscii(std::string_view s) {
 }
 
 [[nodiscard]] bool InvokeHost(JSContext* cx, TAutoObject* host, DISPID id, uint16_t flags,
-                const std::vector<Variant>& args, JS::MutableHandleValue rval,
-                JSObject* record) {
+                              const std::vector<Variant>& args, JS::MutableHandleValue rval,
+                              JSObject* record) {
   if (StopPending()) return EndAtMemberCall(cx);
   try {
     const TInvokeResult r = host->Invoke(id, flags, args);
@@ -859,8 +860,9 @@ bool AsciiName(JSContext* cx, JS::HandleId id, std::string& name) {
   return true;
 }
 
-[[nodiscard]] JSObject* NewMemberFunction(JSContext* cx, JSNative native, unsigned nargs, JS::HandleId id,
-                            JS::HandleObject wrapper, DISPID dispId) {
+[[nodiscard]] JSObject* NewMemberFunction(JSContext* cx, JSNative native, unsigned nargs,
+                                          JS::HandleId id, JS::HandleObject wrapper,
+                                          DISPID dispId) {
   JSFunction* fn = js::NewFunctionByIdWithReserved(cx, native, nargs, 0, id);
   if (!fn) return nullptr;
   JS::RootedObject obj(cx, JS_GetFunctionObject(fn));
@@ -876,7 +878,8 @@ bool AsciiName(JSContext* cx, JS::HandleId id, std::string& name) {
 // Defines the member of `host` spelled `id` (any letter case) on `holder`: a method
 // as a function, a property as an accessor. Nothing is defined if there is no member.
 [[nodiscard]] bool DefineMember(JSContext* cx, JS::HandleObject holder, JS::HandleObject wrapper,
-                  TAutoObject* host, JS::HandleId id, unsigned attrs, bool* resolvedp) {
+                                TAutoObject* host, JS::HandleId id, unsigned attrs,
+                                bool* resolvedp) {
   std::string name;
   if (!AsciiName(cx, id, name)) return true;
   const TInterfaceInfo& intf = host->Interface();
@@ -927,7 +930,8 @@ constexpr unsigned kMemberAttrs = JSPROP_ENUMERATE | JSPROP_READONLY | JSPROP_PE
 // Members made global names stay replaceable, so scripts may declare the same names.
 constexpr unsigned kGlobalMemberAttrs = JSPROP_ENUMERATE;
 
-[[nodiscard]] bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
+[[nodiscard]] bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id,
+                               bool* resolvedp) {
   *resolvedp = false;
   TAutoObject* host = HostOf(obj);
   if (!host) return true;
@@ -940,7 +944,8 @@ constexpr unsigned kGlobalMemberAttrs = JSPROP_ENUMERATE;
 // iteration), Object.prototype's own names (toString, valueOf, hasOwnProperty...),
 // "then" (a handle awaited or returned from an async function) and "toJSON"
 // (JSON.stringify).
-[[nodiscard]] bool GuardResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
+[[nodiscard]] bool GuardResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id,
+                                bool* resolvedp) {
   *resolvedp = false;
   if (id.isSymbol()) return true;
   if (id.isString()) {
@@ -987,13 +992,14 @@ const JSClass kGuardClass = {"HostMembers", 0, &kGuardOps, nullptr, nullptr, nul
   return true;
 }
 
-[[nodiscard]] bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp);
+[[nodiscard]] bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id,
+                                 bool* resolvedp);
 
 bool GlobalMayResolve(const JSAtomState& names, jsid id, JSObject* maybeObj);
 
 const JSClassOps kGlobalOps = {
-    nullptr, nullptr, nullptr, nullptr, GlobalResolve, GlobalMayResolve,
-    nullptr, nullptr, nullptr, JS_GlobalObjectTraceHook};
+    nullptr,          nullptr, nullptr, nullptr, GlobalResolve,
+    GlobalMayResolve, nullptr, nullptr, nullptr, JS_GlobalObjectTraceHook};
 const JSClass kGlobalClass = {"global", JSCLASS_GLOBAL_FLAGS, &kGlobalOps, nullptr, nullptr,
                               nullptr};
 
@@ -1205,7 +1211,8 @@ bool GlobalMayResolve(const JSAtomState&, jsid id, JSObject*) {
                             [](std::string_view a, std::string_view b) { return a < b; });
 }
 
-[[nodiscard]] bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id, bool* resolvedp) {
+[[nodiscard]] bool GlobalResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id,
+                                 bool* resolvedp) {
   *resolvedp = false;
   if (!id.isString()) return true;
   TScriptControl::Impl* impl = ImplOfGlobal(obj);

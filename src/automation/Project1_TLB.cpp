@@ -8,7 +8,6 @@
 
 namespace {
 
-
 // Live objects by serial; the count of live objects is its size.
 std::map<uint32_t, TAutoObject*>& LiveObjects() {
   static std::map<uint32_t, TAutoObject*> objects;
@@ -93,7 +92,8 @@ void TAutoObject::DestroyObject(TAutoObject* obj) {
 }
 
 bool TAutoObject::Supports(std::string_view iid) const {
-  return SameText(iid, IID_IUnknown) || SameText(iid, IID_IDispatch) || SameText(iid, Interface().IID);
+  return SameText(iid, IID_IUnknown) || SameText(iid, IID_IDispatch) ||
+         SameText(iid, Interface().IID);
 }
 
 HRESULT TAutoObject::GetTypeInfo(unsigned index, const TInterfaceInfo*& info) const {

@@ -11,7 +11,6 @@ constexpr VarType Str = VarType::BStr;
 constexpr VarType Var = VarType::Variant;
 constexpr VarType None = VarType::Void;
 
-
 }  // namespace
 
 const char* const IID_IUnknown = "{00000000-0000-0000-C000-000000000046}";
@@ -100,7 +99,12 @@ const TInterfaceInfo IInetInfo{
     {
         {1, InetDispId::toString, "toString", M, {{"url", Str}}, Str},
         {2, InetDispId::headers, "headers", M, {{"url", Str}}, Str},
-        {3, InetDispId::queryInfo, "queryInfo", M, {{"url", Str}, {"type_info", VarType::UI4}}, Str},
+        {3,
+         InetDispId::queryInfo,
+         "queryInfo",
+         M,
+         {{"url", Str}, {"type_info", VarType::UI4}},
+         Str},
         {4, InetDispId::toFile, "toFile", M, {{"url", Str}, {"filename", Str}}, VarType::Int},
         {5, InetDispId::header, "header", M, {{"url", Str}, {"param", Str}}, Str},
     },

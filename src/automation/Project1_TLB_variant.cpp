@@ -15,7 +15,6 @@
 
 namespace {
 
-
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }

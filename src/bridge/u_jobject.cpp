@@ -71,9 +71,8 @@ bool IsIdentifier(const std::string& s) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
   };
   if (!letter(s[0])) return false;
-  return std::all_of(s.begin() + 1, s.end(), [&](unsigned char c) {
-    return letter(c) || (c >= '0' && c <= '9');
-  });
+  return std::all_of(s.begin() + 1, s.end(),
+                     [&](unsigned char c) { return letter(c) || (c >= '0' && c <= '9'); });
 }
 
 }  // namespace
@@ -178,7 +177,9 @@ void TJObject::ReleaseParentHandle(IDispatchPtr parent) {
   releasing = false;
 }
 
-TJObject* TJObject::ParentHandle() const { return HandleOf(FParentHandle); }
+TJObject* TJObject::ParentHandle() const {
+  return HandleOf(FParentHandle);
+}
 
 void TJObject::FailIfGone() const {
   if (FHadComponent && !FFreed && !FComponent)
@@ -200,36 +201,73 @@ void TJObject::CallMember(const TMemberInfo& member, const std::vector<Variant>&
   auto str = [&](size_t i) { return args.at(i).ToString(); };
   auto i4 = [&](size_t i) { return args.at(i).ToInt32(); };
   switch (member.DispId) {
-    case JObjectDispId::listProp: result = listProp(); break;
-    case JObjectDispId::propGet: result = propGet(str(0)); break;
-    case JObjectDispId::propSet: propSet(str(0), args.at(1)); break;
-    case JObjectDispId::propType: result = propType(str(0)); break;
-    case JObjectDispId::propAllValues: result = propAllValues(str(0)); break;
+    case JObjectDispId::listProp:
+      result = listProp();
+      break;
+    case JObjectDispId::propGet:
+      result = propGet(str(0));
+      break;
+    case JObjectDispId::propSet:
+      propSet(str(0), args.at(1));
+      break;
+    case JObjectDispId::propType:
+      result = propType(str(0));
+      break;
+    case JObjectDispId::propAllValues:
+      result = propAllValues(str(0));
+      break;
     case JObjectDispId::propParent:
       if (member.Kind == MemberKind::PropertyPut)
         setPropParent(args.at(0));
       else
         result = getPropParent();
       break;
-    case JObjectDispId::self: result = Variant::FromUI4(self()); break;
-    case JObjectDispId::classN: result = classN(); break;
-    case JObjectDispId::fr: fr(); break;
-    case JObjectDispId::nw: result = nw(str(0), str(1), str(2)); break;
-    case JObjectDispId::listChildren: result = listChildren(); break;
-    case JObjectDispId::cnt: result = cnt(); break;
-    case JObjectDispId::get: result = get(i4(0)); break;
-    case JObjectDispId::set: set(i4(0), str(1)); break;
-    case JObjectDispId::add: add(str(0)); break;
-    case JObjectDispId::clear: clear(); break;
-    case JObjectDispId::setBounds: setBounds(i4(0), i4(1), i4(2), i4(3)); break;
-    case JObjectDispId::insert: insert(i4(0), str(1)); break;
-    default: throw Exception(std::string("not available: ") + member.Name);
+    case JObjectDispId::self:
+      result = Variant::FromUI4(self());
+      break;
+    case JObjectDispId::classN:
+      result = classN();
+      break;
+    case JObjectDispId::fr:
+      fr();
+      break;
+    case JObjectDispId::nw:
+      result = nw(str(0), str(1), str(2));
+      break;
+    case JObjectDispId::listChildren:
+      result = listChildren();
+      break;
+    case JObjectDispId::cnt:
+      result = cnt();
+      break;
+    case JObjectDispId::get:
+      result = get(i4(0));
+      break;
+    case JObjectDispId::set:
+      set(i4(0), str(1));
+      break;
+    case JObjectDispId::add:
+      add(str(0));
+      break;
+    case JObjectDispId::clear:
+      clear();
+      break;
+    case JObjectDispId::setBounds:
+      setBounds(i4(0), i4(1), i4(2), i4(3));
+      break;
+    case JObjectDispId::insert:
+      insert(i4(0), str(1));
+      break;
+    default:
+      throw Exception(std::string("not available: ") + member.Name);
   }
 }
 
 // ---------------------------------------------------------------------------------
 
-std::string TJObject::classN() { return LiveComponent()->ClassName(); }
+std::string TJObject::classN() {
+  return LiveComponent()->ClassName();
+}
 
 void TJObject::fr() {
   if (FNotOwned) return;
@@ -248,8 +286,7 @@ Variant TJObject::nw(const std::string& className, const std::string& NameObj,
   if (NameObj.empty()) {
     name = GenerateName(className.empty() ? std::string() : className.substr(1));
   } else {
-    if (RegistryFind(NameObj))
-      throw Exception("Object with this name already exists: " + NameObj);
+    if (RegistryFind(NameObj)) throw Exception("Object with this name already exists: " + NameObj);
     if (!IsIdentifier(NameObj)) throw Exception("Invalid name: " + NameObj);
     name = NameObj;
   }
@@ -370,7 +407,9 @@ void FinalizeJObjectUnit() {
   FlushDeferredFrees();
 }
 
-void SetRootOwner(TComponent* owner) { RootOwnerComponent = owner; }
+void SetRootOwner(TComponent* owner) {
+  RootOwnerComponent = owner;
+}
 
 void SetupMainObject(TJObject* handle) {
   if (!handle) throw Exception("No main object to set up");
@@ -440,9 +479,8 @@ std::string ListObjectNames() {
     if (!first) out += ',';
     first = false;
     const std::string& s = entry.first;
-    const bool quote = std::any_of(s.begin(), s.end(), [](unsigned char c) {
-      return c <= 32 || c == '"' || c == ',';
-    });
+    const bool quote = std::any_of(s.begin(), s.end(),
+                                   [](unsigned char c) { return c <= 32 || c == '"' || c == ','; });
     if (!quote) {
       out += s;
       continue;

@@ -56,8 +56,7 @@ class TJObject final : public TAutoObject {
   uint32_t self() const { return Serial(); }
   std::string classN();
   void fr();
-  Variant nw(const std::string& className, const std::string& NameObj,
-             const std::string& Caption);
+  Variant nw(const std::string& className, const std::string& NameObj, const std::string& Caption);
   std::string listChildren();
   int32_t cnt();
   std::string get(int32_t idx);

@@ -63,15 +63,25 @@ TStrings* TJObject::StringsOrFail() {
   return static_cast<TStrings*>(obj);
 }
 
-int32_t TJObject::cnt() { return StringsOrFail()->Count(); }
+int32_t TJObject::cnt() {
+  return StringsOrFail()->Count();
+}
 
-std::string TJObject::get(int32_t idx) { return StringsOrFail()->Get(idx); }
+std::string TJObject::get(int32_t idx) {
+  return StringsOrFail()->Get(idx);
+}
 
-void TJObject::set(int32_t idx, const std::string& item) { StringsOrFail()->Put(idx, item); }
+void TJObject::set(int32_t idx, const std::string& item) {
+  StringsOrFail()->Put(idx, item);
+}
 
-void TJObject::add(const std::string& item) { StringsOrFail()->Add(item); }
+void TJObject::add(const std::string& item) {
+  StringsOrFail()->Add(item);
+}
 
-void TJObject::clear() { StringsOrFail()->Clear(); }
+void TJObject::clear() {
+  StringsOrFail()->Clear();
+}
 
 void TJObject::insert(int32_t idx, const std::string& item) {
   StringsOrFail()->Insert(idx, item);

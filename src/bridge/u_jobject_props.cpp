@@ -9,9 +9,9 @@
 namespace {
 
 const char* const TypeKindNames[] = {
-    "unknown", "integer", "char",    "enumeration", "float",     "string",
-    "set",     "class",   "method",  "wchar",       "lstring",   "wstring",
-    "variant", "array",   "record",  "interface",   "int64",     "dynarray",
+    "unknown", "integer", "char",   "enumeration", "float",   "string",
+    "set",     "class",   "method", "wchar",       "lstring", "wstring",
+    "variant", "array",   "record", "interface",   "int64",   "dynarray",
 };
 constexpr int TypeKindCount = sizeof(TypeKindNames) / sizeof(TypeKindNames[0]);
 
@@ -63,7 +63,9 @@ const TTypeRec& GetTypeRec(TObject* obj) {
   return *cache.emplace(className, std::move(rec)).first->second;
 }
 
-bool IsStringKind(TTypeKind k) { return k == tkString || k == tkLString || k == tkWString; }
+bool IsStringKind(TTypeKind k) {
+  return k == tkString || k == tkLString || k == tkWString;
+}
 
 // Value names of an enumeration, or of a set's element type, lowest ordinal first;
 // "[not enum]" for any other type (an integer's values have no names).
@@ -90,7 +92,9 @@ int TypeKindByName(const std::string& name) {
   return -1;
 }
 
-void ClearTypeRecCache() { TypeRecCache().clear(); }
+void ClearTypeRecCache() {
+  TypeRecCache().clear();
+}
 
 const TPropInfo* LookupProperty(TObject* obj, const std::string& PropName) {
   const TTypeRec& rec = GetTypeRec(obj);
@@ -117,10 +121,14 @@ Variant TJObject::propGet(const std::string& PropName) {
   const TPropInfo* p = LookupProperty(obj, PropName);
   const TTypeKind kind = p->PropType->Kind;
   switch (kind) {
-    case tkInteger: return Variant(static_cast<int32_t>(GetOrdProp(obj, p)));
-    case tkEnumeration: return Variant(GetEnumProp(obj, p));
-    case tkFloat: return Variant(GetFloatProp(obj, p));
-    case tkSet: return Variant(GetSetProp(obj, p));
+    case tkInteger:
+      return Variant(static_cast<int32_t>(GetOrdProp(obj, p)));
+    case tkEnumeration:
+      return Variant(GetEnumProp(obj, p));
+    case tkFloat:
+      return Variant(GetFloatProp(obj, p));
+    case tkSet:
+      return Variant(GetSetProp(obj, p));
     case tkClass: {
       TObject* value = GetObjectProp(obj, p);
       if (!value) return Variant::Null();
@@ -141,11 +149,21 @@ void TJObject::propSet(const std::string& PropName, const Variant& PropVal) {
   const TPropInfo* p = LookupProperty(obj, PropName);
   const TTypeKind kind = p->PropType->Kind;
   switch (kind) {
-    case tkInteger: SetOrdProp(obj, p, PropVal.ToInt32()); return;
-    case tkEnumeration: SetEnumProp(obj, p, PropVal.ToString()); return;
-    case tkFloat: SetFloatProp(obj, p, PropVal.ToDouble()); return;
-    case tkSet: SetSetProp(obj, p, PropVal.ToString()); return;
-    case tkMethod: BindEvent(PropName, p->PropType->Name, PropVal.ToString()); return;
+    case tkInteger:
+      SetOrdProp(obj, p, PropVal.ToInt32());
+      return;
+    case tkEnumeration:
+      SetEnumProp(obj, p, PropVal.ToString());
+      return;
+    case tkFloat:
+      SetFloatProp(obj, p, PropVal.ToDouble());
+      return;
+    case tkSet:
+      SetSetProp(obj, p, PropVal.ToString());
+      return;
+    case tkMethod:
+      BindEvent(PropName, p->PropType->Name, PropVal.ToString());
+      return;
     default:
       if (IsStringKind(kind)) {
         SetStrProp(obj, p, PropVal.ToString());

@@ -283,7 +283,8 @@ void TComponent::RemoveComponent(TComponent* c) {
     // Children of a window being destroyed go first to last: their slots are found
     // from the front and emptied, not erased, so each leaves in constant time.
     FFirstLive = std::min(FFirstLive, FComponents.size());
-    auto it = std::find(FComponents.begin() + static_cast<std::ptrdiff_t>(FFirstLive), FComponents.end(), c);
+    auto it = std::find(FComponents.begin() + static_cast<std::ptrdiff_t>(FFirstLive),
+                        FComponents.end(), c);
     if (it == FComponents.end()) return;
     *it = nullptr;
     while (FFirstLive < FComponents.size() && !FComponents[FFirstLive]) ++FFirstLive;

@@ -248,7 +248,7 @@ class TComponent : public TPersistent {
  private:
   TComponent* FOwner = nullptr;
   std::vector<TComponent*> FComponents;  // null slots only while being destroyed
-  size_t FFirstLive = 0;  // while being destroyed: slots before it are empty
+  size_t FFirstLive = 0;                 // while being destroyed: slots before it are empty
   std::string FName;
   int FTag = 0;
   std::unique_ptr<TEventTable> FEvents;

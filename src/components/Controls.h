@@ -133,7 +133,6 @@ class TControl : public TComponent {
   void SetParentBiDiMode(bool v);
   bool UseRightToLeftLayout() const;
 
-
   // The widget; owned by the control, never null while the control lives.
   QWidget* Widget() const { return FWidget; }
 

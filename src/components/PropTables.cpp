@@ -77,7 +77,7 @@ struct TTypeTable {
         {"Byte", {0, 255}},           {"Char", {0, 255}},
         {"TFontCharset", {0, 255}},   {"TBorderWidth", {0, kMaxInt}},
         {"TCursor", {-32768, 32767}}, {"TShortCut", {0, 65535}},
-        {"TTabOrder", {-1, 32767}},      {"TConstraintSize", {0, kMaxInt}},
+        {"TTabOrder", {-1, 32767}},   {"TConstraintSize", {0, kMaxInt}},
     };
     auto it = ranges.find(t.Name);
     t.MinValue = it == ranges.end() ? kMinInt : it->second.first;

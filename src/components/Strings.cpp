@@ -66,7 +66,6 @@ void TStrings::Move(int from, int to) {
   EndUpdate();
 }
 
-
 std::string TStrings::Text() const {
   std::string out;
   for (int i = 0, n = Count(); i < n; ++i) {

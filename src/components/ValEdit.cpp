@@ -44,6 +44,7 @@ class TValueListStrings final : public TStringList {
     if (UpdateCount() == 0 && FEditor && !FEditor->Destroying())
       FEditor->FireEvent("OnStringsChanging");
   }
+
  public:
   // An append adds one row to the grid instead of rebuilding every row.
   int Add(const std::string& s) override {

@@ -1,8 +1,5 @@
 #include "u_myedit.h"
 
-#include "u_myedit_complete.h"
-#include "u_myedit_find.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +20,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "u_myedit_complete.h"
+#include "u_myedit_find.h"
 
 namespace {
 

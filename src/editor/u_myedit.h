@@ -156,7 +156,7 @@ class TMyEdit final : public QPlainTextEdit {
   void DeleteWordAfter();
   void PlaceCaret(int line, int column);  // empty selection, scrolled into view
   void UpdateTabStops();
-  void SetDocumentText(QString text);     // clears the modified flag
+  void SetDocumentText(QString text);  // clears the modified flag
   void UpdateMarginWidth();
   void PaintMargin(QPaintEvent* e);
   void UpdateMarginArea(const QRect& rect, int dy);
@@ -164,13 +164,13 @@ class TMyEdit final : public QPlainTextEdit {
   void CreateMargin();
 
   QWidget* FMargin = nullptr;
-  int FShownCaretLine = -1;   // the current line as last highlighted
-  bool FShownMarks = true;    // brackets or matches were marked last time
+  int FShownCaretLine = -1;            // the current line as last highlighted
+  bool FShownMarks = true;             // brackets or matches were marked last time
   class TFindBar* FFindBar = nullptr;  // made on first use
   class TFindBar* FindBar();
   std::unique_ptr<class TCompleter> FCompleter;  // made on first use
   class TCompleter* Completer();
   void AfterTyping(QKeyEvent* e);
   std::shared_ptr<QTextDocument> FSharedDocument;  // set once a document is shared
-  QString FileText(QString text) const;  // the document's text as the file holds it
+  QString FileText(QString text) const;            // the document's text as the file holds it
 };

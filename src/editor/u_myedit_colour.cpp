@@ -26,12 +26,12 @@ bool IsIdentPart(QChar c) {
 
 bool IsKeyword(QStringView w) {
   static const char* const kWords[] = {
-      "async",  "await",    "break",      "case",   "catch",  "class",   "const",
-      "continue", "debugger", "default",  "delete", "do",     "else",    "export",
-      "extends", "false",   "finally",    "for",    "function", "if",    "import",
-      "in",     "instanceof", "let",      "new",    "null",   "of",      "return",
-      "static", "super",    "switch",     "this",   "throw",  "true",    "try",
-      "typeof", "undefined", "var",       "void",   "while",  "with",    "yield"};
+      "async",    "await",      "break",   "case",   "catch",    "class", "const",
+      "continue", "debugger",   "default", "delete", "do",       "else",  "export",
+      "extends",  "false",      "finally", "for",    "function", "if",    "import",
+      "in",       "instanceof", "let",     "new",    "null",     "of",    "return",
+      "static",   "super",      "switch",  "this",   "throw",    "true",  "try",
+      "typeof",   "undefined",  "var",     "void",   "while",    "with",  "yield"};
   for (const char* k : kWords)
     if (w == QLatin1String(k)) return true;
   return false;
@@ -39,9 +39,9 @@ bool IsKeyword(QStringView w) {
 
 // After these words an expression starts, so a slash opens a regular expression.
 bool KeywordBeforeExpression(QStringView w) {
-  static const char* const kWords[] = {"return", "typeof", "case",  "do",   "else", "in",
-                                       "instanceof", "new", "delete", "void", "throw",
-                                       "yield", "await", "of"};
+  static const char* const kWords[] = {"return", "typeof",     "case",  "do",     "else",
+                                       "in",     "instanceof", "new",   "delete", "void",
+                                       "throw",  "yield",      "await", "of"};
   for (const char* k : kWords)
     if (w == QLatin1String(k)) return true;
   return false;
@@ -210,8 +210,8 @@ QTextCharFormat FormatOf(TColourKind kind) {
 
 TJsColouring* TJsColouring::Of(QTextDocument* doc) {
   // Found by name: without a meta-object of its own a cast could not tell it apart.
-  if (QObject* c = doc->findChild<QObject*>(QStringLiteral("orvelJsColouring"),
-                                            Qt::FindDirectChildrenOnly))
+  if (QObject* c =
+          doc->findChild<QObject*>(QStringLiteral("orvelJsColouring"), Qt::FindDirectChildrenOnly))
     return static_cast<TJsColouring*>(c);
   return new TJsColouring(doc);
 }

@@ -26,8 +26,9 @@ QString Q(const std::string& s) {
 
 QStringList Sorted(const std::set<QString, std::less<>>& names) {
   QStringList out(names.begin(), names.end());
-  std::sort(out.begin(), out.end(),
-            [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+  std::sort(out.begin(), out.end(), [](const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) < 0;
+  });
   return out;
 }
 
@@ -39,8 +40,9 @@ QRegularExpression Re(const QString& pattern) {
 // text; "TForm" for main, the root form; empty when the text does not show it.
 QString HandleClass(const QString& name, const QString& text) {
   if (name == QLatin1String("main")) return QStringLiteral("TForm");
-  const QRegularExpression re = Re(QStringLiteral("\\b%1\\s*=\\s*[\\w.$]*\\bnw\\s*\\(\\s*[\"'](\\w+)[\"']")
-                                       .arg(QRegularExpression::escape(name)));
+  const QRegularExpression re =
+      Re(QStringLiteral("\\b%1\\s*=\\s*[\\w.$]*\\bnw\\s*\\(\\s*[\"'](\\w+)[\"']")
+             .arg(QRegularExpression::escape(name)));
   const QRegularExpressionMatch m = re.match(text);
   return m.hasMatch() ? m.captured(1) : QString();
 }
@@ -103,7 +105,8 @@ TCompletionContext CompletionAt(const QString& before, const QString& text, bool
   QRegularExpressionMatch m;
 
   // Inside the string argument of a property call: the property names.
-  m = Re(QStringLiteral("\\b([\\w$]+)\\s*\\.\\s*(propGet|propSet|propType|propAllValues)\\s*\\(\\s*([\"'])(\\w*)$"))
+  m = Re(QStringLiteral("\\b([\\w$]+)\\s*\\.\\s*(propGet|propSet|propType|propAllValues)\\s*\\(\\s*"
+                        "([\"'])(\\w*)$"))
           .match(before);
   if (m.hasMatch()) {
     for (TClass c : ClassesFor(HandleClass(m.captured(1), text)))
@@ -113,7 +116,8 @@ TCompletionContext CompletionAt(const QString& before, const QString& text, bool
     return ctx;
   }
   // The value of propSet("Align", ...: the names of the property's enumeration.
-  m = Re(QStringLiteral("\\b([\\w$]+)\\s*\\.\\s*propSet\\s*\\(\\s*[\"'](\\w+)[\"']\\s*,\\s*([\"']?)(\\w*)$"))
+  m = Re(QStringLiteral(
+             "\\b([\\w$]+)\\s*\\.\\s*propSet\\s*\\(\\s*[\"'](\\w+)[\"']\\s*,\\s*([\"']?)(\\w*)$"))
           .match(before);
   if (m.hasMatch()) {
     for (TClass c : ClassesFor(HandleClass(m.captured(1), text)))
@@ -145,7 +149,8 @@ TCompletionContext CompletionAt(const QString& before, const QString& text, bool
   m = Re(QStringLiteral("(?<![\\w$.])([\\w$]+)\\s*\\.\\s*([\\w$]*)$")).match(before);
   if (m.hasMatch()) {
     if (const TInterfaceInfo* info = InterfaceOf(m.captured(1), text))
-      for (const TMemberInfo& member : info->Members) names.insert(QString::fromLatin1(member.Name));
+      for (const TMemberInfo& member : info->Members)
+        names.insert(QString::fromLatin1(member.Name));
     ctx.Typed = m.captured(2);
     ctx.Object = m.captured(1);
     ctx.Names = Sorted(std::move(names));
@@ -175,7 +180,8 @@ QString CallTipFor(const QString& object, const QString& member, const QString& 
       const QString one = QStringLiteral("%1: %2").arg(QLatin1String(p.Name), TypeName(p.Type));
       params << (p.Optional ? QStringLiteral("[%1]").arg(one) : one);
     }
-    QString tip = QStringLiteral("%1(%2)").arg(QLatin1String(m.Name), params.join(QStringLiteral(", ")));
+    QString tip =
+        QStringLiteral("%1(%2)").arg(QLatin1String(m.Name), params.join(QStringLiteral(", ")));
     if (m.Result != VarType::Void) tip += QStringLiteral(": ") + TypeName(m.Result);
     return tip;
   }
@@ -195,8 +201,9 @@ TCompleter::TCompleter(TMyEdit* editor) : FEditor(editor) {
   FTip = new QLabel(editor);
   FTip->setObjectName(QStringLiteral("CallTip"));
   FTip->setFont(editor->font());
-  FTip->setStyleSheet(QStringLiteral(
-      "QLabel { background: #ffffe1; color: black; border: 1px solid #808080; padding: 1px 4px; }"));
+  FTip->setStyleSheet(
+      QStringLiteral("QLabel { background: #ffffe1; color: black; border: 1px solid #808080; "
+                     "padding: 1px 4px; }"));
   FTip->hide();
 }
 
@@ -291,7 +298,8 @@ void TCompleter::Accept() {
   if (FContext.Quote) insert = QLatin1Char('"') + insert + QLatin1Char('"');
   QTextCursor c = FEditor->textCursor();
   c.clearSelection();
-  c.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, static_cast<int>(FContext.Typed.size()));
+  c.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor,
+                 static_cast<int>(FContext.Typed.size()));
   c.insertText(insert);
   FEditor->setTextCursor(c);
   UpdateCallTip();
@@ -311,7 +319,8 @@ void TCompleter::UpdateCallTip() {
   QString tip;
   if (open >= 0) {
     const QRegularExpressionMatch m =
-        Re(QStringLiteral("(?<![\\w$.])([\\w$]+)\\s*\\.\\s*([\\w$]+)\\s*$")).match(before.left(open));
+        Re(QStringLiteral("(?<![\\w$.])([\\w$]+)\\s*\\.\\s*([\\w$]+)\\s*$"))
+            .match(before.left(open));
     if (m.hasMatch()) tip = CallTipFor(m.captured(1), m.captured(2), Text());
   }
   if (tip.isEmpty()) {

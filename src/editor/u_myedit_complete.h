@@ -17,8 +17,8 @@ class TMyEdit;
 
 // What to offer at a place in the text, and the part already typed.
 struct TCompletionContext {
-  QStringList Names;  // sorted, without duplicates
-  QString Typed;      // the word before the caret that the choice replaces
+  QStringList Names;   // sorted, without duplicates
+  QString Typed;       // the word before the caret that the choice replaces
   bool Quote = false;  // the choice goes in as a string literal (no quote typed yet)
   QString Object;      // members of this object are offered
 };

@@ -173,9 +173,9 @@ bool TFindBar::FindNext(bool backward) {
   FEditor->setTextCursor(select);
   FEditor->centerCursor();
   FEditor->CheckCaretMove();
-  ShowStatus(wrapped ? (backward ? tr("Wrapped to the end") : tr("Wrapped to the start"))
-                     : QString(),
-             false);
+  ShowStatus(
+      wrapped ? (backward ? tr("Wrapped to the end") : tr("Wrapped to the start")) : QString(),
+      false);
   return true;
 }
 

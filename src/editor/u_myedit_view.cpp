@@ -1,8 +1,8 @@
 // What the editor shows beside and behind the text: the line-number margin with the
 // error marks, the current line, matching brackets, colours, and shared documents.
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -41,13 +41,26 @@ bool HasErrorMark(const QTextBlock& b) {
 
 int BracketDirection(QChar c, QChar* partner) {
   switch (c.unicode()) {
-    case '(': *partner = QLatin1Char(')'); return 1;
-    case '[': *partner = QLatin1Char(']'); return 1;
-    case '{': *partner = QLatin1Char('}'); return 1;
-    case ')': *partner = QLatin1Char('('); return -1;
-    case ']': *partner = QLatin1Char('['); return -1;
-    case '}': *partner = QLatin1Char('{'); return -1;
-    default: return 0;
+    case '(':
+      *partner = QLatin1Char(')');
+      return 1;
+    case '[':
+      *partner = QLatin1Char(']');
+      return 1;
+    case '{':
+      *partner = QLatin1Char('}');
+      return 1;
+    case ')':
+      *partner = QLatin1Char('(');
+      return -1;
+    case ']':
+      *partner = QLatin1Char('[');
+      return -1;
+    case '}':
+      *partner = QLatin1Char('{');
+      return -1;
+    default:
+      return 0;
   }
 }
 

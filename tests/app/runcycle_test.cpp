@@ -54,8 +54,7 @@ TEST_F(RunCycle, ErrorReportMapsThroughTheLineOriginMap) {
   EXPECT_EQ(run_.ErrorReport(ErrorAt(4, 0)),
             (std::vector<std::string>{"err> unit (3, 1) main.js", "err> d();", "err> boom"}));
   EXPECT_EQ(run_.ErrorReport(ErrorAt(3, 4)),
-            (std::vector<std::string>{"err> unit (2, 5) /abs/inc.js", "err>   c();",
-                                      "err> boom"}));
+            (std::vector<std::string>{"err> unit (2, 5) /abs/inc.js", "err>   c();", "err> boom"}));
 }
 
 // A line outside the text must not read past the list; what is unknown shows as "?".
@@ -73,9 +72,9 @@ TEST_F(RunCycle, ErrorReportOutsideEveryTextShowsQuestionMarks) {
 TEST_F(RunCycle, ErrorReportOfAnEventStatementNamesTheBinding) {
   run_.IncludedFiles = {"main.js"};
   run_.ExpandedLines = {{"a();", 0}, {"b();", 1}};
-  EXPECT_EQ(run_.ErrorReport(ErrorAt(1, 0, "b1.OnClick", "clicked('b1')")),
-            (std::vector<std::string>{"err> unit (1, 1) b1.OnClick", "err> clicked('b1')",
-                                      "err> boom"}));
+  EXPECT_EQ(
+      run_.ErrorReport(ErrorAt(1, 0, "b1.OnClick", "clicked('b1')")),
+      (std::vector<std::string>{"err> unit (1, 1) b1.OnClick", "err> clicked('b1')", "err> boom"}));
   EXPECT_EQ(run_.ErrorReport(ErrorAt(0, 2, "b1.OnClick")),
             (std::vector<std::string>{"err> unit (?, 3) b1.OnClick", "err> ?", "err> boom"}));
 }

@@ -26,9 +26,7 @@ inline void Settle() {
 
 class TTempFolder {
  public:
-  std::string Path(const std::string& name) const {
-    return dir_.path().toStdString() + "/" + name;
-  }
+  std::string Path(const std::string& name) const { return dir_.path().toStdString() + "/" + name; }
   std::string Root() const { return dir_.path().toStdString(); }
 
  private:

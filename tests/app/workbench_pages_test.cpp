@@ -186,7 +186,8 @@ TEST_F(WorkbenchPages, MainFileWhoseNameIsNotUtf8OpensRunsAndIsRestored) {
   EXPECT_EQ(Editor(0)->FilePath, name);
   form_->btRunClick();
   Settle();
-  EXPECT_NE(form_->log->toPlainText().indexOf("ran"), -1) << form_->log->toPlainText().toStdString();
+  EXPECT_NE(form_->log->toPlainText().indexOf("ran"), -1)
+      << form_->log->toPlainText().toStdString();
   form_->btStopClick();
   Settle();
   EXPECT_NE(ReadBytes(dir_.Path("orvel.ini")).find("\r\n" + name + "\r\n"), std::string::npos)

@@ -4,15 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBlock>
-#include <QFileInfo>
-#include <QPointer>
 #include <memory>
 
 #include "Unit1.h"
@@ -165,12 +165,11 @@ TEST_F(Workbench, WorkspaceRestoresPagesIncludingPathsWithCommas) {
   WriteBytes(a, text);
   const std::string b = dir_.Path("b.js");
   WriteBytes(b, "bb");
-  WriteBytes(Workspace(), "ECMAScript\r\n2\r\nmain.js\r\n"
-                          " 20 , 442 , " + a + "\r\n" +
-                          "garbage\r\n" +
-                          "0,0," + dir_.Path("gone.js") + "\r\n" +
-                          "\r\n" +
-                          "0,1," + b + "\r\n");
+  WriteBytes(Workspace(),
+             "ECMAScript\r\n2\r\nmain.js\r\n"
+             " 20 , 442 , " +
+                 a + "\r\n" + "garbage\r\n" + "0,0," + dir_.Path("gone.js") + "\r\n" + "\r\n" +
+                 "0,1," + b + "\r\n");
   Open();
   EXPECT_EQ(form_->edLanguage->text().toStdString(), "ECMAScript");
   EXPECT_EQ(form_->edMainFile->text().toStdString(), "main.js");
@@ -184,8 +183,8 @@ TEST_F(Workbench, WorkspaceRestoresPagesIncludingPathsWithCommas) {
   EXPECT_EQ(Editor(1)->SelStart(), 1);
 
   form_->btSaveClick();
-  EXPECT_EQ(ReadBytes(Workspace()), "ECMAScript\r\n1\r\nmain.js\r\n20,442," + a + "\r\n0,1," +
-                                        b + "\r\n");
+  EXPECT_EQ(ReadBytes(Workspace()),
+            "ECMAScript\r\n1\r\nmain.js\r\n20,442," + a + "\r\n0,1," + b + "\r\n");
 }
 
 TEST_F(Workbench, ClosePageAsksBeforeDroppingTypedText) {
@@ -348,8 +347,8 @@ TEST_F(Workbench, KeysInAScriptWindowReachTheWorkbench) {
 
   QLineEdit* edit = nullptr;
   for (QWidget* w : QApplication::allWidgets())
-    if (auto* e = qobject_cast<QLineEdit*>(w); e && e->window() != form_.get() &&
-                                                e->window()->isVisible())
+    if (auto* e = qobject_cast<QLineEdit*>(w);
+        e && e->window() != form_.get() && e->window()->isVisible())
       edit = e;
   ASSERT_NE(edit, nullptr) << Log();
 

@@ -50,7 +50,8 @@ TEST(Dispatch, NamesKindsAndIdentifiers) {
   EXPECT_EQ(inet->GetIDsOfNames("toStrin", id), DISP_E_UNKNOWNNAME);
   EXPECT_EQ(inet->Invoke(InetDispId::toString, DISPATCH_METHOD, {"u"}).Status, S_OK);
   EXPECT_EQ(inet->Invoke(999, DISPATCH_METHOD, {}).Status, DISP_E_MEMBERNOTFOUND);
-  EXPECT_EQ(inet->Invoke(InetDispId::toString, DISPATCH_PROPERTYPUT, {"u"}).Status, DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(inet->Invoke(InetDispId::toString, DISPATCH_PROPERTYPUT, {"u"}).Status,
+            DISP_E_MEMBERNOTFOUND);
 
   IDispatchPtr sys = TProbe::Make(SupScriptClass);
   const DISPID fileLog = Id(sys, "FileLog");

@@ -21,8 +21,7 @@ class BridgeTest : public ::testing::Test {
     EXPECT_EQ(ListObjectNames(), "");
   }
 
-  static Variant Call(const IDispatchPtr& h, const char* member,
-                      std::vector<Variant> args = {}) {
+  static Variant Call(const IDispatchPtr& h, const char* member, std::vector<Variant> args = {}) {
     return h->Call(member, args);
   }
   static IDispatchPtr Nw(const IDispatchPtr& on, const std::string& cls,

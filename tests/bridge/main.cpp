@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-
 #include <cstdlib>
 
 #include "u_units.h"

@@ -213,8 +213,7 @@ TEST(LiveLists, ValueListAppendsKeepTheGridWhole) {
   ASSERT_EQ(g->rowCount(), s->Count());
   for (int i = 0; i < s->Count(); ++i) {
     const std::string line = s->Get(i);
-    EXPECT_EQ(g->item(i, 0)->text().toStdString() + "=" + g->item(i, 1)->text().toStdString(),
-              line)
+    EXPECT_EQ(g->item(i, 0)->text().toStdString() + "=" + g->item(i, 1)->text().toStdString(), line)
         << i;
   }
 }

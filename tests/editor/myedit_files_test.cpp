@@ -1,8 +1,8 @@
 // Loading and saving through the code editor: line breaks, byte-exact round trips,
 // and failures that must leave files and the editor as they were.
 
-#include <gtest/gtest.h>
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
 

@@ -51,15 +51,15 @@ TEST(EditorColours, TellsJavaScriptTokensApart) {
   EXPECT_EQ(Colours("f(x) / 2 / y"), (Kinds{{"2", K::Number}}));
 
   // An include directive is a line of its own colour, even indented.
-  EXPECT_EQ(Colours("  #include \"lib/a.js\""),
-            (Kinds{{"#include \"lib/a.js\"", K::Directive}}));
+  EXPECT_EQ(Colours("  #include \"lib/a.js\""), (Kinds{{"#include \"lib/a.js\"", K::Directive}}));
 }
 
 // Comments and template literals go on over line ends; the state carried from one
 // line to the next is what the lazy colouring keeps.
 TEST(EditorColours, BlockCommentsAndTemplatesSpanLines) {
   int state = ssCode;
-  EXPECT_EQ(Colours("x = 1; /* start", &state), (Kinds{{"1", K::Number}, {"/* start", K::Comment}}));
+  EXPECT_EQ(Colours("x = 1; /* start", &state),
+            (Kinds{{"1", K::Number}, {"/* start", K::Comment}}));
   EXPECT_EQ(state, ssBlockComment);
   EXPECT_EQ(Colours("var \"not a string", &state), (Kinds{{"var \"not a string", K::Comment}}));
   EXPECT_EQ(Colours("end */ var", &state), (Kinds{{"end */", K::Comment}, {"var", K::Keyword}}));
@@ -69,7 +69,8 @@ TEST(EditorColours, BlockCommentsAndTemplatesSpanLines) {
   EXPECT_EQ(state, ssTemplate);
   EXPECT_EQ(Colours("#include in a template", &state),
             (Kinds{{"#include in a template", K::String}}));
-  EXPECT_EQ(Colours("\\` still` + 1", &state), (Kinds{{"\\` still`", K::String}, {"1", K::Number}}));
+  EXPECT_EQ(Colours("\\` still` + 1", &state),
+            (Kinds{{"\\` still`", K::String}, {"1", K::Number}}));
   EXPECT_EQ(state, ssCode);
 }
 
@@ -152,7 +153,7 @@ TEST_F(EditorView, MarginCurrentLineAndBrackets) {
   Key(Qt::Key_Right);
   Key(Qt::Key_Left);
   EXPECT_EQ(BracketMarks(), (std::vector<int>{1, 20}));  // positions count a break as one
-  Key(Qt::Key_End);  // after "{", matched on the last line
+  Key(Qt::Key_End);                                      // after "{", matched on the last line
   EXPECT_EQ(BracketMarks(), (std::vector<int>{8, 19}));
   const QBrush matched = ed->extraSelections()[1].format.background();
   ed->SetCaretPos({4, 2});  // after "(" with nothing to close it

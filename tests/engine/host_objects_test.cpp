@@ -82,8 +82,10 @@ TEST_F(EngineTest, SameObjectIsSameScriptObject) {
   Sys().Objects["x"] = MakeFake<TFakeInet>();
   EXPECT_EQ(RunOne("sys.out(String(sys.getObj('main') === main))"), "true");
   EXPECT_EQ(RunOne("sys.out(String(sys.getObj('x') === sys.getObj('X'.toLowerCase())))"), "true");
-  EXPECT_EQ(RunOne("var m = new WeakMap([[sys.getObj('x'), 1]]); sys.out(String(m.get(sys.getObj('x'))))"),
-            "1");
+  EXPECT_EQ(
+      RunOne(
+          "var m = new WeakMap([[sys.getObj('x'), 1]]); sys.out(String(m.get(sys.getObj('x'))))"),
+      "1");
   EXPECT_EQ(RunOne("sys.out(String(main.nw('A') === main.nw('A')))"), "false");
 }
 

@@ -52,8 +52,9 @@ TEST_F(StopTest, StopEndsALoopUncatchablyAtItsPlace) {
 TEST_F(StopTest, StopInsideANestedStatementEndsEveryLevelWithOneReport) {
   SetScriptInterruptHandler([] { RequestScriptStop(); });
   Sys().Lines.clear();
-  Fail("try { main.propSet('run', 'for (;;) {}') } catch (e) { sys.out('caught') }\n"
-       "sys.out('after');");
+  Fail(
+      "try { main.propSet('run', 'for (;;) {}') } catch (e) { sys.out('caught') }\n"
+      "sys.out('after');");
   EXPECT_TRUE(Sys().Lines.empty());
   EXPECT_EQ(errors_, 1);
   EXPECT_EQ(lastError_.SourceName, "nested");

@@ -1,5 +1,4 @@
 #include <dirent.h>
-#include <filesystem>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -10,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>

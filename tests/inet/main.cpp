@@ -17,8 +17,8 @@ int main(int argc, char** argv) {
   // The folders the file tests made for this process.
   const std::string suffix = "_" + std::to_string(::getpid());
   std::error_code ignored;  // nothing to clean is no failure
-  for (const auto& entry :
-       std::filesystem::directory_iterator(std::string(ORVEL_BINARY_DIR) + "/tests/inet", ignored)) {
+  for (const auto& entry : std::filesystem::directory_iterator(
+           std::string(ORVEL_BINARY_DIR) + "/tests/inet", ignored)) {
     const std::string name = entry.path().filename().string();
     if (name.rfind("tmp_", 0) == 0 && name.size() > suffix.size() &&
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)

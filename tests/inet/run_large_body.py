@@ -9,12 +9,10 @@ each) and runs a script under `ORVEL --run` that prints each string's length and
 """
 import hashlib
 import os
-import shutil
-import socket
-import subprocess
 import sys
-import tempfile
-import threading
+
+sys.path.insert(0, os.path.dirname(__file__))
+from script_road import run_script, start_server  # noqa: E402
 
 SIZE = 100 * 1024 * 1024
 
@@ -31,26 +29,10 @@ BODIES = {
 }
 
 
-def serve(listener):
-    while True:
-        try:
-            conn, _ = listener.accept()
-        except OSError:
-            return
-        threading.Thread(target=serve_one, args=(conn,), daemon=True).start()
-
-
-def serve_one(conn):
-    with conn:
-        data = b""
-        while b"\r\n\r\n" not in data:
-            chunk = conn.recv(65536)
-            if not chunk:
-                return
-            data += chunk
-        body = BODIES[data.split(b" ")[1].decode()]
-        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body))
-        conn.sendall(memoryview(body))
+def answer(conn, head):
+    body = BODIES[head.split(b" ")[1].decode()]
+    conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body))
+    conn.sendall(memoryview(body))
 
 
 SCRIPT = """
@@ -72,28 +54,7 @@ def main():
         units = len(text.encode("utf-16-le")) // 2
         digest = hashlib.md5(text.encode("utf-8")).hexdigest().upper()
         expected += "%s %d %s\n" % (name, units, digest)
-    listener = socket.socket()
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(16)
-    threading.Thread(target=serve, args=(listener,), daemon=True).start()
-    folder = tempfile.mkdtemp(prefix="orvel_inet_large_")
-    try:
-        with open(os.path.join(folder, "script.js"), "w") as f:
-            f.write(SCRIPT.replace("@PORT@", str(listener.getsockname()[1])))
-        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-        for name in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"):
-            env.pop(name, None)
-        run = subprocess.run([orvel, "--run", "script.js", "--no-wait"], cwd=folder, env=env,
-                             capture_output=True, timeout=250)
-        out = run.stdout.decode("utf-8", "replace")
-        if out != expected or run.returncode != 0:
-            sys.stderr.write("--- expected\n%s--- got (exit %d)\n%s--- stderr\n%s" %
-                             (expected, run.returncode, out, run.stderr.decode("utf-8", "replace")))
-            return 1
-        return 0
-    finally:
-        listener.close()
-        shutil.rmtree(folder, ignore_errors=True)
+    return run_script(orvel, start_server(answer), SCRIPT, expected, timeout=250)
 
 
 if __name__ == "__main__":

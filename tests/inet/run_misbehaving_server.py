@@ -7,13 +7,13 @@ Starts the server on a free port, writes a script that fetches from it into a fr
 folder, runs `ORVEL --run script.js --no-wait` there and compares its output with the
 expected lines. Exits 0 when they match.
 """
+import hashlib
 import os
-import shutil
 import socket
-import subprocess
 import sys
-import tempfile
-import threading
+
+sys.path.insert(0, os.path.dirname(__file__))
+from script_road import run_script, start_server  # noqa: E402
 
 BODY = b"whole body\n" * 1000
 
@@ -30,33 +30,17 @@ def answer(path):
     return b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(BODY) + BODY, False
 
 
-def serve(listener):
-    while True:
-        try:
-            conn, _ = listener.accept()
-        except OSError:
-            return
-        threading.Thread(target=serve_one, args=(conn,), daemon=True).start()
-
-
-def serve_one(conn):
-    with conn:
-        data = b""
-        while b"\r\n\r\n" not in data:
-            chunk = conn.recv(4096)
-            if not chunk:
-                return
-            data += chunk
-        line = data.split(b"\r\n", 1)[0].decode("latin-1").split(" ")
-        reply, reset = answer(line[1])
-        if line[0] == "HEAD":
-            reply = reply.split(b"\r\n\r\n", 1)[0] + b"\r\n\r\n"
-        conn.sendall(reply)
-        if reset:
-            conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
-        else:
-            conn.shutdown(socket.SHUT_WR)
-            conn.recv(1)
+def serve_one(conn, head):
+    line = head.split(b"\r\n", 1)[0].decode("latin-1").split(" ")
+    reply, reset = answer(line[1])
+    if line[0] == "HEAD":
+        reply = reply.split(b"\r\n\r\n", 1)[0] + b"\r\n\r\n"
+    conn.sendall(reply)
+    if reset:
+        conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+    else:
+        conn.shutdown(socket.SHUT_WR)
+        conn.recv(1)
 
 
 SCRIPT = r"""
@@ -89,33 +73,13 @@ whole file md5: @MD5@
 
 def main():
     orvel = sys.argv[1]
-    listener = socket.socket()
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(16)
-    port = listener.getsockname()[1]
-    threading.Thread(target=serve, args=(listener,), daemon=True).start()
-    folder = tempfile.mkdtemp(prefix="orvel_inet_run_")
-    try:
+    expected = EXPECTED.replace("@MD5@", hashlib.md5(BODY).hexdigest().upper())
+
+    def prepare(folder):
         os.mkdir(os.path.join(folder, "out"))
         os.mkfifo(os.path.join(folder, "out", "pipe"))
-        with open(os.path.join(folder, "script.js"), "w", encoding="utf-8") as f:
-            f.write(SCRIPT.replace("@PORT@", str(port)))
-        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-        for name in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"):
-            env.pop(name, None)
-        run = subprocess.run([orvel, "--run", "script.js", "--no-wait"], cwd=folder, env=env,
-                             capture_output=True, timeout=100)
-        import hashlib
-        expected = EXPECTED.replace("@MD5@", hashlib.md5(BODY).hexdigest().upper())
-        out = run.stdout.decode("utf-8", "replace")
-        if out != expected or run.returncode != 0:
-            sys.stderr.write("--- expected\n%s--- got (exit %d)\n%s--- stderr\n%s" %
-                             (expected, run.returncode, out, run.stderr.decode("utf-8", "replace")))
-            return 1
-        return 0
-    finally:
-        listener.close()
-        shutil.rmtree(folder, ignore_errors=True)
+    return run_script(orvel, start_server(serve_one), SCRIPT, expected, timeout=100,
+                      prepare=prepare)
 
 
 if __name__ == "__main__":

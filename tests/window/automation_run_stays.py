@@ -7,25 +7,14 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(__file__))
-from harness import check_equal, poll, run  # noqa: E402
-import dbus  # noqa: E402
-
-NAME = "org.orvel.Workbench"
-
-
-def factory(w):
-    """The automation server's factory on the case's bus, once the program holds it."""
-    bus = dbus.bus.BusConnection(w.bus_address)
-    poll(lambda: bus.name_has_owner(NAME), what="the workbench on the bus")
-    return bus, dbus.Interface(bus.get_object(NAME, "/org/orvel/Workbench"),
-                               "org.orvel.Workbench.Factory")
+from harness import bus_factory, check_equal, run  # noqa: E402
 
 
 def case(w):
     w.write("main.js", b"sys.out('ran');")
     w.write_workspace(w.path("main.js"), [w.path("main.js")], active=0)
     w.start("/AUTOMATION", wait=False)
-    bus, fac = factory(w)
+    bus, fac = bus_factory(w)
     fac.ShowWorkbench()
     w.wait_event("ready")
 

@@ -506,6 +506,19 @@ class Workbench:
             print(f"case folder kept: {self.root}", file=sys.stderr)
 
 
+BUS_NAME = "org.orvel.Workbench"
+
+
+def bus_factory(w):
+    """The automation server's factory on the case's bus, once the program holds its
+    name: (bus connection, factory interface). Needs python3-dbus."""
+    import dbus
+    bus = dbus.bus.BusConnection(w.bus_address)
+    poll(lambda: bus.name_has_owner(BUS_NAME), what="the workbench on the bus")
+    return bus, dbus.Interface(bus.get_object(BUS_NAME, "/org/orvel/Workbench"),
+                               "org.orvel.Workbench.Factory")
+
+
 def user_group(user):
     import grp
     import pwd

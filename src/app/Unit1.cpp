@@ -45,13 +45,6 @@ TForm1* Form1 = nullptr;
 
 namespace {
 
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
-std::string S(const QString& s) {
-  return s.toStdString();
-}
-
 std::function<void(const std::string&)>& UrlOpener() {
   static std::function<void(const std::string&)> opener = [](const std::string& address) {
     QDesktopServices::openUrl(QUrl(Q(address)));

@@ -30,6 +30,14 @@ class TErrorPlaces;
 class TMyEdit;
 
 // "Orvel configurator 1.0.2"
+// The workbench's texts are UTF-8 strings; Qt's are QString.
+inline QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+inline std::string S(const QString& s) {
+  return s.toStdString();
+}
+
 std::string OrvelTitle();
 
 // Opens an address in the user's browser; a failed start is not reported.

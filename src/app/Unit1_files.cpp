@@ -17,10 +17,6 @@
 
 namespace {
 
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
-
 // What a file holds now; `exists` false when it is gone (or cannot be read).
 struct TDiskState {
   bool exists = false;

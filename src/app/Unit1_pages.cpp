@@ -42,17 +42,6 @@
 #include "u_myedit_complete.h"
 #include "vantor_utils.h"
 
-namespace {
-
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
-std::string S(const QString& s) {
-  return s.toStdString();
-}
-
-}  // namespace
-
 int TForm1::OpenPage(const std::string& path) {
   auto* sheet = new QWidget;
   sheet->setObjectName("TabSheet");

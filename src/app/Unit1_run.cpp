@@ -42,17 +42,6 @@
 #include "u_myedit_complete.h"
 #include "vantor_utils.h"
 
-namespace {
-
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
-std::string S(const QString& s) {
-  return s.toStdString();
-}
-
-}  // namespace
-
 void TForm1::SetRunState(bool active) {
   btRun->setEnabled(!active);
   btStop->setEnabled(active);

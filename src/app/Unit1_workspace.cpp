@@ -45,13 +45,6 @@
 
 namespace {
 
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
-std::string S(const QString& s) {
-  return s.toStdString();
-}
-
 // Trims blanks and control characters at both ends.
 std::string Trim(const std::string& s) {
   size_t a = 0, b = s.size();

@@ -112,9 +112,11 @@ void AppendLogLine(const std::string& FileName, const std::string& Msg) {
     // A short write means the disk is full; take the partial line back unless someone
     // else has appended since, so that no half line stays in the file.
     struct stat after;
-    if (sized && written > 0 && ::fstat(fd, &after) == 0 &&
-        after.st_size == before.st_size + written)
-      (void)::ftruncate(fd, before.st_size);
+    const bool onlyOurs = sized && written > 0 && ::fstat(fd, &after) == 0 &&
+                          after.st_size == before.st_size + written;
+    if (onlyOurs && ::ftruncate(fd, before.st_size) != 0) {
+      // The half line stays; the disk-full error below is what the caller can act on.
+    }
     error = ENOSPC;
   }
   if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;

@@ -141,6 +141,8 @@ class TForm1 final : public QWidget, public IWorkbenchOutput {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // A tab sheet (not yet in the page control) filled by a new editor; returns the editor.
+  TMyEdit* NewEditorSheet();
   void BuildLayout();
   void PlaceAnchoredControls();
   void PlaceCaretLabel();

@@ -42,15 +42,21 @@
 #include "u_myedit_complete.h"
 #include "vantor_utils.h"
 
-int TForm1::OpenPage(const std::string& path) {
+TMyEdit* TForm1::NewEditorSheet() {
   auto* sheet = new QWidget;
   sheet->setObjectName("TabSheet");
-  // The editor is in place before the page joins the control, whose change signal
-  // reads the active page's editor.
   auto* editor = new TMyEdit(sheet);
   auto* fill = new QVBoxLayout(sheet);
   fill->setContentsMargins(0, 0, 0, 0);
   fill->addWidget(editor);
+  return editor;
+}
+
+int TForm1::OpenPage(const std::string& path) {
+  // The editor is in place before the page joins the control, whose change signal
+  // reads the active page's editor.
+  TMyEdit* editor = NewEditorSheet();
+  QWidget* sheet = editor->parentWidget();
   const int index = PageControl1->addTab(sheet, QFileInfo(Q(path)).fileName());
 
   // A second page on a file shows the same text as the first, so that neither save
@@ -136,12 +142,8 @@ void TForm1::btSaveClick() {
 }
 
 int TForm1::NewPage() {
-  auto* sheet = new QWidget;
-  sheet->setObjectName("TabSheet");
-  auto* editor = new TMyEdit(sheet);
-  auto* fill = new QVBoxLayout(sheet);
-  fill->setContentsMargins(0, 0, 0, 0);
-  fill->addWidget(editor);
+  TMyEdit* editor = NewEditorSheet();
+  QWidget* sheet = editor->parentWidget();
   editor->OnCaretMove = [this](TMyEdit*) { ShowCaretPos(); };
   editor->Sheet = sheet;
   connect(editor, &QPlainTextEdit::modificationChanged, this, [this] { UpdateModifiedMarks(); });

@@ -159,3 +159,12 @@ int UnusedPort() {
   ::close(fd);
   return port;
 }
+
+std::string ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "(no error)";
+}

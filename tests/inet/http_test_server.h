@@ -62,3 +62,6 @@ class TTestServer {
 
 // A port on 127.0.0.1 where nothing listens (bound, then closed).
 int UnusedPort();
+
+// The message of what f throws, or "(no error)".
+std::string ErrorOf(const std::function<void()>& f);

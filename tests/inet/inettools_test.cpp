@@ -24,15 +24,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
 std::string ReadFile(const std::string& name) {
   std::ifstream in(name, std::ios::binary);
   std::stringstream s;

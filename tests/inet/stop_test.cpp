@@ -16,15 +16,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
 TTestReply Silent(const TTestRequest&) {
   return {"", TTestReply::TThen::Stall};
 }

@@ -36,13 +36,6 @@ int LeadingBlanks(const QString& line) {
   return n;
 }
 
-// Every CR LF, lone CR and lone LF becomes one line break of the document.
-QString ToDocumentBreaks(QString text) {
-  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return text;
-}
-
 bool IsEnterKey(int key) {
   return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
@@ -150,11 +143,39 @@ namespace {
 constexpr char16_t kBreakLike[] = {0x2028, 0x2029, 0xFDD0, 0xFDD1};
 constexpr int kBreakLikeCount = 4;
 
+bool IsBreakLike(char16_t c) {
+  return c >= 0x2028 && (c == 0x2028 || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1);
+}
+
+struct TBreakScan {
+  int Lines = 1;
+  bool BreakLike = false;  // the text holds one of kBreakLike
+};
+
+// Every CR LF, lone CR and lone LF becomes one line break of the document, in one
+// pass over the text in place (a large file's load is mostly passes over its text).
+TBreakScan ToDocumentBreaks(QString& text) {
+  TBreakScan scan;
+  const qsizetype n = text.size();
+  char16_t* p = reinterpret_cast<char16_t*>(text.data());
+  qsizetype out = 0;
+  for (qsizetype i = 0; i < n; ++i) {
+    char16_t c = p[i];
+    if (c == u'\r') {
+      if (i + 1 < n && p[i + 1] == u'\n') ++i;
+      c = u'\n';
+    }
+    if (c == u'\n')
+      ++scan.Lines;
+    else if (IsBreakLike(c))
+      scan.BreakLike = true;
+    p[out++] = c;
+  }
+  text.truncate(out);
+  return scan;
+}
+
 QString PickStandIns(const QString& text) {
-  bool any = false;
-  for (const QChar c : text)
-    for (int i = 0; i < kBreakLikeCount && !any; ++i) any = c.unicode() == kBreakLike[i];
-  if (!any) return QString();
   std::vector<bool> used(0xF900 - 0xE000, false);
   for (const QChar c : text)
     if (c.unicode() >= 0xE000 && c.unicode() < 0xF900) used[c.unicode() - 0xE000] = true;
@@ -167,10 +188,14 @@ QString PickStandIns(const QString& text) {
 }  // namespace
 
 void TMyEdit::SetDocumentText(QString text) {
-  const QString standIns = PickStandIns(text);
+  const TBreakScan scan = ToDocumentBreaks(text);
+  const QString standIns = scan.BreakLike ? PickStandIns(text) : QString();
   for (int i = 0; i < standIns.size(); ++i) text.replace(QChar(kBreakLike[i]), standIns.at(i));
   document()->setProperty("orvelStandIns", standIns);
-  setPlainText(ToDocumentBreaks(std::move(text)));
+  // The margin takes its new width before the text arrives, so the lines are laid out
+  // once for the final width rather than again when the line count grows.
+  SetMarginWidth(MarginWidthFor(scan.Lines));
+  setPlainText(text);
   document()->setModified(false);
 }
 
@@ -192,10 +217,14 @@ QByteArray ReadWholeFile(const std::string& path) {
     ::close(fd);
     throw EEditorFileError(path, std::strerror(EISDIR));
   }
+  // Read straight into one block sized from the file; a file that grows meanwhile
+  // (or reports no size) still arrives whole, the block grows as it must.
   QByteArray bytes;
-  char buffer[65536];
+  bytes.resize(st.st_size > 0 ? static_cast<qsizetype>(st.st_size) + 1 : 65536);
+  qsizetype got = 0;
   for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (got == bytes.size()) bytes.resize(bytes.size() * 2);
+    const ssize_t n = ::read(fd, bytes.data() + got, static_cast<size_t>(bytes.size() - got));
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -203,9 +232,10 @@ QByteArray ReadWholeFile(const std::string& path) {
       ::close(fd);
       throw EEditorFileError(path, std::strerror(err));
     }
-    bytes.append(buffer, n);
+    got += n;
   }
   ::close(fd);
+  bytes.truncate(got);
   return bytes;
 }
 

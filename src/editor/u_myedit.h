@@ -158,6 +158,9 @@ class TMyEdit final : public QPlainTextEdit {
   void UpdateTabStops();
   void SetDocumentText(QString text);  // clears the modified flag
   void UpdateMarginWidth();
+  int MarginWidthFor(int lines) const;
+  void SetMarginWidth(int width);
+  void PlaceMargin();
   void PaintMargin(QPaintEvent* e);
   void UpdateMarginArea(const QRect& rect, int dy);
   void UpdateExtraSelections();  // current line and matching brackets

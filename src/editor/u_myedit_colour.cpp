@@ -24,27 +24,57 @@ bool IsIdentPart(QChar c) {
   return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$');
 }
 
+// The word lists are built once with their lengths, so a comparison that cannot
+// match ends on the length.
 bool IsKeyword(QStringView w) {
-  static const char* const kWords[] = {
-      "async",    "await",      "break",   "case",   "catch",    "class", "const",
-      "continue", "debugger",   "default", "delete", "do",       "else",  "export",
-      "extends",  "false",      "finally", "for",    "function", "if",    "import",
-      "in",       "instanceof", "let",     "new",    "null",     "of",    "return",
-      "static",   "super",      "switch",  "this",   "throw",    "true",  "try",
-      "typeof",   "undefined",  "var",     "void",   "while",    "with",  "yield"};
-  for (const char* k : kWords)
-    if (w == QLatin1String(k)) return true;
+  static const QLatin1String kWords[] = {
+      QLatin1String("async"),     QLatin1String("await"),      QLatin1String("break"),
+      QLatin1String("case"),      QLatin1String("catch"),      QLatin1String("class"),
+      QLatin1String("const"),     QLatin1String("continue"),   QLatin1String("debugger"),
+      QLatin1String("default"),   QLatin1String("delete"),     QLatin1String("do"),
+      QLatin1String("else"),      QLatin1String("export"),     QLatin1String("extends"),
+      QLatin1String("false"),     QLatin1String("finally"),    QLatin1String("for"),
+      QLatin1String("function"),  QLatin1String("if"),         QLatin1String("import"),
+      QLatin1String("in"),        QLatin1String("instanceof"), QLatin1String("let"),
+      QLatin1String("new"),       QLatin1String("null"),       QLatin1String("of"),
+      QLatin1String("return"),    QLatin1String("static"),     QLatin1String("super"),
+      QLatin1String("switch"),    QLatin1String("this"),       QLatin1String("throw"),
+      QLatin1String("true"),      QLatin1String("try"),        QLatin1String("typeof"),
+      QLatin1String("undefined"), QLatin1String("var"),        QLatin1String("void"),
+      QLatin1String("while"),     QLatin1String("with"),       QLatin1String("yield")};
+  if (w.size() < 2 || w.size() > 10 || w.front() < QLatin1Char('a') || w.front() > QLatin1Char('y'))
+    return false;
+  for (const QLatin1String& k : kWords)
+    if (w == k) return true;
   return false;
 }
 
 // After these words an expression starts, so a slash opens a regular expression.
 bool KeywordBeforeExpression(QStringView w) {
-  static const char* const kWords[] = {"return", "typeof",     "case",  "do",     "else",
-                                       "in",     "instanceof", "new",   "delete", "void",
-                                       "throw",  "yield",      "await", "of"};
-  for (const char* k : kWords)
-    if (w == QLatin1String(k)) return true;
+  static const QLatin1String kWords[] = {
+      QLatin1String("return"),     QLatin1String("typeof"), QLatin1String("case"),
+      QLatin1String("do"),         QLatin1String("else"),   QLatin1String("in"),
+      QLatin1String("instanceof"), QLatin1String("new"),    QLatin1String("delete"),
+      QLatin1String("void"),       QLatin1String("throw"),  QLatin1String("yield"),
+      QLatin1String("await"),      QLatin1String("of")};
+  for (const QLatin1String& k : kWords)
+    if (w == k) return true;
   return false;
+}
+
+// The state at the end of a line, without its colours. A line that starts in code
+// can only end in a comment or a template literal if it holds "/*" or a backquote,
+// so most lines need no scan at all.
+int EndStateOf(QStringView line, int state) {
+  if (state == ssCode) {
+    const char16_t* p = line.utf16();
+    const qsizetype n = line.size();
+    bool plain = true;
+    for (qsizetype i = 0; i < n && plain; ++i)
+      plain = p[i] != u'`' && !(p[i] == u'*' && i > 0 && p[i - 1] == u'/');
+    if (plain) return ssCode;
+  }
+  return ScanJsLine(line.toString(), state, nullptr);
 }
 
 // Index just past the closing quote, or the line's end when it is not closed.
@@ -234,25 +264,39 @@ void TJsColouring::ContentsChanged(int position, int /*removed*/, int added) {
 
 void TJsColouring::ColourBlocks(const QTextBlock& first, const QTextBlock& last) {
   if (!first.isValid() || !last.isValid()) return;
+  // Lines are counted along the walk: asking a block its number walks the document.
   const int firstNumber = first.blockNumber();
   const int lastNumber = last.blockNumber();
-  int start = std::min(FValidUpTo, firstNumber);
-  QTextBlock b = FDoc->findBlockByNumber(start);
-  int state = start == 0 ? ssCode : std::max(b.previous().userState(), 0);
-  for (; b.isValid() && b.blockNumber() < firstNumber; b = b.next()) {
-    state = ScanJsLine(b.text(), state, nullptr);
+  int number = std::min(FValidUpTo, firstNumber);
+  QTextBlock b = FDoc->findBlockByNumber(number);
+  int state = number == 0 ? ssCode : std::max(b.previous().userState(), 0);
+  if (firstNumber - number > 1000) {
+    // A long run of lines above the view (the first look at the end of a large file):
+    // the document's text in one copy, where a document position is an index, costs
+    // far less than asking each line for a copy of its own.
+    const QString all = FDoc->toRawText();
+    qsizetype at = b.position();
+    for (; b.isValid() && number < firstNumber; b = b.next(), ++number) {
+      const qsizetype length = b.length();
+      state = EndStateOf(QStringView(all).mid(at, length - 1), state);
+      b.setUserState(state);
+      at += length;
+    }
+  }
+  for (; b.isValid() && number < firstNumber; b = b.next(), ++number) {
+    state = EndStateOf(b.text(), state);
     b.setUserState(state);
   }
 
   int dirtyFrom = -1, dirtyTo = -1;
-  for (; b.isValid() && b.blockNumber() <= lastNumber; b = b.next()) {
+  for (; b.isValid() && number <= lastNumber; b = b.next(), ++number) {
     TLineData* data = TLineData::Of(b, true);
-    if (data->ColouredFrom == state && b.blockNumber() < FValidUpTo) {
+    if (data->ColouredFrom == state && number < FValidUpTo) {
       state = std::max(b.userState(), 0);
       continue;
     }
     if (data->ColouredFrom == state) {
-      state = ScanJsLine(b.text(), state, nullptr);
+      state = EndStateOf(b.text(), state);
       b.setUserState(state);
       continue;
     }

@@ -102,16 +102,28 @@ void TMyEdit::CreateMargin() {
 }
 
 int TMyEdit::MarginWidth() const {
+  return MarginWidthFor(blockCount());
+}
+
+int TMyEdit::MarginWidthFor(int lines) const {
   int digits = 1;
-  for (int n = std::max(1, blockCount()); n >= 10; n /= 10) ++digits;
+  for (int n = std::max(1, lines); n >= 10; n /= 10) ++digits;
   digits = std::max(digits, 3);
   return 16 + fontMetrics().horizontalAdvance(QLatin1Char('9')) * digits + 6;
 }
 
+void TMyEdit::SetMarginWidth(int width) {
+  if (viewportMargins().left() != width) setViewportMargins(width, 0, 0, 0);
+}
+
 void TMyEdit::UpdateMarginWidth() {
-  if (viewportMargins().left() != MarginWidth()) setViewportMargins(MarginWidth(), 0, 0, 0);
+  SetMarginWidth(MarginWidth());
+  PlaceMargin();
+}
+
+void TMyEdit::PlaceMargin() {
   const QRect cr = contentsRect();
-  FMargin->setGeometry(QRect(cr.left(), cr.top(), MarginWidth(), viewport()->height()));
+  FMargin->setGeometry(QRect(cr.left(), cr.top(), viewportMargins().left(), viewport()->height()));
   if (FFindBar) FFindBar->Place();
 }
 
@@ -124,7 +136,7 @@ void TMyEdit::UpdateMarginArea(const QRect& rect, int dy) {
 
 void TMyEdit::resizeEvent(QResizeEvent* e) {
   QPlainTextEdit::resizeEvent(e);
-  UpdateMarginWidth();
+  PlaceMargin();
 }
 
 void TMyEdit::PaintMargin(QPaintEvent* e) {

@@ -132,6 +132,42 @@ TEST_F(EditorView, PaintedLinesAreColouredAndFollowEdits) {
   EXPECT_TRUE(PaintedColour(2905, 4).isValid());  // the number again
 }
 
+// A first look far down a file carries the scanner state through every line above,
+// wherever those lines hide comment and template marks (strings, other scripts,
+// separators the document would otherwise break on).
+TEST_F(EditorView, FarLinesCarryTheStateOfEveryLineAbove) {
+  auto filler = [](int from, int to) {
+    std::string out;
+    for (int i = from; i < to; ++i) out += "\r\nline " + std::to_string(i) + " \xf0\x9f\x98\x80";
+    return out;
+  };
+  std::string text = "s = '/* \xd0\xbd\xd0\xb5 comment' + '\xe2\x80\xa8' + \"`\";\r\nt = `open";
+  text += filler(2, 1000) + "\r\nclose` /* c" + filler(1001, 2000) + "\r\nend */ t = `again";
+  text += filler(2001, 3001) + "\r\nclose` + 1;\r\n/* a comment\r\nstill */ y = 2;";
+  ed->SetText(text);
+  ed->SetFirstVisibleLine(3001);
+  const QColor string = PaintedColour(3001, 0);
+  ASSERT_TRUE(string.isValid()) << "the template opened on line 2000 reaches here";
+  EXPECT_TRUE(PaintedColour(3001, 9).isValid());  // the number after it
+  EXPECT_NE(PaintedColour(3001, 9), string);
+  const QColor comment = PaintedColour(3002, 0);
+  EXPECT_EQ(PaintedColour(3003, 0), comment);
+  EXPECT_TRUE(PaintedColour(3003, 13).isValid());  // 2, after it
+  // The states kept for the lines passed over change exactly where their marks are.
+  ed->SetFirstVisibleLine(1001);
+  EXPECT_EQ(PaintedColour(1001, 0), comment);
+  ed->SetFirstVisibleLine(2001);
+  EXPECT_EQ(PaintedColour(2001, 0), string);
+  ed->SetFirstVisibleLine(0);
+  EXPECT_EQ(PaintedColour(1, 4), string);
+
+  // Closing the template early turns the lines below back into code.
+  ed->SetCaretPos({10, 2000});
+  QTest::keyClicks(ed, "`");
+  ed->SetFirstVisibleLine(3001);
+  EXPECT_FALSE(PaintedColour(3001, 0).isValid());
+}
+
 TEST_F(EditorView, MarginCurrentLineAndBrackets) {
   ed->SetText("a\r\nb");
   const int narrow = ed->MarginWidth();

@@ -624,9 +624,8 @@ void TMyEdit::DeleteCaretLine() {
 void TMyEdit::InsertLineBreakWithIndent() {
   const TCaretPos p = CaretPos();
   const QString line = document()->findBlockByNumber(p.Y).text();
-  QTextCursor c = textCursor();
-  c.insertText(QLatin1Char('\n') + line.left(LeadingBlanks(line)));
-  setTextCursor(c);
+  // Through the editor's own caret: no second placing of the caret after the insert.
+  insertPlainText(QLatin1Char('\n') + line.left(LeadingBlanks(line)));
   ensureCursorVisible();
 }
 

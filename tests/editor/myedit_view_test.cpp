@@ -238,6 +238,19 @@ TEST_F(EditorView, UndoAndRedoTakeBackCommandsToo) {
   EXPECT_EQ(ed->Text(), "keep\r\nlast");
   Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_EQ(ed->Text(), "keep\r\nlaxst");
+
+  // A line break with its copied indentation is one step, and the caret follows it.
+  ed->SetText("\t  if (x)\r\nend");
+  ed->SetCaretPos({9, 0});
+  Key(Qt::Key_Return);
+  QTest::keyClicks(ed, "y");
+  EXPECT_EQ(ed->Text(), "\t  if (x)\r\n\t  y\r\nend");
+  EXPECT_EQ(ed->CaretPos().Y, 1);
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(ed->Text(), "\t  if (x)\r\nend");
+  Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(ed->Text(), "\t  if (x)\r\n\t  \r\nend");
 }
 
 // Two pages on one file must never hold two versions of it.

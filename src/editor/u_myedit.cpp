@@ -197,6 +197,9 @@ void TMyEdit::SetDocumentText(QString text) {
   SetMarginWidth(MarginWidthFor(scan.Lines));
   setPlainText(text);
   document()->setModified(false);
+  // New text drops the marks shown on the old one, the current line's among them.
+  FShownCaretLine = -1;
+  UpdateExtraSelections();
 }
 
 QString TMyEdit::FileText(QString text) const {

@@ -179,8 +179,11 @@ TEST_F(EditorView, MarginCurrentLineAndBrackets) {
   EXPECT_GE(ed->viewport()->x(), ed->MarginWidth());
 
   ed->SetText("f(a[1], {\r\n  b: (c)\r\n}) (");
-  Key(Qt::Key_Down);
   auto sels = ed->extraSelections();
+  ASSERT_FALSE(sels.isEmpty()) << "a loaded text shows its current line at once";
+  EXPECT_EQ(sels[0].cursor.blockNumber(), 0);
+  Key(Qt::Key_Down);
+  sels = ed->extraSelections();
   ASSERT_FALSE(sels.isEmpty());
   EXPECT_TRUE(sels[0].format.property(QTextFormat::FullWidthSelection).toBool());
   EXPECT_EQ(sels[0].cursor.blockNumber(), 1);

@@ -86,6 +86,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${ORVEL_SITE}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The HTTP client library is loaded at the first HTTP call, so the linked libraries do
+# not show it; the newest calls the program uses came with 7.68.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4 (>= 7.68.0)")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

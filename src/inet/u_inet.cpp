@@ -162,7 +162,6 @@ std::string TInet::header(const std::string& url, const std::string& param) {
 
 void InitInetUnit() {
   RegisterClassObject(InetClass, []() -> TAutoObject* { return new TInet; });
-  InitInetTools();
 }
 
 void ShutdownInetTools() {

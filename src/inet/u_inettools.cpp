@@ -1,6 +1,7 @@
 #include "u_inettools.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -64,6 +65,68 @@ std::string WithNumber(const char* text, long number) {
   std::string s(text);
   s += std::to_string(number);
   return s;
+}
+
+// The HTTP client library is loaded by the first HTTP call, not at start-up: with the
+// two dozen libraries it brings (TLS, Kerberos, LDAP, SSH...) it was a third of what the
+// dynamic loader did for every run, also for runs that never use `inet`.
+// clang-format off
+#define ORVEL_CURL_CALLS(F)                                                       \
+  F(global_init) F(global_cleanup)                                                \
+  F(easy_init) F(easy_cleanup) F(easy_reset) F(easy_setopt) F(easy_getinfo)       \
+  F(easy_perform) F(easy_send) F(easy_recv)                                       \
+  F(multi_init) F(multi_cleanup) F(multi_setopt) F(multi_add_handle)              \
+  F(multi_remove_handle) F(multi_perform) F(multi_info_read) F(multi_poll)        \
+  F(multi_wakeup)                                                                 \
+  F(url) F(url_set) F(url_cleanup)
+// clang-format on
+
+struct TCurlCalls {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): the argument is the member's name
+#define ORVEL_CURL_POINTER(name) decltype(&::curl_##name) name = nullptr;
+  ORVEL_CURL_CALLS(ORVEL_CURL_POINTER)
+#undef ORVEL_CURL_POINTER
+};
+
+constexpr const char* CurlLibrary = "libcurl.so.4";
+std::mutex CurlLoadLock;
+TCurlCalls CurlCalls;
+std::atomic<const TCurlCalls*> LoadedCurl{nullptr};
+
+// The library's calls, loading it first if need be; throws a message that names the
+// file and the reason when it cannot be loaded.
+const TCurlCalls& Curl() {
+  if (const TCurlCalls* calls = LoadedCurl.load(std::memory_order_acquire)) return *calls;
+  std::lock_guard<std::mutex> lock(CurlLoadLock);
+  if (LoadedCurl.load()) return CurlCalls;
+  void* library = ::dlopen(CurlLibrary, RTLD_NOW | RTLD_LOCAL);
+  if (!library) {
+    const char* reason = ::dlerror();
+    throw Exception(std::string("Cannot load the HTTP client library: ") +
+                    (reason ? reason : CurlLibrary));
+  }
+  TCurlCalls calls;
+  std::string missing;
+#define ORVEL_CURL_LOOKUP(name)                                                         \
+  calls.name = reinterpret_cast<decltype(calls.name)>(::dlsym(library, "curl_" #name)); \
+  if (!calls.name && missing.empty()) missing = "curl_" #name;
+  ORVEL_CURL_CALLS(ORVEL_CURL_LOOKUP)
+#undef ORVEL_CURL_LOOKUP
+  if (!missing.empty()) {
+    ::dlclose(library);
+    throw Exception(std::string("Cannot load the HTTP client library: ") + CurlLibrary +
+                    " has no " + missing + " (too old)");
+  }
+  // Thread-safe in the versions that have every call above; nothing else runs it.
+  const CURLcode started = calls.global_init(CURL_GLOBAL_DEFAULT);
+  if (started != CURLE_OK) {
+    ::dlclose(library);
+    throw Exception(WithNumber("Cannot start the HTTP client library: error ", started));
+  }
+  // Never unloaded: a worker that would not stop may still be inside it at the end.
+  CurlCalls = calls;
+  LoadedCurl.store(&CurlCalls, std::memory_order_release);
+  return CurlCalls;
 }
 
 }  // namespace
@@ -201,10 +264,10 @@ std::string ConnectionUrl(const std::string& host, const std::string& path) {
 }
 
 bool ValidRequestUrl(const std::string& url) {
-  CURLU* u = curl_url();
+  CURLU* u = Curl().url();
   if (!u) return false;
-  bool ok = curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK;
-  curl_url_cleanup(u);
+  bool ok = Curl().url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK;
+  Curl().url_cleanup(u);
   return ok;
 }
 
@@ -389,19 +452,19 @@ namespace {
 // The status code as written in the status line of the answer to a GET of `url`, asked
 // anew over a bare connection; empty if the answer has no status line.
 std::string StatusCodeText(const std::string& url, const std::atomic<bool>& stop) {
-  std::unique_ptr<CURL, void (*)(CURL*)> h(curl_easy_init(), curl_easy_cleanup);
+  std::unique_ptr<CURL, void (*)(CURL*)> h(Curl().easy_init(), Curl().easy_cleanup);
   std::string host, path;
   size_t slash = url.find('/', 7);
   host = url.substr(7, slash - 7);
   path = url.substr(slash);
   if (!h) return {};
-  curl_easy_setopt(h.get(), CURLOPT_URL, url.c_str());
-  curl_easy_setopt(h.get(), CURLOPT_CONNECT_ONLY, 1L);
-  curl_easy_setopt(h.get(), CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h.get(), CURLOPT_CONNECTTIMEOUT_MS, 5000L);
+  Curl().easy_setopt(h.get(), CURLOPT_URL, url.c_str());
+  Curl().easy_setopt(h.get(), CURLOPT_CONNECT_ONLY, 1L);
+  Curl().easy_setopt(h.get(), CURLOPT_NOSIGNAL, 1L);
+  Curl().easy_setopt(h.get(), CURLOPT_CONNECTTIMEOUT_MS, 5000L);
   curl_socket_t socket = CURL_SOCKET_BAD;
-  if (curl_easy_perform(h.get()) != CURLE_OK ||
-      curl_easy_getinfo(h.get(), CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK)
+  if (Curl().easy_perform(h.get()) != CURLE_OK ||
+      Curl().easy_getinfo(h.get(), CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK)
     return {};
   const std::string request = "GET " + path + " HTTP/1.1\r\nHost: " + host +
                               "\r\nUser-Agent: " + InetAgent + "\r\nAccept: */*\r\n\r\n";
@@ -413,8 +476,8 @@ std::string StatusCodeText(const std::string& url, const std::atomic<bool>& stop
          line.find('\n') == std::string::npos && line.size() < 256) {
     size_t n = 0;
     CURLcode rc = sent < request.size()
-                      ? curl_easy_send(h.get(), request.data() + sent, request.size() - sent, &n)
-                      : curl_easy_recv(h.get(), buf, sizeof buf, &n);
+                      ? Curl().easy_send(h.get(), request.data() + sent, request.size() - sent, &n)
+                      : Curl().easy_recv(h.get(), buf, sizeof buf, &n);
     if (rc == CURLE_AGAIN) {
       pollfd p{socket, static_cast<short>(sent < request.size() ? POLLOUT : POLLIN), 0};
       ::poll(&p, 1, 100);
@@ -504,19 +567,19 @@ bool TGetInetFile::Prepare() {
     // the connection to drop by age, which can be the new one; a new session closes the
     // old connection now, whatever the timing.
     if (InetSession && InetConnection && InetHost != host) {
-      curl_easy_cleanup(InetConnection);
+      Curl().easy_cleanup(InetConnection);
       InetConnection = nullptr;
-      curl_multi_cleanup(InetSession);
+      Curl().multi_cleanup(InetSession);
       InetSession = nullptr;
     }
     if (!InetSession) {
-      InetSession = curl_multi_init();
+      InetSession = Curl().multi_init();
       if (!InetSession) throw Exception(WithNumber("Error: InternetOpen ", CURLE_FAILED_INIT));
-      curl_multi_setopt(InetSession, CURLMOPT_MAXCONNECTS, 1L);
+      Curl().multi_setopt(InetSession, CURLMOPT_MAXCONNECTS, 1L);
     }
     if (!InetConnection || InetHost != host) {
-      if (InetConnection) curl_easy_cleanup(InetConnection);
-      InetConnection = host.empty() ? nullptr : curl_easy_init();
+      if (InetConnection) Curl().easy_cleanup(InetConnection);
+      InetConnection = host.empty() ? nullptr : Curl().easy_init();
       if (!InetConnection)
         throw Exception(WithNumber("Error: InternetConnection ",
                                    host.empty() ? CURLE_URL_MALFORMAT : CURLE_FAILED_INIT));
@@ -555,8 +618,8 @@ void TGetInetFile::Execute() {
     FEnded = true;
   }
   if (FOwnsHandles) {
-    curl_easy_cleanup(FRequest);
-    curl_multi_cleanup(FSession);
+    Curl().easy_cleanup(FRequest);
+    Curl().multi_cleanup(FSession);
     --StuckWorkers;
   }
   FEndedSignal.notify_all();
@@ -565,32 +628,32 @@ void TGetInetFile::Execute() {
 void TGetInetFile::Fetch() {
   if (!ValidRequestUrl(FRequestUrl))
     throw Exception(WithNumber("Error: HttpOpenRequest ", CURLE_URL_MALFORMAT));
-  curl_easy_reset(FRequest);
-  curl_easy_setopt(FRequest, CURLOPT_URL, FRequestUrl.c_str());
-  curl_easy_setopt(FRequest, CURLOPT_USERAGENT, InetAgent);
-  curl_easy_setopt(FRequest, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(FRequest, CURLOPT_HTTPGET, 1L);
-  curl_easy_setopt(FRequest, CURLOPT_BUFFERSIZE, TransferBuffer);
-  curl_easy_setopt(FRequest, CURLOPT_HEADERFUNCTION, &TGetInetFile::OnHeader);
-  curl_easy_setopt(FRequest, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(FRequest, CURLOPT_WRITEFUNCTION, &TGetInetFile::OnBody);
-  curl_easy_setopt(FRequest, CURLOPT_WRITEDATA, this);
+  Curl().easy_reset(FRequest);
+  Curl().easy_setopt(FRequest, CURLOPT_URL, FRequestUrl.c_str());
+  Curl().easy_setopt(FRequest, CURLOPT_USERAGENT, InetAgent);
+  Curl().easy_setopt(FRequest, CURLOPT_NOSIGNAL, 1L);
+  Curl().easy_setopt(FRequest, CURLOPT_HTTPGET, 1L);
+  Curl().easy_setopt(FRequest, CURLOPT_BUFFERSIZE, TransferBuffer);
+  Curl().easy_setopt(FRequest, CURLOPT_HEADERFUNCTION, &TGetInetFile::OnHeader);
+  Curl().easy_setopt(FRequest, CURLOPT_HEADERDATA, this);
+  Curl().easy_setopt(FRequest, CURLOPT_WRITEFUNCTION, &TGetInetFile::OnBody);
+  Curl().easy_setopt(FRequest, CURLOPT_WRITEDATA, this);
   Transfer();
 }
 
 void TGetInetFile::Transfer() {
-  if (curl_multi_add_handle(FSession, FRequest) != CURLM_OK)
+  if (Curl().multi_add_handle(FSession, FRequest) != CURLM_OK)
     throw Exception(WithNumber("Error: HttpOpenRequest ", CURLE_FAILED_INIT));
   CURLcode result = CURLE_OK;
   bool finished = false;
   while (!FStop && !StopRequested) {
     int running = 0;
-    if (curl_multi_perform(FSession, &running) != CURLM_OK) {
+    if (Curl().multi_perform(FSession, &running) != CURLM_OK) {
       result = CURLE_FAILED_INIT;
       break;
     }
     int queued = 0;
-    while (CURLMsg* msg = curl_multi_info_read(FSession, &queued)) {
+    while (CURLMsg* msg = Curl().multi_info_read(FSession, &queued)) {
       if (msg->msg == CURLMSG_DONE && msg->easy_handle == FRequest) {
         result = msg->data.result;
         finished = true;
@@ -598,13 +661,13 @@ void TGetInetFile::Transfer() {
     }
     if (finished || running == 0) break;
     // The caller's curl_multi_wakeup ends the wait at once when it gives up.
-    if (curl_multi_poll(FSession, nullptr, 0, 100, nullptr) != CURLM_OK) {
+    if (Curl().multi_poll(FSession, nullptr, 0, 100, nullptr) != CURLM_OK) {
       result = CURLE_FAILED_INIT;
       break;
     }
   }
   // The request is closed by every path; an unfinished one takes its connection along.
-  curl_multi_remove_handle(FSession, FRequest);
+  Curl().multi_remove_handle(FSession, FRequest);
   if (FStop) return;
   if (StopRequested) throw Exception(InetStoppedMessage);
   if (!FHeadError.empty()) throw Exception(FHeadError);
@@ -651,7 +714,7 @@ size_t TGetInetFile::OnHeader(char* data, size_t size, size_t count, void* self)
     return 0;
   }
   curl_off_t length = -1;
-  if (curl_easy_getinfo(w->FRequest, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+  if (Curl().easy_getinfo(w->FRequest, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
       length > 0) {
     std::lock_guard<std::mutex> lock(w->FLock);
     try {
@@ -701,7 +764,7 @@ void TGetInetFile::Abandon() {
   std::lock_guard<std::mutex> lock(FLock);
   FAbandoned = true;
   FStop = true;
-  if (!FEnded) curl_multi_wakeup(FSession);
+  if (!FEnded) Curl().multi_wakeup(FSession);
 }
 
 void TGetInetFile::LeaveHandlesToWorker() {
@@ -795,6 +858,7 @@ int CreateTempBeside(const std::string& fileName, std::string& tempName) {
 
 int32_t FetchToFile(const std::string& url, const std::string& fileName, int32_t limit,
                     std::chrono::milliseconds timeLimit, std::string& error) {
+  Curl();  // a library that cannot be loaded fails before the file is touched
   struct stat st;
   // Only a file (or a link to one) is replaced; a device or pipe of that name is not
   // removed from the system.
@@ -858,33 +922,33 @@ size_t OnHeadHeader(char* data, size_t size, size_t count, void* head) {
 
 // Session, connection and request of one HEAD, closed whatever happens.
 struct THeadSession {
-  CURL* Handle = curl_easy_init();
-  CURLM* Driver = curl_multi_init();  // runs the request in slices of the wait
+  CURL* Handle = Curl().easy_init();
+  CURLM* Driver = Curl().multi_init();  // runs the request in slices of the wait
   bool Added = false;
   THeadSession() = default;
   THeadSession(const THeadSession&) = delete;
   THeadSession& operator=(const THeadSession&) = delete;
   ~THeadSession() {
-    if (Added) curl_multi_remove_handle(Driver, Handle);
-    if (Handle) curl_easy_cleanup(Handle);
-    if (Driver) curl_multi_cleanup(Driver);
+    if (Added) Curl().multi_remove_handle(Driver, Handle);
+    if (Handle) Curl().easy_cleanup(Handle);
+    if (Driver) Curl().multi_cleanup(Driver);
   }
 };
 
 // Runs the HEAD to its end, a stop request or the client's time limit.
 CURLcode PerformHead(THeadSession& session) {
-  if (curl_multi_add_handle(session.Driver, session.Handle) != CURLM_OK) return CURLE_FAILED_INIT;
+  if (Curl().multi_add_handle(session.Driver, session.Handle) != CURLM_OK) return CURLE_FAILED_INIT;
   session.Added = true;
   for (;;) {
     int running = 0;
-    if (curl_multi_perform(session.Driver, &running) != CURLM_OK) return CURLE_FAILED_INIT;
+    if (Curl().multi_perform(session.Driver, &running) != CURLM_OK) return CURLE_FAILED_INIT;
     int queued = 0;
-    while (CURLMsg* msg = curl_multi_info_read(session.Driver, &queued))
+    while (CURLMsg* msg = Curl().multi_info_read(session.Driver, &queued))
       if (msg->msg == CURLMSG_DONE) return msg->data.result;
     if (running == 0) return CURLE_FAILED_INIT;
     if (StopRequested) throw Exception(InetStoppedMessage);
     int ms = static_cast<int>(WaitSlice.count());
-    if (curl_multi_poll(session.Driver, nullptr, 0, ms, nullptr) != CURLM_OK)
+    if (Curl().multi_poll(session.Driver, nullptr, 0, ms, nullptr) != CURLM_OK)
       return CURLE_FAILED_INIT;
     WaitSlicePassed();
     if (StopRequested) throw Exception(InetStoppedMessage);
@@ -907,13 +971,13 @@ std::string QueryHttpInfo(const std::string& url, uint32_t level) {
     throw Exception(WithNumber("Error: HttpOpenRequest ", CURLE_URL_MALFORMAT));
   TResponseHead head;
   CURL* h = session.Handle;
-  curl_easy_setopt(h, CURLOPT_URL, requestUrl.c_str());
-  curl_easy_setopt(h, CURLOPT_USERAGENT, InetAgent);
-  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
-  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(HeadTimeLimit.count()));
-  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &OnHeadHeader);
-  curl_easy_setopt(h, CURLOPT_HEADERDATA, &head);
+  Curl().easy_setopt(h, CURLOPT_URL, requestUrl.c_str());
+  Curl().easy_setopt(h, CURLOPT_USERAGENT, InetAgent);
+  Curl().easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  Curl().easy_setopt(h, CURLOPT_NOBODY, 1L);
+  Curl().easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(HeadTimeLimit.count()));
+  Curl().easy_setopt(h, CURLOPT_HEADERFUNCTION, &OnHeadHeader);
+  Curl().easy_setopt(h, CURLOPT_HEADERDATA, &head);
   CURLcode rc = PerformHead(session);
   if (rc != CURLE_OK) throw Exception(WithNumber("Error: HttpSendRequest ", rc));
   return head.Info(level);
@@ -939,16 +1003,14 @@ void SetInetWaitHook(void (*hook)()) noexcept {
 
 // ---------------------------------------------------------------------------------
 
-void InitInetTools() {
-  curl_global_init(CURL_GLOBAL_DEFAULT);
-}
-
 void EndInetTools() {
+  const TCurlCalls* calls = LoadedCurl.load();
+  if (!calls) return;  // no HTTP call was made
   std::lock_guard<std::mutex> serial(FetchLock);
-  if (InetConnection) curl_easy_cleanup(InetConnection);
-  if (InetSession) curl_multi_cleanup(InetSession);
+  if (InetConnection) calls->easy_cleanup(InetConnection);
+  if (InetSession) calls->multi_cleanup(InetSession);
   InetConnection = nullptr;
   InetSession = nullptr;
   InetHost.clear();
-  if (StuckWorkers == 0) curl_global_cleanup();
+  if (StuckWorkers == 0) calls->global_cleanup();
 }

@@ -14,6 +14,10 @@
 // signal handler. SetInetWaitHook(hook) has the waiting thread call hook at every step
 // of a wait, for example to let the window handle its events (where Stop is pressed);
 // a fetch that the hook starts fails ("A fetch is already in progress").
+//
+// The HTTP client library is loaded by the first call that needs it. When it cannot be,
+// that call fails with "Cannot load the HTTP client library: <file and reason>": the
+// GET's error text, raised by FetchToFile (before the file is touched) and by the HEAD.
 
 #include <atomic>
 #include <chrono>
@@ -117,8 +121,8 @@ int32_t FetchToStream(const std::string& url, TStream& stream, int32_t limit,
 // `error`. The body goes to a temporary file beside it that takes the name only when it
 // holds the whole body, so the named file holds the whole body exactly when `error` is
 // empty, and is empty otherwise. A pipe or device of that name is written directly.
-// Raises "Unable to create directory", the file-creation error, and what FetchToStream
-// raises.
+// Raises the library's load failure, "Unable to create directory", the file-creation
+// error, and what FetchToStream raises.
 int32_t FetchToFile(const std::string& url, const std::string& fileName, int32_t limit,
                     std::chrono::milliseconds timeLimit, std::string& error);
 // GET of the whole body as bytes; the fetch's error text is raised. A body of more than
@@ -149,7 +153,5 @@ bool InetStopRequested() noexcept;
 void SetInetWaitHook(void (*hook)()) noexcept;
 extern const char* const InetStoppedMessage;
 
-// Start-up, before any thread: the HTTP client library's global state.
-void InitInetTools();
 // Program end: the kept connection, then the session, then the library's global state.
 void EndInetTools();

@@ -5,7 +5,9 @@ Usage: run_large_body.py ORVEL
 
 Serves three bodies of 100 MB from 127.0.0.1 (ASCII; UTF-8 with characters of two,
 three and four bytes; bytes that are not UTF-8, which a script reads as one U+FFFD
-each) and runs a script under `ORVEL --run` that prints each string's length and MD5.
+each), and the ASCII one once more without a length (it ends at the close, so the
+string's block grows as it arrives), and runs a script under `ORVEL --run` that prints
+each string's length and MD5.
 """
 import hashlib
 import os
@@ -30,14 +32,19 @@ BODIES = {
 
 
 def answer(conn, head):
-    body = BODIES[head.split(b" ")[1].decode()]
+    path = head.split(b" ")[1].decode()
+    if path == "/unannounced":
+        conn.sendall(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")
+        conn.sendall(memoryview(BODIES["/ascii"]))
+        return
+    body = BODIES[path]
     conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body))
     conn.sendall(memoryview(body))
 
 
 SCRIPT = """
 var base = "http://127.0.0.1:@PORT@";
-var names = ["ascii", "utf8", "bytes"];
+var names = ["ascii", "utf8", "bytes", "unannounced"];
 for (var i = 0; i < names.length; i++) {
   var s = inet.toString(base + "/" + names[i]);
   sys.out(names[i] + " " + s.length + " " + sys.md5(s));
@@ -49,8 +56,8 @@ for (var i = 0; i < names.length; i++) {
 def main():
     orvel = sys.argv[1]
     expected = ""
-    for name in ("ascii", "utf8", "bytes"):
-        text = BODIES["/" + name].decode("utf-8", "replace")
+    for name in ("ascii", "utf8", "bytes", "unannounced"):
+        text = BODIES["/" + name if name != "unannounced" else "/ascii"].decode("utf-8", "replace")
         units = len(text.encode("utf-16-le")) // 2
         digest = hashlib.md5(text.encode("utf-8")).hexdigest().upper()
         expected += "%s %d %s\n" % (name, units, digest)

@@ -39,17 +39,22 @@ def start_server(answer):
     return listener
 
 
-def run_script(orvel, listener, script, expected, timeout, prepare=None):
+def run_script(orvel, listener, script, expected, timeout, prepare=None, env_of=None):
     """Runs script (its "@PORT@" replaced by the listener's port) with ORVEL --run in a
-    fresh folder (prepare(folder) first, if given); returns 0 when standard output is
-    `expected` and the run ended with status 0, else 1 with both written out."""
+    fresh folder (prepare(folder) first, if given; env_of(folder) adds to the
+    environment); returns 0 when standard output is `expected` (or expected(folder))
+    and the run ended with status 0, else 1 with both written out."""
     folder = tempfile.mkdtemp(prefix="orvel_inet_run_")
     try:
         if prepare:
             prepare(folder)
+        if callable(expected):
+            expected = expected(folder)
         with open(os.path.join(folder, "script.js"), "w", encoding="utf-8") as f:
             f.write(script.replace("@PORT@", str(listener.getsockname()[1])))
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        if env_of:
+            env.update(env_of(folder))
         for name in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"):
             env.pop(name, None)  # the server is local; a proxy must not intercept
         run = subprocess.run([orvel, "--run", "script.js", "--no-wait"], cwd=folder, env=env,

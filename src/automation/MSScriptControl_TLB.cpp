@@ -45,6 +45,7 @@
 #include <vector>
 
 #include "MSScriptControl_TLB_jobs.h"
+#include "MSScriptControl_TLB_startcache.h"
 
 TScriptControl* ScriptCtrl = nullptr;
 
@@ -464,7 +465,7 @@ JSContext* EnsureContext() {
   // The default heap limit is far below what a long run with many windows needs.
   JS_SetGCParameter(cx, JSGC_MAX_BYTES, 0xffffffffu);
   JS_SetNativeStackQuota(cx, NativeStackQuota());
-  if (!js::UseInternalJobQueues(cx) || !JS::InitSelfHostedCode(cx)) {
+  if (!js::UseInternalJobQueues(cx) || !InitEngineLibraryCode(cx)) {
     JS_DestroyContext(cx);
     throw Exception("The script engine could not initialise its context");
   }

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string_view>
 #include <unordered_set>
 
 #include "SysUtils.h"
@@ -91,10 +93,14 @@ std::string ReadWholeFile(const std::string& name) {
     ::close(fd);
     throw Exception("Cannot open file \"" + FullPath(name) + "\". Not a regular file");
   }
+  // One read of the size the file announces; a file that grows meanwhile is read on
+  // to its end.
   std::string text;
-  char buffer[65536];
+  text.resize(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 65536);
+  size_t have = 0;
   for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (have == text.size()) text.resize(text.size() * 2);
+    const ssize_t got = ::read(fd, &text[have], text.size() - have);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       const int error = errno;
@@ -102,49 +108,63 @@ std::string ReadWholeFile(const std::string& name) {
       throw Exception("Cannot read file \"" + FullPath(name) + "\". " + std::strerror(error));
     }
     if (got == 0) break;
-    text.append(buffer, static_cast<size_t>(got));
+    have += static_cast<size_t>(got);
   }
+  text.resize(have);
   ::close(fd);
   return text;
 }
 
-// Lines end at CR LF, a lone CR or a lone LF; a NUL byte ends the text.
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  const size_t end = std::min(text.find('\0'), text.size());
-  size_t begin = 0;
-  while (begin < end) {
-    size_t stop = begin;
-    while (stop < end && text[stop] != '\r' && text[stop] != '\n') ++stop;
-    lines.push_back(text.substr(begin, stop - begin));
-    if (stop < end && text[stop] == '\r' && stop + 1 < end && text[stop + 1] == '\n') ++stop;
-    begin = stop + 1;
-  }
+// Lines end at CR LF, a lone CR or a lone LF; a NUL byte ends the text. The number of
+// lines in the first n bytes.
+size_t CountLines(const char* p, size_t n) {
+  size_t lines = 0;
+  for (const char* at = p; (at = static_cast<const char*>(std::memchr(at, '\n', p + n - at))); ++at)
+    ++lines;
+  for (const char* at = p; (at = static_cast<const char*>(std::memchr(at, '\r', p + n - at))); ++at)
+    if (at + 1 == p + n || at[1] != '\n') ++lines;  // a lone CR
+  if (n > 0 && p[n - 1] != '\n' && p[n - 1] != '\r') ++lines;
   return lines;
 }
 
-// One file being expanded: its lines and the next one to look at.
+// One file being expanded: its text and the place of the next line to look at. Lines
+// are cut from the text as they are taken, so the file's text is held once.
 struct TOpenFile {
   std::string Name;
   int64_t Index;
-  std::vector<std::string> Lines;
-  size_t Next = 0;
+  std::string Text;
+  size_t End = 0;    // where the text ends (at its first NUL byte, if any)
+  size_t Pos = 0;    // start of the next line
+  int64_t Line = 0;  // 0-based index of the next line
+
+  bool AtEnd() const { return Pos >= End; }
+  std::string_view NextLine() {
+    const char* p = Text.data();
+    size_t stop = Pos;
+    while (stop < End && p[stop] != '\r' && p[stop] != '\n') ++stop;
+    std::string_view line(p + Pos, stop - Pos);
+    if (stop < End && p[stop] == '\r' && stop + 1 < End && p[stop + 1] == '\n') ++stop;
+    Pos = stop + 1;
+    // "#!" makes the file a command; the engine must not see it, later lines keep
+    // their numbers.
+    if (Line++ == 0 && line.compare(0, 2, "#!") == 0) return std::string_view();
+    return line;
+  }
 };
 
-// Enters FileName in Files and reads its lines.
-TOpenFile OpenFile(const std::string& FileName, std::vector<std::string>& Files) {
+// Enters FileName in Files and reads its text; `lines` is set to its number of lines.
+TOpenFile OpenFile(const std::string& FileName, std::vector<std::string>& Files, size_t& lines) {
   if (!IsFile(FileName)) throw Exception("File not found: " + FileName);
   TOpenFile file{FileName, static_cast<int64_t>(Files.size()), {}};
   Files.push_back(FileName);
-  file.Lines = SplitLines(ReadWholeFile(FileName));
+  file.Text = ReadWholeFile(FileName);
+  file.End = std::min(file.Text.find('\0'), file.Text.size());
+  lines = CountLines(file.Text.data(), file.End);
   // The line index has 16 bits in an origin code; a longer file would be reported
   // against the wrong file and line.
-  if (static_cast<int64_t>(file.Lines.size()) > kMaxLinesPerFile)
+  if (static_cast<int64_t>(lines) > kMaxLinesPerFile)
     throw Exception("File has more than " + std::to_string(kMaxLinesPerFile) +
                     " lines: " + FileName);
-  // "#!" makes the file a command; the engine must not see it, later lines keep
-  // their numbers.
-  if (!file.Lines.empty() && file.Lines[0].compare(0, 2, "#!") == 0) file.Lines[0].clear();
   return file;
 }
 
@@ -155,6 +175,13 @@ std::string LibraryPath(const std::string& name) {
   if (IsFile(beside)) return beside;
   const std::string installed = InstalledLibraryFolder() + name;
   return IsFile(installed) ? installed : beside;
+}
+
+// Room for `more` lines at once, growing geometrically: a long chain of small files
+// must not reallocate the list once per file.
+void ReserveFor(std::vector<TExpandedLine>& Lines, size_t more) {
+  const size_t needed = Lines.size() + more;
+  if (needed > Lines.capacity()) Lines.reserve(std::max(needed, 2 * Lines.capacity()));
 }
 
 }  // namespace
@@ -188,20 +215,22 @@ void ExpandIncludes(const std::string& FileName, std::vector<TExpandedLine>& Lin
   // Names compare as the file system compares them.
   std::unordered_set<std::string> entered(Files.begin(), Files.end());
   std::vector<TOpenFile> chain;
-  chain.push_back(OpenFile(FileName, Files));
+  size_t lines = 0;
+  chain.push_back(OpenFile(FileName, Files, lines));
   entered.insert(FileName);
+  ReserveFor(Lines, lines);
 
-  static const std::string kDirective = "#include ";
+  static const std::string_view kDirective = "#include ";
   while (!chain.empty()) {
     TOpenFile& file = chain.back();
-    if (file.Next == file.Lines.size()) {
+    if (file.AtEnd()) {
       chain.pop_back();
       continue;
     }
-    const size_t i = file.Next++;
-    const std::string& line = file.Lines[i];
-    if (line.compare(0, kDirective.size(), kDirective) != 0) {
-      Lines.push_back({std::move(file.Lines[i]), file.Index * 65536 + static_cast<int64_t>(i)});
+    const int64_t origin = file.Index * 65536 + file.Line;
+    const std::string_view line = file.NextLine();
+    if (line.empty() || line[0] != '#' || line.compare(0, kDirective.size(), kDirective) != 0) {
+      Lines.push_back({std::string(line), origin});
       continue;
     }
 
@@ -210,16 +239,18 @@ void ExpandIncludes(const std::string& FileName, std::vector<TExpandedLine>& Lin
     const size_t nameStart = kDirective.size() + 1;
     if (form == '"' || form == '\'' || form == '<') {
       const size_t close = line.find(form == '<' ? '>' : form, nameStart);
-      if (close == std::string::npos) throw Exception("Failure directive: " + line);
-      const std::string name = line.substr(nameStart, close - nameStart);
+      if (close == std::string_view::npos)
+        throw Exception("Failure directive: " + std::string(line));
+      const std::string name(line.substr(nameStart, close - nameStart));
       path = form == '<' ? LibraryPath(name) : ResolveIncludePath(name, file.Name);
     } else {
       path = line;  // not a form we know: no file carries such a name
     }
 
     if (entered.count(path)) continue;
-    TOpenFile next = OpenFile(path, Files);  // may throw: `file` is still valid here
+    TOpenFile next = OpenFile(path, Files, lines);  // may throw: `file` is still valid here
     entered.insert(path);
+    ReserveFor(Lines, lines);
     chain.push_back(std::move(next));
   }
 }

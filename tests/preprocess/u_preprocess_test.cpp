@@ -156,6 +156,24 @@ TEST_F(ExpandIncludesTest, AFileTooLongForItsOriginCodesIsRefused) {
   Write("main.js", "first\n#include \"over.js\"\n");
   EXPECT_EQ(Expand("main.js"), "File has more than 65536 lines: " + Abs("over.js"));
   EXPECT_EQ(Texts(), (Strings{"first"}));
+
+  // Lines are counted as they are split: CR LF is one end, a lone CR one, and the last
+  // line needs none.
+  std::string mixed;
+  for (int i = 0; i < 65535; ++i) mixed += i % 3 == 0 ? "x\r\n" : i % 3 == 1 ? "x\r" : "x\n";
+  Write("mixed.js", mixed + "last");
+  ASSERT_EQ(Expand("mixed.js"), "");
+  EXPECT_EQ(lines_.size(), 65536u);
+  EXPECT_EQ(lines_.back().Text, "last");
+  Write("mixed_over.js", mixed + "\rlast");
+  EXPECT_EQ(Expand("mixed_over.js"), "File has more than 65536 lines: mixed_over.js");
+}
+
+// Files of the proc file system announce no size; their text is read all the same.
+TEST_F(ExpandIncludesTest, AFileThatAnnouncesNoSizeIsReadToItsEnd) {
+  ASSERT_EQ(Expand("/proc/self/status"), "");
+  ASSERT_GT(lines_.size(), 5u);
+  EXPECT_EQ(lines_[0].Text.compare(0, 5, "Name:"), 0);
 }
 
 // A named pipe passes the existence test; reading it must fail, not hang the run.

@@ -74,7 +74,7 @@ TRunOutcome TRunCycle::Start(const std::string& mainFile, const std::string& lan
     ScriptCtrl->AddObject("inet", InetIntf, true);
 
     mainSource_ = mainFile;
-    ScriptCtrl->ExecuteStatement(code, mainSource_);
+    ScriptCtrl->ExecuteStatement(std::move(code), mainSource_);
   } catch (const std::exception& e) {
     failure_ = e.what();
     if (!active_) return TRunOutcome::NotStarted;

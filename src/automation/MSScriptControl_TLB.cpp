@@ -30,6 +30,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -1044,6 +1045,9 @@ struct TScriptControl::Impl {
   // Member names that are global names, lower case and sorted, each with the item
   // added first that has it.
   std::vector<std::pair<std::string, size_t>> globalNames;
+  // For each lower-case first letter, bit n - 1 is set when some global name of length
+  // n starts with it: most names a script declares are turned away by this alone.
+  std::array<uint64_t, 128> globalNameShapes{};
   // One wrapper per host object, so the same object is the same script value. Weak:
   // the collector may take a wrapper the script no longer reaches.
   std::unordered_map<TAutoObject*, JS::Heap<JSObject*>> wrappers;
@@ -1091,6 +1095,10 @@ bool TScriptControl::Impl::ResolveGlobalMember(JSContext* cx, JS::HandleObject g
     JSLinearString* s = id.toLinearString();
     n = JS::GetLinearStringLength(s);
     if (n == 0 || n > kMaxMemberName) return true;
+    char16_t first = JS::GetLinearStringCharAt(s, 0);
+    if (first >= 0x80) return true;
+    if (first >= 'A' && first <= 'Z') first = char16_t(first + 32);
+    if (!(globalNameShapes[first] >> (n - 1) & 1)) return true;
     JS::AutoCheckCannotGC nogc;
     if (JS::LinearStringHasLatin1Chars(s)) {
       const JS::Latin1Char* chars = JS::GetLatin1LinearStringChars(nogc, s);
@@ -1612,6 +1620,10 @@ void TScriptControl::AddObject(const std::string& name, const IDispatchPtr& obje
       // First added wins on a clash.
       if (at == im.globalNames.end() || at->first != lower)
         im.globalNames.insert(at, {lower, im.items.size() - 1});
+      if (!lower.empty() && lower.size() <= kMaxMemberName &&
+          static_cast<unsigned char>(lower[0]) < 0x80)
+        im.globalNameShapes[static_cast<unsigned char>(lower[0])] |= uint64_t(1)
+                                                                     << (lower.size() - 1);
     }
   }
 }
@@ -1650,7 +1662,7 @@ class TWatchGuard {
 
 }  // namespace
 
-void TScriptControl::ExecuteStatement(const std::string& text, const std::string& sourceName) {
+void TScriptControl::ExecuteStatement(std::string text, const std::string& sourceName) {
   Impl& im = *impl_;
   if (im.destroying) throw Exception("The script control is being destroyed");
   if (language_.empty()) throw Exception("The script language is not set");
@@ -1658,7 +1670,7 @@ void TScriptControl::ExecuteStatement(const std::string& text, const std::string
   // Events that the workbench's interrupt let through must not run script text in
   // the middle of the statement that was interrupted: they run once it is over.
   if (e.inInterrupt) {
-    im.heldBack.emplace_back(text, sourceName);
+    im.heldBack.emplace_back(std::move(text), sourceName);
     return;
   }
   JSContext* cx = im.cx;
@@ -1677,17 +1689,32 @@ void TScriptControl::ExecuteStatement(const std::string& text, const std::string
   const bool outermost = e.depth == 1;
   TWatchGuard watch(outermost, timeout_);
   JSAutoRealm realm(cx, im.global);
-  im.texts[sourceName] = text;
+  std::string& kept = im.texts[sourceName];
+  kept = std::move(text);
   if (outermost) im.rejections.clear();
 
-  const std::u16string source = Utf8ToUtf16(text);
-  JS::SourceText<char16_t> buffer;
+  // The engine keeps a copy of the source it compiles. ASCII text is compiled as it
+  // stands (a character is a byte in either form, so lines and columns are the same);
+  // other text is converted once into a block the engine takes over.
+  const bool ascii = IsAscii(kept);
+  JS::SourceText<mozilla::Utf8Unit> narrow;
+  JS::SourceText<char16_t> wide;
+  bool sourceReady = false;
+  if (ascii) {
+    sourceReady = narrow.init(cx, kept.data(), kept.size(), JS::SourceOwnership::Borrowed);
+  } else if (char16_t* units = js_pod_malloc<char16_t>(kept.size())) {
+    sourceReady =
+        wide.init(cx, units, Utf8ToUtf16(kept, units), JS::SourceOwnership::TakeOwnership);
+  } else {
+    JS_ReportOutOfMemory(cx);
+  }
   JS::CompileOptions options(cx);
   options.setFileAndLine(sourceName.c_str(), 1).setNoScriptRval(true);
   bool compiled = false;
   bool ok = false;
-  if (buffer.init(cx, source.data(), source.size(), JS::SourceOwnership::Borrowed)) {
-    JS::RootedScript script(cx, JS::Compile(cx, options, buffer));
+  if (sourceReady) {
+    JS::RootedScript script(
+        cx, ascii ? JS::Compile(cx, options, narrow) : JS::Compile(cx, options, wide));
     compiled = script != nullptr;
     ok = compiled && JS_ExecuteScript(cx, script);
   }

@@ -64,7 +64,7 @@ class TScriptControl final {
   // May be re-entered from a host member (an event statement inside a statement).
   // Called while the engine is inside its interrupt (the workbench handling its events
   // during a running statement), the text is held back and runs in RunHeldBack.
-  void ExecuteStatement(const std::string& text, const std::string& sourceName = "");
+  void ExecuteStatement(std::string text, const std::string& sourceName = "");
 
   // Statements held back while a statement ran, in the order they came.
   bool HasHeldBack() const;

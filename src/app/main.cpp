@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QTimer>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -152,7 +153,17 @@ int main(int argc, char** argv) {
       // The desktop matches the windows to the menu entry (on Wayland by this name)
       // and, once installed, shows Orvel's icon on every window.
       QGuiApplication::setDesktopFileName(QStringLiteral("org.orvel.Workbench"));
-      QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.orvel.Workbench")));
+      // Looking the icon up reads the whole icon theme's index (a tenth of a short
+      // run's start). A headless run looks it up once its event loop first turns, so
+      // that a run that ends before then never pays for an icon nobody saw; windows
+      // already shown take it then.
+      const auto setIcon = [] {
+        QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.orvel.Workbench")));
+      };
+      if (cl.run)
+        QTimer::singleShot(0, app.get(), setIcon);
+      else
+        setIcon();
     }
 
     if (registration) {

@@ -141,6 +141,28 @@ first_start() {  # NAME [COMMAND-PREFIX...]: a fresh home for each
 }
 first_start user "${as_user[@]}"
 [ "$(id -u)" -eq 0 ] && first_start root
+
+# --- a headless run's window shows the icon too (looked up once the run's event loop
+# turns, not before the script starts).
+home=$work/home-run
+mkdir -p "$home" && chmod 777 "$home"
+"${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="$home" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent \
+  XDG_DATA_DIRS="$root/usr/share:/usr/share" ORVEL_EXE="$exe" SAMPLE="$sample" timeout 60 bash -c '
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$HOME/display" 2>/dev/null &
+    xvfb=$!
+    for i in $(seq 1 100); do [ -s "$HOME/display" ] && break; sleep 0.1; done
+    export DISPLAY=:$(cat "$HOME/display")
+    "$ORVEL_EXE" --run "$SAMPLE" >/dev/null 2>&1 &
+    pid=$!
+    win=$(timeout 20 xdotool search --sync --onlyvisible --name "Hello from Orvel" | head -1)
+    for i in $(seq 1 20); do
+      xprop -len 16 -id "$win" _NET_WM_ICON >"$HOME/icon" 2>&1
+      grep -q "_NET_WM_ICON(CARDINAL)" "$HOME/icon" && break
+      sleep 0.1
+    done
+    kill $pid; wait $pid 2>/dev/null
+    kill $xvfb; wait $xvfb 2>/dev/null; true'
+grep -q '_NET_WM_ICON(CARDINAL)' "$home/icon" || fail "a headless run's window has no icon: $(cat "$home/icon")"
 ls "$root/usr/bin" | grep -v '^orvel$' && fail "files written beside the installed program"
 
 if [ "$failures" -ne 0 ]; then

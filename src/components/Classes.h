@@ -179,6 +179,18 @@ class TModelCall {
 // Also queued to the event loop whenever an object has to wait.
 void FlushDeferredFrees();
 
+// While one is open, Free runs BeforeDestruction at once and the rest waits until the
+// outermost one ends; then the waiting objects go together, each whose owner or
+// parent also waits with that one. Releasing many handles at once (a run's end) so
+// frees each window once with all its children, not child by child.
+class TFreeBatch {
+ public:
+  TFreeBatch();
+  ~TFreeBatch();
+  TFreeBatch(const TFreeBatch&) = delete;
+  TFreeBatch& operator=(const TFreeBatch&) = delete;
+};
+
 // Class tests on any object (null gives false).
 bool IsComponent(const TObject* obj);
 bool IsControl(const TObject* obj);
@@ -243,6 +255,14 @@ class TComponent : public TPersistent {
   // Lets go of the owner (a control: of its parent too) when its destruction waits
   // while the one holding it is destroyed.
   virtual void LeaveHolders();
+  // The window that destroys this one with its children besides the owner (a
+  // control's parent), or null.
+  virtual TComponent* ParentHolder() const { return nullptr; }
+  // Lets go of every dependent whose free waits, in one pass over each list, and
+  // appends them in list order: a batch that ends while this one stays frees them
+  // without a search per dependent.
+  virtual void TakeWaitingDependents(std::vector<TWeakRef<TObject>>& out);
+  friend void FlushDeferredFrees();
   friend void FreeTree(TComponent* top);
 
  private:

@@ -333,6 +333,10 @@ void TControl::LeaveHolders() {
   TComponent::LeaveHolders();
 }
 
+TComponent* TControl::ParentHolder() const {
+  return FParent;
+}
+
 void TControl::SetParent(TWinControl* parent) {
   if (parent == FParent) return;
   if (parent) {
@@ -612,6 +616,29 @@ TWinControl::~TWinControl() {
 TComponent* TWinControl::LastDependent() const {
   if (!FControls.empty()) return FControls.back();
   return TControl::LastDependent();
+}
+
+void TWinControl::TakeWaitingDependents(std::vector<TWeakRef<TObject>>& out) {
+  if (Destroying()) return;
+  auto waits = [](const TControl* c) { return c->FreePending() && !c->Destroying(); };
+  const size_t before = FControls.size();
+  bool aligned = false;
+  auto keep = FControls.begin();
+  for (TControl* c : FControls) {
+    if (waits(c)) {
+      c->FParent = nullptr;
+      aligned = aligned || c->FAlign != alNone;
+      out.emplace_back(c);
+    } else {
+      *keep++ = c;
+    }
+  }
+  FControls.erase(keep, FControls.end());
+  FTabList.erase(std::remove_if(FTabList.begin(), FTabList.end(), waits), FTabList.end());
+  TControl::TakeWaitingDependents(out);
+  if (FControls.size() == before) return;
+  if (aligned) AlignControls();
+  ChildLayoutChanged();
 }
 
 bool TWinControl::ContainsControl(const TControl* c) const {

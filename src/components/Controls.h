@@ -158,6 +158,7 @@ class TControl : public TComponent {
   void RememberAnchorDistances();
 
   void LeaveHolders() override;
+  TComponent* ParentHolder() const override;
 
   friend class TWinControl;
   friend struct TControlPrivate;
@@ -233,6 +234,7 @@ class TWinControl : public TControl {
   // Tab chain of the children, in TabOrder.
   void UpdateTabChain();
   TComponent* LastDependent() const override;
+  void TakeWaitingDependents(std::vector<TWeakRef<TObject>>& out) override;
 
   friend class TControl;
   std::vector<TControl*> FControls;    // child controls, in insertion order

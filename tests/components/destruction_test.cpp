@@ -8,6 +8,7 @@
 
 #include "Controls.h"
 #include "Forms.h"
+#include "StdCtrls.h"
 #include "ValEdit.h"
 
 // Each component owns the next: the old recursive teardown overflowed the stack.
@@ -76,4 +77,56 @@ TEST(Destruction, WaitingFreeEndsInTheEventLoop) {
   EXPECT_TRUE(ref);
   QCoreApplication::processEvents();
   EXPECT_FALSE(ref);
+}
+
+// Frees gathered by a batch (the end of a run releasing every handle): each runs its
+// OnDestroy at once while its form is whole, nothing goes before the batch ends, and
+// then windows go with their children, a child whose window stays leaves it, and one
+// owned by a freed form but shown on a window that stays goes with its owner.
+TEST(Destruction, ABatchFreesTogetherAtItsEnd) {
+  auto* outer = new TForm(nullptr);
+  auto* inner = new TForm(outer);
+  inner->SetParent(outer);
+  std::vector<TWeakRef<TButton>> buttons;
+  for (int i = 0; i < 2000; ++i) {
+    auto* b = new TButton(inner);
+    b->SetParent(inner);
+    buttons.emplace_back(b);
+  }
+  TForm stays(nullptr);
+  auto* guest = new TButton(inner);
+  guest->SetParent(&stays);
+  auto* lone = new TButton(&stays);
+  lone->SetParent(&stays);
+  auto* neighbour = new TButton(&stays);
+  neighbour->SetParent(&stays);
+  TWeakRef<TButton> guestRef(guest), loneRef(lone);
+  TWeakRef<TForm> innerRef(inner), outerRef(outer);
+  int seenAtOnDestroy = -1;
+  inner->SetEvent("OnDestroy", [&](TObject* sender) {
+    seenAtOnDestroy = static_cast<TForm*>(sender)->ComponentCount();
+  });
+  {
+    const TFreeBatch batch;
+    // Released children first, as handles go: each child handle holds its parent's.
+    for (auto it = buttons.rbegin(); it != buttons.rend(); ++it) (*it)->Free();
+    lone->Free();
+    inner->Free();
+    EXPECT_EQ(seenAtOnDestroy, 2001);
+    outer->Free();
+    {
+      const TFreeBatch nested;
+    }
+    QCoreApplication::processEvents();
+    for (const auto& b : buttons) ASSERT_TRUE(b);
+    EXPECT_TRUE(innerRef && outerRef && loneRef && guestRef);
+    EXPECT_TRUE(inner->FreePending() && lone->FreePending());
+    EXPECT_FALSE(guest->FreePending());
+  }
+  for (const auto& b : buttons) ASSERT_FALSE(b);
+  EXPECT_FALSE(innerRef || outerRef || loneRef || guestRef);
+  ASSERT_EQ(stays.ControlCount(), 1);
+  EXPECT_EQ(stays.Controls(0), neighbour);
+  ASSERT_EQ(stays.ComponentCount(), 1);
+  EXPECT_EQ(stays.Components(0), neighbour);
 }

@@ -12,17 +12,9 @@
 
 namespace {
 
-struct NameOrder {
-  bool operator()(const std::string& a, const std::string& b) const {
-    return CompareNames(a, b) < 0;
-  }
-};
-
-// Sorted by CompareNames, a name found, added and removed in logarithmic time; equal
-// names keep the order they came in. Plain pointers, no counts held.
-using TRegistry = std::multimap<std::string, TJObject*, NameOrder>;
-TRegistry& Registry() {
-  static TRegistry registry;
+// Sorted by CompareNames, a name found and added in logarithmic time.
+TObjectRegistry& Registry() {
+  static TObjectRegistry registry;
   return registry;
 }
 
@@ -77,6 +69,10 @@ bool IsIdentifier(const std::string& s) {
 
 }  // namespace
 
+bool TRegistryOrder::operator()(const std::string& a, const std::string& b) const {
+  return CompareNames(a, b) < 0;
+}
+
 int CompareNames(const std::string& a, const std::string& b) {
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
@@ -93,18 +89,18 @@ TJObject* RegistryFind(const std::string& name) {
 
 void RegistryAdd(const std::string& name, TJObject* handle, bool lookupFirst) {
   if (lookupFirst && RegistryFind(name)) return;
-  Registry().emplace(name, handle);
+  auto it = Registry().emplace(name, handle);
+  if (!handle->FRegistered) {
+    handle->FEntry = it;
+    handle->FRegistered = true;
+  }
 }
 
 void RegistryRemove(TJObject* handle) {
-  auto& reg = Registry();
-  auto [from, to] = reg.equal_range(handle->Name());
-  for (auto it = from; it != to; ++it)
-    if (it->second == handle) {
-      reg.erase(it);
-      NameFreed(handle->Name());
-      return;
-    }
+  if (!handle->FRegistered) return;
+  handle->FRegistered = false;
+  Registry().erase(handle->FEntry);
+  NameFreed(handle->Name());
 }
 
 // The first stem + n (n = 1, 2, ...) that the registry does not hold.
@@ -382,6 +378,7 @@ std::string TJObject::listChildren() {
 void InitJObjectUnit() {
   RegisterClassObject(JObjectClass, []() -> TAutoObject* { return new TJObject; });
   ClearTypeRecCache();
+  for (auto& entry : Registry()) entry.second->FRegistered = false;
   Registry().clear();
   static TRegistryDirectory directory;
   SetObjectDirectory(&directory);
@@ -402,7 +399,11 @@ void FinalizeJObjectUnit() {
     parents.clear();
     keep.clear();
   }
-  while (!reg.empty()) TAutoObject::DestroyObject(reg.begin()->second);
+  {
+    const TFreeBatch batch;
+    while (!reg.empty()) TAutoObject::DestroyObject(reg.begin()->second);
+  }
+  for (auto& entry : reg) entry.second->FRegistered = false;
   reg.clear();
   FlushDeferredFrees();
 }
@@ -422,6 +423,7 @@ void SetupMainObject(TJObject* handle) {
       continue;
     }
     for (auto& [name, event] : h->FEvents) event->FAlive = false;
+    h->FRegistered = false;
     it = reg.erase(it);
   }
   NameHints().clear();

@@ -16,6 +16,13 @@
 class TJObject;
 class TObjectEvent;
 
+// ObjectRegistry's order: names compared case-insensitively, equal names kept in the
+// order they came in. Plain pointers, no counts held.
+struct TRegistryOrder {
+  bool operator()(const std::string& a, const std::string& b) const;
+};
+using TObjectRegistry = std::multimap<std::string, TJObject*, TRegistryOrder>;
+
 // One handle: stands for one object of the component model. The component is held
 // weakly, so a handle whose component was destroyed behind its back never reaches it.
 class TJObject final : public TAutoObject {
@@ -37,8 +44,11 @@ class TJObject final : public TAutoObject {
  private:
   friend void SetupMainObject(TJObject* handle);
   friend IDispatchPtr WrapObject(TObject* obj, const std::string& name, int run);
+  friend void InitJObjectUnit();
   friend void FinalizeJObjectUnit();
   friend class TObjectEvent;
+  friend void RegistryAdd(const std::string& name, TJObject* handle, bool lookupFirst);
+  friend void RegistryRemove(TJObject* handle);
   ~TJObject() override;
 
   // The object, which must be alive; otherwise a message naming this handle.
@@ -84,6 +94,9 @@ class TJObject final : public TAutoObject {
   // The run whose root this handle descends from (0: made by an outside client on
   // its own). A later run takes such handles out of the registry.
   int FRun = 0;
+  // The handle's own registry entry, so that leaving takes no search.
+  TObjectRegistry::iterator FEntry;
+  bool FRegistered = false;
 };
 
 // Program start: class object of JObject, property cache, kind table, empty registry.

@@ -85,6 +85,9 @@ TRunOutcome TRunCycle::Start(const std::string& mainFile, const std::string& lan
 
 void TRunCycle::Stop() {
   if (control_) {
+    // Every handle of the run goes here; the components they free go together at
+    // the end, each window with all its children at once.
+    const TFreeBatch batch;
     EndScriptControl(control_);
     ReleaseHostObjects();
   }

@@ -5,9 +5,11 @@
 
 #include <vector>
 
+#include "Controls.h"
 #include "Unit1_runcycle.h"
 #include "test_support.h"
 #include "u_SupScript.h"
+#include "u_jobject.h"
 
 namespace {
 
@@ -129,4 +131,43 @@ TEST_F(RunCycle, TwoRunsSeparatedByStopShareNothing) {
   ASSERT_EQ(run_.Start(dir_.Path("a.js"), "JScript"), TRunOutcome::Ran) << run_.Failure();
   ASSERT_EQ(out_.Lines.size(), 1u);
   EXPECT_EQ(out_.Lines[0], firstObjects);
+}
+
+// Stop releases thousands of handles at once. What an outside client still holds (as
+// a bus client holds a handle it got with getObj) keeps its component, its form and
+// its root; everything else goes, including a button owned by a released form but
+// shown on the kept one; no event runs a statement once the run is over.
+TEST_F(RunCycle, StopWithManyHandlesKeepsWhatAnOutsideClientHolds) {
+  WriteBytes(dir_.Path("a.js"),
+             "var f = main.nw('TForm', 'f', 'kept form');\n"
+             "var keep = [];\n"
+             "for (var i = 0; i < 3000; i++) keep.push(f.nw('TButton', 'b' + i, 'b' + i));\n"
+             "var g = main.nw('TForm', 'g', 'released form');\n"
+             "var c = g.nw('TButton', 'c', 'guest');\n"
+             "c.propParent = f;\n"
+             "var font = f.propGet('Font');\n"
+             "f.propSet('OnDestroy', \"sys.out('late %1')\");\n"
+             "g.propSet('OnDestroy', \"sys.out('late %1')\");\n"
+             "f.propSet('OnResize', \"sys.out('late %1')\");\n"
+             "sys.out(f.listChildren().split(',').length);\n");
+  ASSERT_EQ(run_.Start(dir_.Path("a.js"), "JScript"), TRunOutcome::Ran) << run_.Failure();
+  ASSERT_EQ(out_.Lines, std::vector<std::string>{"3001"});
+  IDispatchPtr held = GetRegisteredObject("b7");
+  run_.Stop();
+  EXPECT_EQ(out_.Lines.size(), 1u);
+
+  EXPECT_EQ(ListObjectNames(), "b7,f,main");
+  EXPECT_EQ(held->Call("classN", {}).ToString(), "TButton");
+  EXPECT_EQ(held->Call("propGet", {Variant("Caption")}).ToString(), "b7");
+  IDispatchPtr form = held->Call("propParent", {}).AsDispatch();
+  ASSERT_TRUE(form);
+  EXPECT_EQ(HandleOf(form)->Name(), "f");
+  auto* kept = dynamic_cast<TWinControl*>(HandleOf(form)->Component());
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->ControlCount(), 1);
+  EXPECT_EQ(kept->ComponentCount(), 1);
+  form.reset();
+  held.reset();
+  EXPECT_EQ(ListObjectNames(), "");
+  EXPECT_EQ(ObjectCount(), 0);
 }

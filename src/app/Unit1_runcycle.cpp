@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <iostream>
 
 #include "u_SupScript.h"
@@ -44,10 +45,13 @@ TRunOutcome TRunCycle::Start(const std::string& mainFile, const std::string& lan
     std::string code;
     size_t size = 0;
     for (const TExpandedLine& line : ExpandedLines) size += line.Text.size() + 2;
-    code.reserve(size);
+    code.resize(size);
+    char* at = code.data();
     for (const TExpandedLine& line : ExpandedLines) {
-      code += line.Text;
-      code += "\r\n";
+      std::memcpy(at, line.Text.data(), line.Text.size());
+      at += line.Text.size();
+      *at++ = '\r';
+      *at++ = '\n';
     }
 
     SetActive(true);

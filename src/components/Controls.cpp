@@ -20,6 +20,8 @@
 
 namespace {
 
+QWidget* gNewWidgetParent = nullptr;
+
 std::unordered_map<const QWidget*, TControl*>& WidgetMap() {
   static std::unordered_map<const QWidget*, TControl*> map;
   return map;
@@ -70,6 +72,12 @@ Qt::CursorShape CursorShape(TCursor c) {
     default:
       return Qt::ArrowCursor;
   }
+}
+
+// The control as a windowed one, or null; by its class record, which is cheaper than
+// dynamic_cast on paths every new control takes.
+TWinControl* AsWinControl(TControl* c) {
+  return IsWinControl(c) ? static_cast<TWinControl*>(c) : nullptr;
 }
 
 // The windowed controls that hold the widget, innermost first.
@@ -216,6 +224,18 @@ TControlPrivate* ControlPrivate(TControl* c) {
   return c->d.get();
 }
 
+TNewControlParent::TNewControlParent(TWinControl* parent) {
+  gNewWidgetParent = parent ? parent->Widget() : nullptr;
+}
+
+TNewControlParent::~TNewControlParent() {
+  gNewWidgetParent = nullptr;
+}
+
+QWidget* NewWidgetParent() {
+  return std::exchange(gNewWidgetParent, nullptr);
+}
+
 TControl* FindControl(const QWidget* widget) {
   auto& map = WidgetMap();
   auto it = map.find(widget);
@@ -277,24 +297,38 @@ void TSizeConstraints::Changed() {
 
 ORVEL_IMPLEMENT_CLASS(TControl, TComponent, ORVEL_COMPONENT_FACTORY(TControl))
 
-TControl::TControl(TComponent* AOwner) : TControl(AOwner, new QWidget) {}
+TControl::TControl(TComponent* AOwner) : TControl(AOwner, new QWidget(NewWidgetParent())) {}
 
 TControl::TControl(TComponent* AOwner, QWidget* widget)
     : TComponent(AOwner), FWidget(widget), d(std::make_unique<TControlPrivate>(this)) {
+  // A class whose widget did not take the parent leaves it to no other widget.
+  gNewWidgetParent = nullptr;
   ConnectFocusTracking();
   WidgetMap()[FWidget] = this;
-  FWidget->hide();  // a control without a parent never shows
+  // No hide(): a widget without a parent is a window, and a window never shows
+  // unless asked; hiding it on purpose would keep it hidden inside its parent later.
   d->Watch(FWidget);
-  FFont = std::make_unique<TFont>();
-  FFont->OnChange = [this](TObject*) {
-    if (!FApplyingParentFont) FParentFont = false;
-    FontChanged();
-  };
-  FConstraints = std::make_unique<TSizeConstraints>(this);
+}
+
+TFont* TControl::Font() const {
+  if (!FFont) {
+    FFont = std::make_unique<TFont>();
+    auto* self = const_cast<TControl*>(this);
+    FFont->OnChange = [self](TObject*) {
+      if (!self->FApplyingParentFont) self->FParentFont = false;
+      self->FontChanged();
+    };
+  }
+  return FFont.get();
+}
+
+TSizeConstraints* TControl::Constraints() const {
+  if (!FConstraints) FConstraints = std::make_unique<TSizeConstraints>(const_cast<TControl*>(this));
+  return FConstraints.get();
 }
 
 TControl::~TControl() {
-  FFont->OnChange = nullptr;
+  if (FFont) FFont->OnChange = nullptr;
   if (FParent) {
     TWinControl* p = FParent;
     FParent = nullptr;
@@ -341,7 +375,7 @@ void TControl::SetParent(TWinControl* parent) {
   if (parent == FParent) return;
   if (parent) {
     if (parent == this) throw EComponentError("A control cannot be its own parent");
-    if (auto* self = dynamic_cast<TWinControl*>(this);
+    if (auto* self = AsWinControl(this);
         self && !self->FControls.empty() && self->ContainsControl(parent))
       throw EComponentError("A control cannot be placed inside one of its own children");
     if (parent->Destroying()) throw EComponentError("The new parent is being destroyed");
@@ -352,18 +386,21 @@ void TControl::SetParent(TWinControl* parent) {
     EraseLast(old->FTabList, static_cast<TControl*>(this));
   }
   FParent = parent;
-  FWidget->setParent(parent ? parent->FWidget : nullptr);
+  // A widget made inside its parent from the start (TNewControlParent) stays as it is.
+  if (QWidget* pw = parent ? parent->FWidget : nullptr; FWidget->parentWidget() != pw || !pw)
+    FWidget->setParent(pw);
   if (parent) {
     parent->FControls.push_back(this);
-    if (auto* wc = dynamic_cast<TWinControl*>(this)) {
+    if (auto* wc = AsWinControl(this)) {
       // A newcomer goes last in the tab chain: one link, not a rebuild.
       if (!parent->FTabList.empty())
         QWidget::setTabOrder(parent->FTabList.back()->FWidget, FWidget);
       parent->FTabList.push_back(wc);
     }
-    if (FParentFont) {
+    // Two fonts never made are both the default: nothing to copy.
+    if (FParentFont && (FFont || parent->FFont)) {
       FApplyingParentFont = true;
-      FFont->Assign(*parent->FFont);
+      Font()->Assign(*parent->Font());
       FApplyingParentFont = false;
     }
     if (FParentColor) {
@@ -408,7 +445,9 @@ void TControl::SetBounds(int left, int top, int width, int height) {
 }
 
 void TControl::ApplyBounds() {
-  if (!FWidget) return;
+  // A child's widget without a parent is a hidden window: placing it would give it
+  // window data it never uses. SetParent places it.
+  if (!FWidget || (!FParent && !OwnWindow())) return;
   int dx = 0, dy = 0;
   if (FParent) FParent->ChildOffset(this, dx, dy);
   FInSetBounds = true;
@@ -466,10 +505,15 @@ void TControl::SetVisible(bool v) {
 }
 
 void TControl::UpdateWidgetVisibility() {
-  if (!FParent)
+  if (!FParent) {
     FWidget->hide();
-  else
-    FWidget->setVisible(FVisible);
+    return;
+  }
+  // A child never hidden on purpose shows together with its parent, as Qt's own
+  // children do; showing it now, while the parent is hidden, would only style
+  // (polish) it ahead of time.
+  if (FVisible && !FWidget->isHidden() && !FParent->FWidget->isVisible()) return;
+  FWidget->setVisible(FVisible);
 }
 
 void TControl::SetEnabled(bool v) {
@@ -486,9 +530,9 @@ void TControl::SetCaption(const std::string& text) {
 
 void TControl::SetParentFont(bool v) {
   FParentFont = v;
-  if (v && FParent) {
+  if (v && FParent && (FFont || FParent->FFont)) {
     FApplyingParentFont = true;
-    FFont->Assign(*FParent->FFont);
+    Font()->Assign(*FParent->Font());
     FApplyingParentFont = false;
   }
 }
@@ -521,9 +565,9 @@ void TControl::BiDiModeChanged() {
 }
 
 void TControl::FontChanged() {
-  FWidget->setFont(ToQFont(*FFont));
+  FWidget->setFont(ToQFont(*Font()));
   QPalette pal = FWidget->palette();
-  const QColor fg = ToQColor(FFont->Color());
+  const QColor fg = ToQColor(Font()->Color());
   pal.setColor(QPalette::WindowText, fg);
   pal.setColor(QPalette::Text, fg);
   pal.setColor(QPalette::ButtonText, fg);
@@ -546,9 +590,18 @@ void TControl::SetParentColor(bool v) {
 }
 
 void TControl::ColorChanged() {
+  const QColor color = ToQColor(FColor);
   QPalette pal = FWidget->palette();
-  pal.setColor(QPalette::Window, ToQColor(FColor));
-  FWidget->setPalette(pal);
+  // A widget that still has the toolkit's palette and already shows the colour keeps
+  // that palette: one set on it would make each child widget, as it comes, resolve
+  // its own palette against it in full.
+  const bool shown = pal.color(QPalette::Active, QPalette::Window) == color &&
+                     pal.color(QPalette::Inactive, QPalette::Window) == color &&
+                     pal.color(QPalette::Disabled, QPalette::Window) == color;
+  if (!shown || FWidget->testAttribute(Qt::WA_SetPalette)) {
+    pal.setColor(QPalette::Window, color);
+    FWidget->setPalette(pal);
+  }
   FWidget->setAutoFillBackground(true);
 }
 
@@ -575,8 +628,10 @@ bool TControl::EffectiveShowHint() const {
 }
 
 void TControl::UpdateToolTip() {
-  FWidget->setToolTip(EffectiveShowHint() ? Q(FHint) : QString());
-  if (auto* wc = dynamic_cast<TWinControl*>(this))
+  // Setting even an empty tip gives the widget extra data of its own; skip no-ops.
+  const QString tip = EffectiveShowHint() ? Q(FHint) : QString();
+  if (tip != FWidget->toolTip()) FWidget->setToolTip(tip);
+  if (auto* wc = AsWinControl(this))
     for (TControl* child : wc->FControls)
       if (child->FParentShowHint) child->UpdateToolTip();
 }
@@ -593,7 +648,8 @@ void TControl::SetCursor(TCursor v) {
 
 ORVEL_IMPLEMENT_CLASS(TWinControl, TControl, ORVEL_COMPONENT_FACTORY(TWinControl))
 
-TWinControl::TWinControl(TComponent* AOwner) : TWinControl(AOwner, new QWidget) {}
+TWinControl::TWinControl(TComponent* AOwner)
+    : TWinControl(AOwner, new QWidget(NewWidgetParent())) {}
 
 TWinControl::TWinControl(TComponent* AOwner, QWidget* widget) : TControl(AOwner, widget) {
   EnableControlEvents(this, ceFocus);
@@ -708,7 +764,7 @@ void TWinControl::FontChanged() {
   for (TControl* c : FControls)
     if (c->FParentFont) {
       c->FApplyingParentFont = true;
-      c->FFont->Assign(*FFont);
+      c->Font()->Assign(*Font());
       c->FApplyingParentFont = false;
     }
 }

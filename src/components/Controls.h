@@ -95,7 +95,8 @@ class TControl : public TComponent {
   void SetAlign(TAlign v);
   TAnchors Anchors() const { return FAnchors; }
   void SetAnchors(TAnchors v);
-  TSizeConstraints* Constraints() const { return FConstraints.get(); }
+  // Made on first use: most controls never have limits.
+  TSizeConstraints* Constraints() const;
 
   // Visible is the control's own flag; the widget shows when the control and its
   // parents are visible (a form: its own window).
@@ -110,7 +111,8 @@ class TControl : public TComponent {
   virtual std::string Caption() const;
   virtual void SetCaption(const std::string& text);
 
-  TFont* Font() const { return FFont.get(); }
+  // Made on first use; until then the control's font is the default one.
+  TFont* Font() const;
   bool ParentFont() const { return FParentFont; }
   void SetParentFont(bool v);
   TColor Color() const { return FColor; }
@@ -154,6 +156,9 @@ class TControl : public TComponent {
   void UpdateToolTip();
   // Rect the bounds were last set to, clamped by constraints.
   virtual void ApplyBounds();
+  // True for a control whose widget is a window of its own when it has no parent (a
+  // form); any other control's widget is placed only once it has a parent.
+  virtual bool OwnWindow() const { return false; }
   // Distances to the parent's right and bottom edges, for anchoring.
   void RememberAnchorDistances();
 
@@ -187,8 +192,8 @@ class TControl : public TComponent {
   TColor FColor = clBtnFace;
   TCursor FCursor = crDefault;
   std::string FHint;
-  std::unique_ptr<TFont> FFont;
-  std::unique_ptr<TSizeConstraints> FConstraints;
+  mutable std::unique_ptr<TFont> FFont;
+  mutable std::unique_ptr<TSizeConstraints> FConstraints;
 };
 
 // A control that can hold child controls and take the keyboard focus. Destroying it
@@ -265,3 +270,15 @@ class TCustomControl : public TWinControl {
 
 // Qt widget → its control (null if the widget is not a control's).
 TControl* FindControl(const QWidget* widget);
+
+// While one lives, the next control made gets its widget made inside `parent`'s widget
+// from the start, for a caller that makes it that parent's child at once: a widget
+// made without a parent is a window first, with window data it never needs. The
+// control itself has no parent until SetParent; a form always starts as a window.
+class TNewControlParent {
+ public:
+  explicit TNewControlParent(TWinControl* parent);
+  ~TNewControlParent();
+  TNewControlParent(const TNewControlParent&) = delete;
+  TNewControlParent& operator=(const TNewControlParent&) = delete;
+};

@@ -23,7 +23,7 @@ ORVEL_IMPLEMENT_CLASS(TScrollingWinControl, TWinControl,
                       ORVEL_COMPONENT_FACTORY(TScrollingWinControl))
 
 TScrollingWinControl::TScrollingWinControl(TComponent* AOwner)
-    : TScrollingWinControl(AOwner, new QWidget) {}
+    : TScrollingWinControl(AOwner, new QWidget(NewWidgetParent())) {}
 
 TScrollingWinControl::TScrollingWinControl(TComponent* AOwner, QWidget* widget)
     : TWinControl(AOwner, widget),

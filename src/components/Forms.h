@@ -113,6 +113,7 @@ class TCustomForm : public TScrollingWinControl {
   friend struct TFormPrivate;
   void UpdateWidgetVisibility() override;
   void ApplyBounds() override;
+  bool OwnWindow() const override { return true; }
   void Resized() override;
   void FontChanged() override;
   void PlaceMenuBar();

@@ -59,6 +59,7 @@ class TCaseValidator final : public QValidator {
 // Unchecked → (grayed when allowed) → checked → unchecked; grayed → checked.
 class TQtCheckBox final : public QCheckBox {
  public:
+  using QCheckBox::QCheckBox;
   bool AllowGrayed = false;
 
  protected:
@@ -250,6 +251,7 @@ ORVEL_IMPLEMENT_CLASS(TListBoxStrings, TStrings, nullptr)
 // to the end instead.
 class TQtLineEdit final : public QLineEdit {
  public:
+  using QLineEdit::QLineEdit;
   bool AutoSelect = true;
   bool HideSelection = true;
 
@@ -308,7 +310,8 @@ QString WrapText(const QString& text, const QFont& font, int width) {
 ORVEL_IMPLEMENT_CLASS(TCustomLabel, TGraphicControl, ORVEL_COMPONENT_FACTORY(TCustomLabel))
 ORVEL_IMPLEMENT_CLASS(TLabel, TCustomLabel, ORVEL_COMPONENT_FACTORY(TLabel))
 
-TCustomLabel::TCustomLabel(TComponent* AOwner) : TGraphicControl(AOwner, new QLabel) {
+TCustomLabel::TCustomLabel(TComponent* AOwner)
+    : TGraphicControl(AOwner, new QLabel(NewWidgetParent())) {
   EnableControlEvents(this, ceClick | ceDblClick | ceMouseHover);
   LabelWidget()->setTextFormat(Qt::PlainText);
   FCaptionFollowsName = true;
@@ -422,7 +425,8 @@ void TCustomLabel::ColorChanged() {
 
 ORVEL_IMPLEMENT_CLASS(TButtonControl, TWinControl, ORVEL_COMPONENT_FACTORY(TButtonControl))
 
-TButtonControl::TButtonControl(TComponent* AOwner) : TButtonControl(AOwner, new QWidget) {}
+TButtonControl::TButtonControl(TComponent* AOwner)
+    : TButtonControl(AOwner, new QWidget(NewWidgetParent())) {}
 
 TButtonControl::TButtonControl(TComponent* AOwner, QWidget* widget) : TWinControl(AOwner, widget) {
   FTabStop = true;
@@ -461,7 +465,8 @@ struct TButton::Shortcuts {
 ORVEL_IMPLEMENT_CLASS(TButton, TButtonControl, ORVEL_COMPONENT_FACTORY(TButton))
 
 TButton::TButton(TComponent* AOwner)
-    : TButtonControl(AOwner, new QPushButton), FShortcuts(std::make_unique<Shortcuts>()) {
+    : TButtonControl(AOwner, new QPushButton(NewWidgetParent())),
+      FShortcuts(std::make_unique<Shortcuts>()) {
   QPushButton* b = ButtonWidget();
   b->setFocusPolicy(Qt::StrongFocus);
   FCaptionFollowsName = true;
@@ -533,7 +538,8 @@ void TButton::Click() {
 ORVEL_IMPLEMENT_CLASS(TCustomEdit, TWinControl, ORVEL_COMPONENT_FACTORY(TCustomEdit))
 ORVEL_IMPLEMENT_CLASS(TEdit, TCustomEdit, ORVEL_COMPONENT_FACTORY(TEdit))
 
-TCustomEdit::TCustomEdit(TComponent* AOwner) : TCustomEdit(AOwner, new TQtLineEdit) {
+TCustomEdit::TCustomEdit(TComponent* AOwner)
+    : TCustomEdit(AOwner, new TQtLineEdit(NewWidgetParent())) {
   QLineEdit* e = LineEditWidget();
   FCaptionFollowsName = true;
   QObject::connect(e, &QLineEdit::textChanged, d.get(), [this] { FireEvent("OnChange"); });
@@ -657,7 +663,8 @@ void TCustomEdit::SetHideSelection(bool v) {
 ORVEL_IMPLEMENT_CLASS(TCustomMemo, TCustomEdit, ORVEL_COMPONENT_FACTORY(TCustomMemo))
 ORVEL_IMPLEMENT_CLASS(TMemo, TCustomMemo, ORVEL_COMPONENT_FACTORY(TMemo))
 
-TCustomMemo::TCustomMemo(TComponent* AOwner) : TCustomEdit(AOwner, new QPlainTextEdit) {
+TCustomMemo::TCustomMemo(TComponent* AOwner)
+    : TCustomEdit(AOwner, new QPlainTextEdit(NewWidgetParent())) {
   QPlainTextEdit* m = MemoWidget();
   FLines = std::make_unique<TMemoStrings>(m);
   m->setTabChangesFocus(true);
@@ -771,7 +778,7 @@ TCustomMultiSelectListControl::TCustomMultiSelectListControl(TComponent* AOwner,
     : TCustomListControl(AOwner, widget) {}
 
 TCustomListBox::TCustomListBox(TComponent* AOwner)
-    : TCustomMultiSelectListControl(AOwner, new QListWidget) {
+    : TCustomMultiSelectListControl(AOwner, new QListWidget(NewWidgetParent())) {
   QListWidget* l = ListWidget();
   l->setItemDelegate(new TRowHeightDelegate(l));
   FItems = std::make_unique<TListBoxStrings>(this, l);
@@ -886,7 +893,8 @@ void TCustomListBox::ColorChanged() {
 ORVEL_IMPLEMENT_CLASS(TCustomCheckBox, TButtonControl, ORVEL_COMPONENT_FACTORY(TCustomCheckBox))
 ORVEL_IMPLEMENT_CLASS(TCheckBox, TCustomCheckBox, ORVEL_COMPONENT_FACTORY(TCheckBox))
 
-TCustomCheckBox::TCustomCheckBox(TComponent* AOwner) : TButtonControl(AOwner, new TQtCheckBox) {
+TCustomCheckBox::TCustomCheckBox(TComponent* AOwner)
+    : TButtonControl(AOwner, new TQtCheckBox(NewWidgetParent())) {
   QCheckBox* c = CheckBoxWidget();
   c->setFocusPolicy(Qt::StrongFocus);
   FCaptionFollowsName = true;

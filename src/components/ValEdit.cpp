@@ -16,7 +16,8 @@
 ORVEL_IMPLEMENT_CLASS(TCustomGrid, TCustomControl, ORVEL_COMPONENT_FACTORY(TCustomGrid))
 ORVEL_IMPLEMENT_CLASS(TCustomDrawGrid, TCustomGrid, ORVEL_COMPONENT_FACTORY(TCustomDrawGrid))
 
-TCustomGrid::TCustomGrid(TComponent* AOwner) : TCustomGrid(AOwner, new QTableWidget(5, 5)) {}
+TCustomGrid::TCustomGrid(TComponent* AOwner)
+    : TCustomGrid(AOwner, new QTableWidget(5, 5, NewWidgetParent())) {}
 
 TCustomGrid::TCustomGrid(TComponent* AOwner, QWidget* widget) : TCustomControl(AOwner, widget) {
   EnableControlEvents(this, ceClick | ceDblClick);
@@ -118,7 +119,8 @@ struct TValueListPrivate {
 ORVEL_IMPLEMENT_CLASS(TValueListEditor, TCustomDrawGrid, ORVEL_COMPONENT_FACTORY(TValueListEditor))
 
 TValueListEditor::TValueListEditor(TComponent* AOwner)
-    : TCustomDrawGrid(AOwner, new QTableWidget(0, 2)), v(std::make_unique<TValueListPrivate>()) {
+    : TCustomDrawGrid(AOwner, new QTableWidget(0, 2, NewWidgetParent())),
+      v(std::make_unique<TValueListPrivate>()) {
   FOptions = (1 << goFixedVertLine) | (1 << goFixedHorzLine) | (1 << goVertLine) |
              (1 << goHorzLine) | (1 << goColSizing) | (1 << goEditing) | (1 << goAlwaysShowEditor) |
              (1 << goThumbTracking);

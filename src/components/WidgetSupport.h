@@ -59,6 +59,10 @@ struct TControlPrivate : public QObject {
   bool Pressed = false;
 };
 
+// The parent a control's own widget is made in (see TNewControlParent), or null. Taken
+// once: the first widget made asks, any made after it get null.
+QWidget* NewWidgetParent();
+
 // Adds the per-class event set (called by constructors).
 void EnableControlEvents(TControl* c, unsigned events);
 TControlPrivate* ControlPrivate(TControl* c);

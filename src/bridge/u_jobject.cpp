@@ -57,6 +57,15 @@ int CharWeight(unsigned char c) {
   return 0x100 + c;
 }
 
+// CharWeight of every byte, looked up: every registry search compares names.
+struct TWeightTable {
+  int W[256];
+  TWeightTable() {
+    for (int c = 0; c < 256; ++c) W[c] = CharWeight(static_cast<unsigned char>(c));
+  }
+};
+const TWeightTable kWeights;
+
 bool IsIdentifier(const std::string& s) {
   if (s.empty()) return false;
   auto letter = [](unsigned char c) {
@@ -76,7 +85,9 @@ bool TRegistryOrder::operator()(const std::string& a, const std::string& b) cons
 int CompareNames(const std::string& a, const std::string& b) {
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
-    const int d = CharWeight(a[i]) - CharWeight(b[i]);
+    if (a[i] == b[i]) continue;
+    const int d =
+        kWeights.W[static_cast<unsigned char>(a[i])] - kWeights.W[static_cast<unsigned char>(b[i])];
     if (d != 0) return d;
   }
   return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
@@ -88,8 +99,16 @@ TJObject* RegistryFind(const std::string& name) {
 }
 
 void RegistryAdd(const std::string& name, TJObject* handle, bool lookupFirst) {
-  if (lookupFirst && RegistryFind(name)) return;
-  auto it = Registry().emplace(name, handle);
+  auto& reg = Registry();
+  TObjectRegistry::iterator it;
+  if (!lookupFirst) {
+    it = reg.emplace(name, handle);
+  } else {
+    // One search: where the name is, or where it goes.
+    const auto at = reg.lower_bound(name);
+    if (at != reg.end() && CompareNames(at->first, name) == 0) return;
+    it = reg.emplace_hint(at, name, handle);
+  }
   if (!handle->FRegistered) {
     handle->FEntry = it;
     handle->FRegistered = true;
@@ -101,6 +120,16 @@ void RegistryRemove(TJObject* handle) {
   handle->FRegistered = false;
   Registry().erase(handle->FEntry);
   NameFreed(handle->Name());
+}
+
+// A new handle from the class object itself: what CoJObject::Create does, without
+// finding the class by its identifier text each time.
+IDispatchPtr NewHandle() {
+  static const TAutoObjectFactory* factory = nullptr;
+  if (!factory)
+    for (const TAutoObjectFactory* f : ClassObjects())
+      if (&f->ClassInfo() == &JObjectClass) factory = f;
+  return factory ? factory->CreateInstance() : CoJObject::Create();
 }
 
 // The first stem + n (n = 1, 2, ...) that the registry does not hold.
@@ -194,7 +223,11 @@ void TJObject::CallMember(const TMemberInfo& member, const std::vector<Variant>&
                           Variant& result) {
   // Objects that event handlers free during this call go once it is over.
   const TModelCall call;
-  auto str = [&](size_t i) { return args.at(i).ToString(); };
+  // Arguments arrive converted to their declared types: a string is taken as it is.
+  auto str = [&](size_t i) {
+    const Variant& v = args.at(i);
+    return v.type() == VarType::BStr ? v.AsString() : v.ToString();
+  };
   auto i4 = [&](size_t i) { return args.at(i).ToInt32(); };
   switch (member.DispId) {
     case JObjectDispId::listProp:
@@ -287,7 +320,7 @@ Variant TJObject::nw(const std::string& className, const std::string& NameObj,
     name = NameObj;
   }
 
-  IDispatchPtr ref = CoJObject::Create();
+  IDispatchPtr ref = NewHandle();
   TJObject* n = HandleOf(ref);
   if (!n) throw Exception("JObject creation failed");
 
@@ -299,7 +332,15 @@ Variant TJObject::nw(const std::string& className, const std::string& NameObj,
   TComponent* owner = nullptr;
   if (own) owner = CastTo<TComponent>(own);
 
-  TObject* instance = cls->Create(owner);
+  // A control made here goes into this handle's windowed control at once (below), so
+  // its widget is made there from the start.
+  const bool child =
+      IsWinControl(own) && !own->Destroying() && cls->InheritsFrom(TControl::StaticClass());
+  TObject* instance = nullptr;
+  {
+    const TNewControlParent inside(child ? static_cast<TWinControl*>(own) : nullptr);
+    instance = cls->Create(owner);
+  }
   n->FComponent = TWeakRef<TObject>(instance);
   n->FHadComponent = true;
   // Owned from the start, so a refused name below destroys the new component with
@@ -310,18 +351,22 @@ Variant TJObject::nw(const std::string& className, const std::string& NameObj,
     static_cast<TControl*>(instance)->SetParent(static_cast<TWinControl*>(own));
     n->FParentHandle = IDispatchPtr(this);
   }
-  if (IsComponent(instance)) static_cast<TComponent*>(instance)->SetName(name);
-
   n->FName = name;
   n->FRun = FRun;
-  RegistryAdd(name, n, true);
-  Variant res(ref);
-
+  // The caption goes on before the name: a control whose caption follows its name
+  // would otherwise show the name first, only to have it replaced at once. The
+  // outcome is the same either way, as the caption is never empty here.
   if (!Caption.empty()) {
-    const std::string type = n->Call("propType", {Variant("Caption")}).ToString();
-    if (!type.empty()) n->Call("propSet", {Variant("Caption"), Variant(Caption)});
+    // As propType and propSet would: no such property fails, a type without a kind
+    // name is skipped; one lookup serves both.
+    const TPropInfo* p = LookupProperty(instance, "Caption");
+    if (!TypeKindName(p->PropType->Kind).empty())
+      n->SetProperty(instance, p, "Caption", Variant(Caption));
   }
-  return res;
+  if (IsComponent(instance)) static_cast<TComponent*>(instance)->SetName(name);
+
+  RegistryAdd(name, n, true);
+  return Variant(std::move(ref));
 }
 
 Variant TJObject::getPropParent() {

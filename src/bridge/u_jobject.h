@@ -59,6 +59,9 @@ class TJObject final : public TAutoObject {
   std::string listProp();
   Variant propGet(const std::string& PropName);
   void propSet(const std::string& PropName, const Variant& PropVal);
+  // propSet's work once the property `p` of `obj` is found.
+  void SetProperty(TObject* obj, const TPropInfo* p, const std::string& PropName,
+                   const Variant& PropVal);
   std::string propType(const std::string& PropName);
   std::string propAllValues(const std::string& PropName);
   Variant getPropParent();

@@ -50,17 +50,26 @@ TClass ClassForProperties(TObject* obj) {
   return FindRegisteredClass(name);
 }
 
+// The record looked up last, by class: objects of one class come in runs.
+TClass gLastClass = nullptr;
+const TTypeRec* gLastRec = nullptr;
+
 const TTypeRec& GetTypeRec(TObject* obj) {
+  if (obj->ClassType() == gLastClass) return *gLastRec;
   auto& cache = TypeRecCache();
   const std::string& className = obj->ClassName();
   auto it = cache.find(className);
-  if (it != cache.end()) return *it->second;
-  TClass cls = ClassForProperties(obj);
-  auto rec = std::make_unique<TTypeRec>();
-  rec->Name = className;
-  rec->PropList = GetPropList(cls);
-  rec->PropCount = static_cast<int16_t>(rec->PropList.size());
-  return *cache.emplace(className, std::move(rec)).first->second;
+  if (it == cache.end()) {
+    TClass cls = ClassForProperties(obj);
+    auto rec = std::make_unique<TTypeRec>();
+    rec->Name = className;
+    rec->PropList = GetPropList(cls);
+    rec->PropCount = static_cast<int16_t>(rec->PropList.size());
+    it = cache.emplace(className, std::move(rec)).first;
+  }
+  gLastClass = obj->ClassType();
+  gLastRec = it->second.get();
+  return *gLastRec;
 }
 
 bool IsStringKind(TTypeKind k) {
@@ -93,6 +102,8 @@ int TypeKindByName(const std::string& name) {
 }
 
 void ClearTypeRecCache() {
+  gLastClass = nullptr;
+  gLastRec = nullptr;
   TypeRecCache().clear();
 }
 
@@ -146,7 +157,11 @@ Variant TJObject::propGet(const std::string& PropName) {
 
 void TJObject::propSet(const std::string& PropName, const Variant& PropVal) {
   TObject* obj = LiveComponent();
-  const TPropInfo* p = LookupProperty(obj, PropName);
+  SetProperty(obj, LookupProperty(obj, PropName), PropName, PropVal);
+}
+
+void TJObject::SetProperty(TObject* obj, const TPropInfo* p, const std::string& PropName,
+                           const Variant& PropVal) {
   const TTypeKind kind = p->PropType->Kind;
   switch (kind) {
     case tkInteger:

@@ -380,9 +380,12 @@ void TComponent::SetName(const std::string& name) {
   if (name == FName) return;
   if (!name.empty() && !IsValidIdent(name))
     throw EComponentError("'" + name + "' is not a valid component name");
-  if (FOwner && !name.empty()) {
-    TComponent* other = FOwner->FindComponent(name);
-    if (other && other != this)
+  // Folded once, for the check and the index alike.
+  std::string key = FOwner && !name.empty() ? FoldName(name) : std::string();
+  if (FOwner && !name.empty() && FOwner->FNameIndex) {
+    auto& map = FOwner->FNameIndex->Map;
+    auto it = map.find(key);
+    if (it != map.end() && it->second != this)
       throw EComponentError("A component named " + name + " already exists");
   }
   std::string old = std::move(FName);
@@ -391,7 +394,7 @@ void TComponent::SetName(const std::string& name) {
     if (!FOwner->FNameIndex) FOwner->FNameIndex = std::make_unique<TNameIndex>();
     auto& map = FOwner->FNameIndex->Map;
     if (!old.empty()) map.erase(FoldName(old));
-    if (!name.empty()) map[FoldName(name)] = this;
+    if (!name.empty()) map.insert_or_assign(std::move(key), this);
   }
   NameChanged(old);
 }

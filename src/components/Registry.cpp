@@ -56,10 +56,18 @@ void RegisterClass(TClass c) {
 }
 
 TClass FindClass(const std::string& name) {
+  // Scripts make many objects of one class in a row; a class never leaves the registry.
+  static std::string lastName;
+  static TClass lastClass = nullptr;
+  if (lastClass && name == lastName) return lastClass;
   const TClassRegistry& reg = Registry();
   for (const auto* group : {&reg.Plain, &reg.Controls})
     for (TClass c : *group)
-      if (SameText(c->ClassName(), name)) return c;
+      if (SameText(c->ClassName(), name)) {
+        lastName = name;
+        lastClass = c;
+        return c;
+      }
   return nullptr;
 }
 

@@ -410,10 +410,12 @@ void TComponent::SetEvent(const std::string& name, TNotifyEvent handler) {
         it->second = std::move(handler);
       else
         hs.erase(it);
-      return;
+      return;  // a handler was bound before: EventBound ran then
     }
   }
-  if (handler) hs.emplace_back(name, std::move(handler));
+  if (!handler) return;
+  hs.emplace_back(name, std::move(handler));
+  EventBound(name);
 }
 
 TNotifyEvent TComponent::GetEvent(const std::string& name) const {

@@ -247,6 +247,9 @@ class TComponent : public TPersistent {
   bool FireEvent(const char* name);
   // Called after the name changed (a control whose caption follows its name).
   virtual void NameChanged(const std::string& oldName);
+  // Called after a handler was bound to the event `name`: a class can wait until then
+  // to connect what fires it.
+  virtual void EventBound(const std::string& /*name*/) {}
   // A component whose destruction waits gives its name free at once.
   void DestructionDeferred() override;
   // What has to be destroyed before this component: its last child control, else its

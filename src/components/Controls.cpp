@@ -101,7 +101,7 @@ void ConnectFocusTracking() {
   static bool connected = false;
   if (connected || !qApp) return;
   connected = true;
-  QObject::connect(qApp, &QApplication::focusChanged, qApp, &TControlPrivate::FocusChanged);
+  QObject::connect(qApp, &QApplication::focusChanged, qApp, &TControlFilter::FocusChanged);
 }
 
 }  // namespace
@@ -109,28 +109,44 @@ void ConnectFocusTracking() {
 // OnExit for the controls that focus left, innermost first; then OnEnter for those it
 // entered, outermost first. Focus moving inside one control (a grid's cell editor)
 // fires nothing.
-void TControlPrivate::FocusChanged(QWidget* old, QWidget* now) {
+void TControlFilter::FocusChanged(QWidget* old, QWidget* now) {
   const auto before = FocusChain(old);
   const auto after = FocusChain(now);
   for (const auto& r : before)
-    if (TWinControl* c = r.get(); c && !InChain(after, c) && (c->d->Events & ceFocus))
+    if (TWinControl* c = r.get(); c && !InChain(after, c) && (c->FControlEvents & ceFocus))
       Fire(c, "OnExit");
   for (auto it = after.rbegin(); it != after.rend(); ++it)
-    if (TWinControl* c = it->get(); c && !InChain(before, c) && (c->d->Events & ceFocus))
+    if (TWinControl* c = it->get(); c && !InChain(before, c) && (c->FControlEvents & ceFocus))
       Fire(c, "OnEnter");
 }
 
-void TControlPrivate::Watch(QWidget* w) {
-  w->installEventFilter(this);
-  if (auto* area = qobject_cast<QAbstractScrollArea*>(w))
-    area->viewport()->installEventFilter(this);
+TControlFilter* TControlFilter::Instance() {
+  // Never destroyed: widgets may outlive any owner it could have.
+  static TControlFilter* filter = new TControlFilter;
+  return filter;
 }
 
-bool TControlPrivate::eventFilter(QObject* watched, QEvent* e) {
-  TControl* c = Control;
+void TControlFilter::Watch(QWidget* w) {
+  w->installEventFilter(Instance());
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(w))
+    area->viewport()->installEventFilter(Instance());
+}
+
+bool TControlFilter::eventFilter(QObject* watched, QEvent* e) {
+  // Only widgets are watched: a control's own, or the viewport of its scroll area.
+  auto* watchedWidget = static_cast<QWidget*>(watched);
+  TControl* c = FindControl(watchedWidget);
+  if (!c)
+    if (QWidget* parent = watchedWidget->parentWidget())
+      if (TControl* owner = FindControl(parent))
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(parent);
+            area && area->viewport() == watched)
+          c = owner;
   if (!c || c->Destroying()) return false;
   QWidget* w = c->FWidget;
   const bool self = watched == w;
+  const unsigned Events = c->FControlEvents;
+  bool& Pressed = c->FPressed;
   switch (e->type()) {
     case QEvent::Resize:
       if (self && !c->FInSetBounds) {
@@ -172,19 +188,18 @@ bool TControlPrivate::eventFilter(QObject* watched, QEvent* e) {
       Fire(c, "OnDblClick");
       break;
     }
-    case QEvent::ShortcutOverride:
-      if (ShortcutKey) {
-        const int verdict = ShortcutKey(static_cast<QKeyEvent*>(e));
-        if (verdict > 0) e->accept();
-        if (verdict < 0) e->ignore();
-        if (verdict != 0) return true;
-      }
+    case QEvent::ShortcutOverride: {
+      const int verdict = c->ShortcutKey(static_cast<QKeyEvent*>(e));
+      if (verdict > 0) e->accept();
+      if (verdict < 0) e->ignore();
+      if (verdict != 0) return true;
       break;
+    }
     case QEvent::KeyPress:
-      if (KeyHook && KeyHook(static_cast<QKeyEvent*>(e))) return true;
+      if (c->KeyHook(static_cast<QKeyEvent*>(e))) return true;
       break;
     case QEvent::Wheel:
-      if (self && WheelHook && WheelHook(static_cast<QWheelEvent*>(e))) return true;
+      if (self && c->WheelHook(static_cast<QWheelEvent*>(e))) return true;
       break;
     case QEvent::Enter:
       if (self && (Events & ceMouseHover)) Fire(c, "OnMouseEnter");
@@ -218,10 +233,16 @@ bool TControlPrivate::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void EnableControlEvents(TControl* c, unsigned events) {
-  ControlPrivate(c)->Events |= events;
+  c->FControlEvents |= events;
 }
 TControlPrivate* ControlPrivate(TControl* c) {
+  c->SignalContext();
   return c->d.get();
+}
+
+QObject* TControl::SignalContext() {
+  if (!d) d = std::make_unique<TControlPrivate>(this);
+  return d.get();
 }
 
 TNewControlParent::TNewControlParent(TWinControl* parent) {
@@ -299,15 +320,14 @@ ORVEL_IMPLEMENT_CLASS(TControl, TComponent, ORVEL_COMPONENT_FACTORY(TControl))
 
 TControl::TControl(TComponent* AOwner) : TControl(AOwner, new QWidget(NewWidgetParent())) {}
 
-TControl::TControl(TComponent* AOwner, QWidget* widget)
-    : TComponent(AOwner), FWidget(widget), d(std::make_unique<TControlPrivate>(this)) {
+TControl::TControl(TComponent* AOwner, QWidget* widget) : TComponent(AOwner), FWidget(widget) {
   // A class whose widget did not take the parent leaves it to no other widget.
   gNewWidgetParent = nullptr;
   ConnectFocusTracking();
   WidgetMap()[FWidget] = this;
   // No hide(): a widget without a parent is a window, and a window never shows
   // unless asked; hiding it on purpose would keep it hidden inside its parent later.
-  d->Watch(FWidget);
+  TControlFilter::Watch(FWidget);
 }
 
 TFont* TControl::Font() const {
@@ -343,10 +363,12 @@ TControl::~TControl() {
     // The toolkit may be inside a signal of this widget (a click handler freeing its
     // own button): detach everything now, delete once control is back in the loop.
     w->disconnect();
-    d->Control = nullptr;
     w->hide();
     w->deleteLater();
-    d.release()->deleteLater();
+    if (d) {
+      d->Control = nullptr;
+      d.release()->deleteLater();
+    }
   } else {
     d.reset();
     delete w;
@@ -756,7 +778,7 @@ void TWinControl::SetFocus() {
 
 void TWinControl::Resized() {
   AlignControls();
-  if (d->Events & ceForm) FireEvent("OnResize");
+  if (FControlEvents & ceForm) FireEvent("OnResize");
 }
 
 void TWinControl::FontChanged() {

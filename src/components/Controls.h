@@ -10,6 +10,9 @@
 #include "Classes.h"
 #include "Graphics.h"
 
+class QKeyEvent;
+class QObject;
+class QWheelEvent;
 class QWidget;
 class TWinControl;
 class TControl;
@@ -165,14 +168,28 @@ class TControl : public TComponent {
   void LeaveHolders() override;
   TComponent* ParentHolder() const override;
 
+  // The object the control's signal connections are made with: it is destroyed before
+  // the widget, so no signal reaches a control being destroyed. Made on first use.
+  QObject* SignalContext();
+  // Keys and wheel turns on the control's widget, before the widget sees them.
+  // ShortcutKey: 1 the control takes the key, -1 the window's shortcuts get it even
+  // where the widget would keep it, 0 the widget decides. The hooks: true consumes it.
+  virtual int ShortcutKey(QKeyEvent*) { return 0; }
+  virtual bool KeyHook(QKeyEvent*) { return false; }
+  virtual bool WheelHook(QWheelEvent*) { return false; }
+
   friend class TWinControl;
   friend struct TControlPrivate;
+  friend struct TControlFilter;
   friend class TSizeConstraints;
   friend TControlPrivate* ControlPrivate(TControl* c);
+  friend void EnableControlEvents(TControl* c, unsigned events);
 
   TWinControl* FParent = nullptr;
   QWidget* FWidget = nullptr;
-  std::unique_ptr<TControlPrivate> d;
+  std::unique_ptr<TControlPrivate> d;  // null until SignalContext
+  unsigned FControlEvents = 0;         // TControlEvents: user actions that fire events
+  bool FPressed = false;               // the left button went down on it
   int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
   int FAnchorRight = 0, FAnchorBottom = 0;  // parent edge distances
   TAlign FAlign = alNone;

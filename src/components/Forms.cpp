@@ -115,6 +115,17 @@ void TCustomForm::UpdateWidgetVisibility() {
   }
 }
 
+// The wheel anywhere on the form scrolls it, once it has scroll bars, as far as its
+// controls leave it.
+bool TCustomForm::WheelHook(QWheelEvent* e) {
+  if (!f->HBar) return false;
+  QScrollBar* bar = e->angleDelta().y() != 0 ? f->VBar : f->HBar;
+  if (!bar->isVisibleTo(FWidget)) return false;
+  const int delta = e->angleDelta().y() != 0 ? e->angleDelta().y() : e->angleDelta().x();
+  bar->setValue(bar->value() - delta / 120 * bar->singleStep() * 3);
+  return true;
+}
+
 void TCustomForm::ApplyPosition() {
   QRect area;
   switch (FPosition) {
@@ -319,7 +330,7 @@ void TCustomForm::Resized() {
 void TCustomForm::ChildLayoutChanged() {
   if (!FAutoScroll || f->RangePending || Destroying()) return;
   f->RangePending = true;
-  QTimer::singleShot(0, d.get(), [this] {
+  QTimer::singleShot(0, SignalContext(), [this] {
     f->RangePending = false;
     UpdateScrollRange();
   });
@@ -355,16 +366,8 @@ void TCustomForm::UpdateScrollRange() {
     f->HBar->hide();
     f->VBar->hide();
     auto moved = [this] { FollowScrollBars(false); };
-    QObject::connect(f->HBar, &QScrollBar::valueChanged, d.get(), moved);
-    QObject::connect(f->VBar, &QScrollBar::valueChanged, d.get(), moved);
-    // The wheel anywhere on the form scrolls it, as far as its controls leave it.
-    ControlPrivate(this)->WheelHook = [this](QWheelEvent* e) {
-      QScrollBar* bar = e->angleDelta().y() != 0 ? f->VBar : f->HBar;
-      if (!bar->isVisibleTo(FWidget)) return false;
-      const int delta = e->angleDelta().y() != 0 ? e->angleDelta().y() : e->angleDelta().x();
-      bar->setValue(bar->value() - delta / 120 * bar->singleStep() * 3);
-      return true;
-    };
+    QObject::connect(f->HBar, &QScrollBar::valueChanged, SignalContext(), moved);
+    QObject::connect(f->VBar, &QScrollBar::valueChanged, SignalContext(), moved);
   }
   if (!f->HBar) return;
   const int hbar = f->HBar->sizeHint().height(), vbar = f->VBar->sizeHint().width();

@@ -123,6 +123,7 @@ class TCustomForm : public TScrollingWinControl {
   void UpdateWindowFlags();
   bool IsFixedSize() const;
   void BeforeDestruction() override;
+  bool WheelHook(QWheelEvent* e) override;
   void ApplyPosition();
   std::unique_ptr<TFormPrivate> f;
   std::string FCaption;

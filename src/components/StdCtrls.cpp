@@ -464,21 +464,32 @@ struct TButton::Shortcuts {
 
 ORVEL_IMPLEMENT_CLASS(TButton, TButtonControl, ORVEL_COMPONENT_FACTORY(TButton))
 
-TButton::TButton(TComponent* AOwner)
-    : TButtonControl(AOwner, new QPushButton(NewWidgetParent())),
-      FShortcuts(std::make_unique<Shortcuts>()) {
+TButton::TButton(TComponent* AOwner) : TButtonControl(AOwner, new QPushButton(NewWidgetParent())) {
   QPushButton* b = ButtonWidget();
   b->setFocusPolicy(Qt::StrongFocus);
   FCaptionFollowsName = true;
-  QObject::connect(b, &QPushButton::clicked, d.get(), [this] { FireEvent("OnClick"); });
-  // A focused button takes Enter itself, ahead of the form's default button.
-  d->ShortcutKey = [b](QKeyEvent* e) { return IsEnterKey(e->key()) && b->hasFocus() ? 1 : 0; };
-  d->KeyHook = [this](QKeyEvent* e) {
-    if (!IsEnterKey(e->key()) || e->modifiers() & ~Qt::KeypadModifier) return false;
-    ButtonWidget()->click();
-    return true;
-  };
   SetBounds(0, 0, 75, 25);
+}
+
+// A focused button takes Enter itself, ahead of the form's default button.
+int TButton::ShortcutKey(QKeyEvent* e) {
+  return IsEnterKey(e->key()) && ButtonWidget()->hasFocus() ? 1 : 0;
+}
+
+bool TButton::KeyHook(QKeyEvent* e) {
+  if (!IsEnterKey(e->key()) || e->modifiers() & ~Qt::KeypadModifier) return false;
+  ButtonWidget()->click();
+  return true;
+}
+
+// A click fires nothing but OnClick: the signal is connected once a handler is bound.
+// Most buttons never get one, and the connection would cost each more memory than
+// anything else of its own.
+void TButton::EventBound(const std::string& name) {
+  if (FClickConnected || name != "OnClick") return;
+  FClickConnected = true;
+  QObject::connect(ButtonWidget(), &QPushButton::clicked, SignalContext(),
+                   [this] { FireEvent("OnClick"); });
 }
 
 TButton::~TButton() {
@@ -513,14 +524,18 @@ void TButton::UpdateShortcuts() {
   auto make = [this](const QKeySequence& key) {
     auto sc = std::make_unique<QShortcut>(key, FWidget);
     sc->setContext(Qt::WindowShortcut);
-    QObject::connect(sc.get(), &QShortcut::activated, d.get(), [this] {
+    QObject::connect(sc.get(), &QShortcut::activated, SignalContext(), [this] {
       if (FWidget->isVisible() && FWidget->isEnabled()) ButtonWidget()->click();
     });
     return sc;
   };
-  FShortcuts->Return.reset();
-  FShortcuts->Enter.reset();
-  FShortcuts->Escape.reset();
+  // Made on first need: few buttons are a default or cancel button.
+  if (!FShortcuts && (FDefault || FCancel)) FShortcuts = std::make_unique<Shortcuts>();
+  if (FShortcuts) {
+    FShortcuts->Return.reset();
+    FShortcuts->Enter.reset();
+    FShortcuts->Escape.reset();
+  }
   if (FDefault) {
     FShortcuts->Return = make(QKeySequence(Qt::Key_Return));
     FShortcuts->Enter = make(QKeySequence(Qt::Key_Enter));
@@ -540,10 +555,17 @@ ORVEL_IMPLEMENT_CLASS(TEdit, TCustomEdit, ORVEL_COMPONENT_FACTORY(TEdit))
 
 TCustomEdit::TCustomEdit(TComponent* AOwner)
     : TCustomEdit(AOwner, new TQtLineEdit(NewWidgetParent())) {
-  QLineEdit* e = LineEditWidget();
   FCaptionFollowsName = true;
-  QObject::connect(e, &QLineEdit::textChanged, d.get(), [this] { FireEvent("OnChange"); });
   SetBounds(0, 0, 121, 21);
+}
+
+// A line edit's change fires nothing but OnChange: connected once a handler is bound
+// (a memo connects its own at once).
+void TCustomEdit::EventBound(const std::string& name) {
+  QLineEdit* e = LineEditWidget();
+  if (FChangeConnected || name != "OnChange" || !e) return;
+  FChangeConnected = true;
+  QObject::connect(e, &QLineEdit::textChanged, SignalContext(), [this] { FireEvent("OnChange"); });
 }
 
 TCustomEdit::TCustomEdit(TComponent* AOwner, QWidget* widget) : TWinControl(AOwner, widget) {
@@ -670,7 +692,7 @@ TCustomMemo::TCustomMemo(TComponent* AOwner)
   m->setTabChangesFocus(true);
   m->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   SetScrollBars(ssNone);
-  QObject::connect(m, &QPlainTextEdit::textChanged, d.get(), [this] {
+  QObject::connect(m, &QPlainTextEdit::textChanged, SignalContext(), [this] {
     if (FMaxLength > 0) {
       QPlainTextEdit* w = MemoWidget();
       const QString t = w->toPlainText();
@@ -684,20 +706,22 @@ TCustomMemo::TCustomMemo(TComponent* AOwner)
     }
     FireEvent("OnChange");
   });
-  d->ShortcutKey = [this](QKeyEvent* e) {
-    if (!IsEnterKey(e->key()) || (e->modifiers() & Qt::ControlModifier)) return 0;
-    return FWantReturns ? 1 : -1;
-  };
-  d->KeyHook = [this](QKeyEvent* e) {
-    // Without WantReturns, Enter belongs to the form; Ctrl+Enter still breaks the line.
-    if (!IsEnterKey(e->key()) || FWantReturns) return false;
-    if (e->modifiers() & Qt::ControlModifier) {
-      MemoWidget()->textCursor().insertText("\n");
-      return true;
-    }
-    return true;
-  };
   SetBounds(0, 0, 185, 89);
+}
+
+int TCustomMemo::ShortcutKey(QKeyEvent* e) {
+  if (!IsEnterKey(e->key()) || (e->modifiers() & Qt::ControlModifier)) return 0;
+  return FWantReturns ? 1 : -1;
+}
+
+// Without WantReturns, Enter belongs to the form; Ctrl+Enter still breaks the line.
+bool TCustomMemo::KeyHook(QKeyEvent* e) {
+  if (!IsEnterKey(e->key()) || FWantReturns) return false;
+  if (e->modifiers() & Qt::ControlModifier) {
+    MemoWidget()->textCursor().insertText("\n");
+    return true;
+  }
+  return true;
 }
 
 TCustomMemo::~TCustomMemo() {
@@ -788,7 +812,7 @@ TCustomListBox::TCustomListBox(TComponent* AOwner)
   FColor = clWindow;
   ColorChanged();
   // A change of selection by the user is the list box's click.
-  QObject::connect(l, &QListWidget::itemSelectionChanged, d.get(),
+  QObject::connect(l, &QListWidget::itemSelectionChanged, SignalContext(),
                    [this] { FireEvent("OnClick"); });
   UpdateSelectionMode();
   SetBounds(0, 0, 121, 97);
@@ -898,7 +922,8 @@ TCustomCheckBox::TCustomCheckBox(TComponent* AOwner)
   QCheckBox* c = CheckBoxWidget();
   c->setFocusPolicy(Qt::StrongFocus);
   FCaptionFollowsName = true;
-  QObject::connect(c, &QCheckBox::stateChanged, d.get(), [this](int s) { StateFromWidget(s); });
+  QObject::connect(c, &QCheckBox::stateChanged, SignalContext(),
+                   [this](int s) { StateFromWidget(s); });
   SetBounds(0, 0, 97, 17);
 }
 

@@ -123,8 +123,14 @@ class TButton final : public TButtonControl {
 
   QPushButton* ButtonWidget() const;
 
+ protected:
+  void EventBound(const std::string& name) override;
+  int ShortcutKey(QKeyEvent* e) override;
+  bool KeyHook(QKeyEvent* e) override;
+
  private:
   void UpdateShortcuts();
+  bool FClickConnected = false;
   std::string FCaption;
   bool FDefault = false;
   bool FCancel = false;
@@ -173,6 +179,7 @@ class TCustomEdit : public TWinControl {
   TCustomEdit(TComponent* AOwner, QWidget* widget);
   void ColorChanged() override;
   void FontChanged() override;
+  void EventBound(const std::string& name) override;
   void AdjustHeight();
   // Applies CharCase to text typed or written; true if the text changed.
   std::string ApplyCharCase(const std::string& text) const;
@@ -186,6 +193,7 @@ class TCustomEdit : public TWinControl {
   bool FAutoSize = true;
   bool FHideSelection = true;
   TImeMode FImeMode = imDontCare;
+  bool FChangeConnected = false;
 };
 
 class TEdit final : public TCustomEdit {
@@ -218,6 +226,10 @@ class TCustomMemo : public TCustomEdit {
   void SetWordWrap(bool v);
 
   QPlainTextEdit* MemoWidget() const;
+
+ protected:
+  int ShortcutKey(QKeyEvent* e) override;
+  bool KeyHook(QKeyEvent* e) override;
 
  private:
   std::unique_ptr<TStrings> FLines;

@@ -137,7 +137,7 @@ TValueListEditor::TValueListEditor(TComponent* AOwner)
   v->Titles->OnChange = [this](TObject*) { RefreshTitles(); };
 
   // Typing in a cell changes the line of Strings behind its row.
-  QObject::connect(g, &QTableWidget::cellChanged, d.get(), [this](int row, int col) {
+  QObject::connect(g, &QTableWidget::cellChanged, SignalContext(), [this](int row, int col) {
     if (row < 0 || row >= v->Strings->Count()) return;
     QTableWidget* g = GridWidget();
     const QTableWidgetItem* k = g->item(row, 0);
@@ -160,32 +160,13 @@ TValueListEditor::TValueListEditor(TComponent* AOwner)
     }
     if (life->Object) v->FromGrid = false;  // a change handler may have freed the editor
   });
-  TControlPrivate* p = d.get();
+  TControlPrivate* p = ControlPrivate(this);
   auto topLeft = [this, p] {
     if (p->Control) FireEvent("OnTopLeftChanged");
   };
-  QObject::connect(g->verticalScrollBar(), &QScrollBar::valueChanged, d.get(), topLeft);
-  QObject::connect(g->horizontalScrollBar(), &QScrollBar::valueChanged, d.get(), topLeft);
+  QObject::connect(g->verticalScrollBar(), &QScrollBar::valueChanged, p, topLeft);
+  QObject::connect(g->horizontalScrollBar(), &QScrollBar::valueChanged, p, topLeft);
 
-  d->KeyHook = [this](QKeyEvent* e) {
-    QTableWidget* g = GridWidget();
-    const bool ctrl = e->modifiers() & Qt::ControlModifier;
-    if (ctrl && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
-      FireEvent("OnEditButtonClick");
-      return true;
-    }
-    if ((FKeyOptions & (1 << keyAdd)) &&
-        (e->key() == Qt::Key_Insert ||
-         (e->key() == Qt::Key_Down && g->currentRow() == g->rowCount() - 1))) {
-      InsertRowForUser();
-      return true;
-    }
-    if ((FKeyOptions & (1 << keyDelete)) && ctrl && e->key() == Qt::Key_Delete) {
-      DeleteCurrentRow();
-      return true;
-    }
-    return false;
-  };
   SetBounds(0, 0, 306, 300);
   ColorChanged();
   RefreshTitles();
@@ -354,6 +335,26 @@ void TValueListEditor::DeleteCurrentRow() {
 
 void TValueListEditor::Resized() {
   TCustomDrawGrid::Resized();
+}
+
+bool TValueListEditor::KeyHook(QKeyEvent* e) {
+  QTableWidget* g = GridWidget();
+  const bool ctrl = e->modifiers() & Qt::ControlModifier;
+  if (ctrl && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
+    FireEvent("OnEditButtonClick");
+    return true;
+  }
+  if ((FKeyOptions & (1 << keyAdd)) &&
+      (e->key() == Qt::Key_Insert ||
+       (e->key() == Qt::Key_Down && g->currentRow() == g->rowCount() - 1))) {
+    InsertRowForUser();
+    return true;
+  }
+  if ((FKeyOptions & (1 << keyDelete)) && ctrl && e->key() == Qt::Key_Delete) {
+    DeleteCurrentRow();
+    return true;
+  }
+  return false;
 }
 
 void TValueListEditor::ColorChanged() {

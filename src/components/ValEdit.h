@@ -93,6 +93,7 @@ class TValueListEditor final : public TCustomDrawGrid {
  protected:
   void Resized() override;
   void ColorChanged() override;
+  bool KeyHook(QKeyEvent* e) override;
 
  private:
   friend struct TValueListPrivate;

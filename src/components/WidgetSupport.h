@@ -38,25 +38,23 @@ enum TControlEvents : unsigned {
   ceFocus = 16,      // OnEnter, OnExit
 };
 
-// Event filter and signal context of one control. Deleting it disconnects every
-// connection made with it as context, so nothing reaches a control being destroyed.
+// Signal context of one control (TControl::SignalContext). Deleting it disconnects
+// every connection made with it as context, so nothing reaches a control being
+// destroyed; Control is null once the control is gone while the context waits.
 struct TControlPrivate : public QObject {
   explicit TControlPrivate(TControl* c) : Control(c) {}
+  TControl* Control;
+};
+
+// The one event filter of every control's widget (and of a scroll area's viewport). It
+// finds the control by the widget, so a widget whose control is gone is left alone;
+// one shared filter costs a widget less than an object of its own.
+struct TControlFilter : public QObject {
+  static TControlFilter* Instance();
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void Watch(QWidget* w);  // also the viewport of a scroll area
+  static void Watch(QWidget* w);  // also the viewport of a scroll area
   static bool Fire(TControl* c, const char* event) { return c->FireEvent(event); }
   static void FocusChanged(QWidget* old, QWidget* now);
-
-  TControl* Control;
-  unsigned Events = 0;
-  // Before the window's shortcuts see a key: 1 the control takes it, -1 the shortcuts
-  // get it even where the widget would keep it, 0 the widget decides.
-  std::function<int(QKeyEvent* e)> ShortcutKey;
-  // A key press the control handles itself; true consumes it.
-  std::function<bool(QKeyEvent* e)> KeyHook;
-  // A wheel turn that reached the control (a form scrolls); true consumes it.
-  std::function<bool(QWheelEvent* e)> WheelHook;
-  bool Pressed = false;
 };
 
 // The parent a control's own widget is made in (see TNewControlParent), or null. Taken
@@ -65,4 +63,4 @@ QWidget* NewWidgetParent();
 
 // Adds the per-class event set (called by constructors).
 void EnableControlEvents(TControl* c, unsigned events);
-TControlPrivate* ControlPrivate(TControl* c);
+TControlPrivate* ControlPrivate(TControl* c);  // made on first use

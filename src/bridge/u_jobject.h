@@ -23,6 +23,30 @@ struct TRegistryOrder {
 };
 using TObjectRegistry = std::multimap<std::string, TJObject*, TRegistryOrder>;
 
+// Event property name (case-sensitive, sorted) -> its adapter. The map is made on the
+// first binding: most handles never bind an event, and an empty map still costs a
+// handle as much as its name.
+class TEventAdapters {
+ public:
+  using Map = std::map<std::string, std::shared_ptr<TObjectEvent>>;
+  Map::iterator begin() { return FMap ? FMap->begin() : None().begin(); }
+  Map::iterator end() { return FMap ? FMap->end() : None().end(); }
+  Map::iterator find(const std::string& name) { return FMap ? FMap->find(name) : end(); }
+  template <class... A>
+  std::pair<Map::iterator, bool> emplace(A&&... args) {
+    if (!FMap) FMap = std::make_unique<Map>();
+    return FMap->emplace(std::forward<A>(args)...);
+  }
+  void clear() { FMap.reset(); }
+
+ private:
+  static Map& None() {
+    static Map none;  // never written: stands in while no map is made
+    return none;
+  }
+  std::unique_ptr<Map> FMap;
+};
+
 // One handle: stands for one object of the component model. The component is held
 // weakly, so a handle whose component was destroyed behind its back never reaches it.
 class TJObject final : public TAutoObject {
@@ -88,8 +112,7 @@ class TJObject final : public TAutoObject {
   bool FNotOwned = true;
   IDispatchPtr FParentHandle;
   std::string FName;
-  // Event property name (case-sensitive, sorted) -> its adapter.
-  std::map<std::string, std::shared_ptr<TObjectEvent>> FEvents;
+  TEventAdapters FEvents;
   // Whether an object was ever given, and whether fr emptied the handle on purpose:
   // together they tell an object destroyed behind the handle's back.
   bool FHadComponent = false;

@@ -172,8 +172,9 @@ void TObject::BeginDestruction() {
   if (FDestroying) return;
   FDestroying = true;
   if (FLife) FLife->Object = nullptr;
-  auto notifications = std::move(FFreeNotifications);
-  FFreeNotifications.clear();
+  if (!FExtras) return;
+  auto notifications = std::move(FExtras->FreeNotifications);
+  FExtras->FreeNotifications.clear();
   for (auto& n : notifications) n.second(this);
 }
 
@@ -202,8 +203,9 @@ void TObject::Free() {
 }
 
 int TObject::AddFreeNotification(std::function<void(TObject*)> callback) {
-  const int id = FNextNotificationId++;
-  FFreeNotifications.emplace_back(id, std::move(callback));
+  TObjectExtras& x = Extras();
+  const int id = x.NextNotificationId++;
+  x.FreeNotifications.emplace_back(id, std::move(callback));
   return id;
 }
 
@@ -216,8 +218,12 @@ std::shared_ptr<TObjectLife> TObject::LifeToken() {
 }
 
 TPropStore& TObject::PropStore() {
-  if (!FStore) FStore = std::make_unique<TPropStore>();
-  return *FStore;
+  return Extras().Store;
+}
+
+TObjectExtras& TObject::Extras() {
+  if (!FExtras) FExtras = std::make_unique<TObjectExtras>();
+  return *FExtras;
 }
 
 ORVEL_IMPLEMENT_CLASS(TPersistent, TObject, [](TComponent*) -> TObject* { return new TPersistent; })

@@ -109,6 +109,7 @@ class TWeakRef {
 // ---------------------------------------------------------------------------------
 
 struct TPropStore;
+struct TObjectExtras;
 struct TEventTable;
 struct TNameIndex;
 
@@ -157,9 +158,9 @@ class TObject {
   bool FFreeing = false;
   bool FFreeDeferred = false;
   std::shared_ptr<TObjectLife> FLife;
-  std::vector<std::pair<int, std::function<void(TObject*)>>> FFreeNotifications;
-  int FNextNotificationId = 1;
-  std::unique_ptr<TPropStore> FStore;
+  // Free notifications and stored values, made on first use: most objects have none.
+  std::unique_ptr<TObjectExtras> FExtras;
+  TObjectExtras& Extras();
 };
 
 template <class T>

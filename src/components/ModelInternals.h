@@ -43,6 +43,13 @@ struct TPropStore {
   }
 };
 
+// The parts of an object that few objects use (TObject::Extras).
+struct TObjectExtras {
+  std::vector<std::pair<int, std::function<void(TObject*)>>> FreeNotifications;
+  int NextNotificationId = 1;
+  TPropStore Store;
+};
+
 // Case-folded name → owned component, so name checks stay fast on big forms.
 struct TNameIndex {
   std::unordered_map<std::string, TComponent*> Map;

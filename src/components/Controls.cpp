@@ -22,8 +22,9 @@ namespace {
 
 QWidget* gNewWidgetParent = nullptr;
 
-std::unordered_map<const QWidget*, TControl*>& WidgetMap() {
-  static std::unordered_map<const QWidget*, TControl*> map;
+// Keyed by the widget as an object, so the event filter can ask without a cast.
+std::unordered_map<const QObject*, TControl*>& WidgetMap() {
+  static std::unordered_map<const QObject*, TControl*> map;
   return map;
 }
 
@@ -133,15 +134,16 @@ void TControlFilter::Watch(QWidget* w) {
 }
 
 bool TControlFilter::eventFilter(QObject* watched, QEvent* e) {
-  // Only widgets are watched: a control's own, or the viewport of its scroll area.
-  auto* watchedWidget = static_cast<QWidget*>(watched);
-  TControl* c = FindControl(watchedWidget);
+  // Watched: a control's own widget, or the viewport of its scroll area. A widget
+  // whose control is gone is no longer found, even while it is being destroyed.
+  auto& map = WidgetMap();
+  auto it = map.find(watched);
+  TControl* c = it == map.end() ? nullptr : it->second;
   if (!c)
-    if (QWidget* parent = watchedWidget->parentWidget())
-      if (TControl* owner = FindControl(parent))
-        if (auto* area = qobject_cast<QAbstractScrollArea*>(parent);
-            area && area->viewport() == watched)
-          c = owner;
+    if (QObject* parent = watched->parent())
+      if (auto* area = qobject_cast<QAbstractScrollArea*>(parent);
+          area && area->viewport() == watched)
+        if (auto at = map.find(parent); at != map.end()) c = at->second;
   if (!c || c->Destroying()) return false;
   QWidget* w = c->FWidget;
   const bool self = watched == w;

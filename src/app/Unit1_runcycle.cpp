@@ -91,7 +91,7 @@ void TRunCycle::Stop() {
   if (control_) {
     // Every handle of the run goes here; the components they free go together at
     // the end, each window with all its children at once.
-    const TFreeBatch batch;
+    const TFreeBatch batch(static_cast<size_t>(ObjectCount()));
     EndScriptControl(control_);
     ReleaseHostObjects();
   }

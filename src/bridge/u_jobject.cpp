@@ -35,6 +35,7 @@ std::string FoldStem(const std::string& s) {
 // A name of the generated form (stem + a number without leading zeros) that leaves
 // the registry makes its number free again.
 void NameFreed(const std::string& name) {
+  if (NameHints().empty()) return;
   size_t digits = name.size();
   while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
   const size_t count = name.size() - digits;

@@ -32,15 +32,19 @@ void PostFlush() {
 }
 }  // namespace
 
-TFreeBatch::TFreeBatch() {
-  ++gBatchDepth;
+TFreeBatch::TFreeBatch(size_t expected) {
+  if (gBatchDepth++ == 0) gDeferredFrees.reserve(gDeferredFrees.size() + expected);
 }
 
 TFreeBatch::~TFreeBatch() {
   if (--gBatchDepth > 0) return;
   FlushDeferredFrees();
-  // Closed inside a handler: the loop finishes the work.
-  if (!gDeferredFrees.empty()) PostFlush();
+  if (gDeferredFrees.empty()) return;
+  // Closed inside a handler or a call: the loop finishes the work, and until then
+  // the waiting components give their names free, as such frees do.
+  for (const TWeakRef<TObject>& next : gDeferredFrees)
+    if (TObject* obj = next.get()) obj->DestructionDeferred();
+  PostFlush();
 }
 
 TModelCall::TModelCall() {
@@ -192,9 +196,12 @@ void TObject::Free() {
     // batch gathers the frees to do them together.
     if (!FFreeDeferred) {
       FFreeDeferred = true;
-      DestructionDeferred();
       gDeferredFrees.emplace_back(this);
-      if (gEventDepth > 0) PostFlush();
+      // In a batch nothing looks names up before its end frees the object.
+      if (gEventDepth > 0) {
+        DestructionDeferred();
+        PostFlush();
+      }
     }
     return;
   }

@@ -141,6 +141,7 @@ class TObject {
   int AddFreeNotification(std::function<void(TObject*)> callback);
 
   std::shared_ptr<TObjectLife> LifeToken();
+  friend class TFreeBatch;
 
   // Values of published properties that only store what was written (model-internal).
   TPropStore& PropStore();
@@ -186,7 +187,8 @@ void FlushDeferredFrees();
 // frees each window once with all its children, not child by child.
 class TFreeBatch {
  public:
-  TFreeBatch();
+  // `expected`: about how many frees will come (room is made for them at once).
+  explicit TFreeBatch(size_t expected = 0);
   ~TFreeBatch();
   TFreeBatch(const TFreeBatch&) = delete;
   TFreeBatch& operator=(const TFreeBatch&) = delete;

@@ -130,3 +130,26 @@ TEST(Destruction, ABatchFreesTogetherAtItsEnd) {
   ASSERT_EQ(stays.ComponentCount(), 1);
   EXPECT_EQ(stays.Components(0), neighbour);
 }
+
+// A batch that ends while a call into the model is open leaves the destruction to the
+// call's end, but the waiting components' names are free at once.
+TEST(Destruction, ABatchEndingInsideACallFreesTheNamesAtOnce) {
+  TForm form(nullptr);
+  auto* b = new TButton(&form);
+  b->SetName("ok");
+  TWeakRef<TButton> ref(b);
+  {
+    const TModelCall call;
+    {
+      const TFreeBatch batch;
+      b->Free();
+    }
+    EXPECT_TRUE(ref);
+    EXPECT_EQ(form.FindComponent("ok"), nullptr);
+    auto* again = new TButton(&form);
+    again->SetName("ok");
+  }
+  EXPECT_FALSE(ref);
+  ASSERT_EQ(form.ComponentCount(), 1);
+  EXPECT_EQ(form.Components(0)->Name(), "ok");
+}

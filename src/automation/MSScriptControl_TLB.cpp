@@ -1579,6 +1579,10 @@ TScriptControl::~TScriptControl() {
   if (Engine().depth == 0) JS_GC(cx);
 
   // Releases last: they may destroy components, which may fire events into scripts.
+  // In the order the objects were made, which is the order they lie in memory: the
+  // map's order would touch them at random.
+  std::sort(held.begin(), held.end(),
+            [](const TAutoObject* a, const TAutoObject* b) { return a->Serial() < b->Serial(); });
   for (TAutoObject* obj : held) ReleaseQuietly(obj);
   for (Impl::TItem& item : items) {
     try {

@@ -25,8 +25,8 @@
 #include <js/String.h>
 #include <jsapi.h>
 #include <jsfriendapi.h>
-#include <mozilla/FloatingPoint.h>
 #include <malloc.h>
+#include <mozilla/FloatingPoint.h>
 #include <mozilla/Utf8.h>
 #include <sys/resource.h>
 

@@ -114,9 +114,7 @@ TEST(Destruction, ABatchFreesTogetherAtItsEnd) {
     inner->Free();
     EXPECT_EQ(seenAtOnDestroy, 2001);
     outer->Free();
-    {
-      const TFreeBatch nested;
-    }
+    { const TFreeBatch nested; }
     QCoreApplication::processEvents();
     for (const auto& b : buttons) ASSERT_TRUE(b);
     EXPECT_TRUE(innerRef && outerRef && loneRef && guestRef);

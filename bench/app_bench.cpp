@@ -14,21 +14,11 @@
 
 #include "MSScriptControl_TLB.h"
 #include "Unit1.h"
+#include "bench_support.h"
 #include "u_myedit.h"
 #include "u_units.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 void Write(const std::string& path, const std::string& data) {
   std::ofstream(path, std::ios::binary) << data;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "u_myedit.h"
 #if __has_include("u_myedit_colour.h")
 #include "u_myedit_colour.h"
@@ -25,8 +26,6 @@
 #endif
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 double CpuMs() {
   timespec ts{};
@@ -44,7 +43,7 @@ class TTimer {
  public:
   explicit TTimer(TStep* step) : FStep(step), FWall(Clock::now()), FCpu(CpuMs()) {}
   ~TTimer() {
-    FStep->Wall.push_back(std::chrono::duration<double, std::milli>(Clock::now() - FWall).count());
+    FStep->Wall.push_back(Ms(Clock::now() - FWall));
     FStep->Cpu.push_back(CpuMs() - FCpu);
   }
 
@@ -53,11 +52,6 @@ class TTimer {
   Clock::time_point FWall;
   double FCpu;
 };
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
 
 void Press(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier,
            const QString& text = QString()) {

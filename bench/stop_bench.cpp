@@ -19,20 +19,10 @@
 
 #include "MSScriptControl_TLB.h"
 #include "Unit1.h"
+#include "bench_support.h"
 #include "u_units.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 double ProcessCpuMs() {
   timespec t{};

@@ -3,12 +3,7 @@
 # short ones have: errors near their end name the file and line where they stand,
 # also past an include and on lines that are not ASCII; event statements see the
 # declarations; host names resolve in any letter case. Usage: big_script.sh ORVEL
-set -u
-orvel=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failed=0
+. "$(dirname "${BASH_SOURCE[0]}")/../scratch.sh" "$@"
 
 # declarations PREFIX COUNT [CR]: COUNT lines "var PREFIXi = i;", CR LF ends with CR.
 declarations() {

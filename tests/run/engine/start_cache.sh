@@ -3,16 +3,7 @@
 # folder, later runs use it and print the same, and a damaged or cut file is never used
 # (it is compiled again and written anew); an unusable cache folder only costs time.
 # Usage: start_cache.sh ORVEL
-set -u
-orvel=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failed=0
-fail() {
-  echo "$*"
-  failed=1
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../scratch.sh" "$@"
 
 # Library code the engine itself writes in script: sorting, replacing, iterating,
 # promises, typed arrays, and an error thrown from inside it.

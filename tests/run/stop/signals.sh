@@ -2,12 +2,7 @@
 # SIGTERM and SIGINT end `orvel --run` cleanly: a statement that is running reports
 # where it was stopped, a run that only waits for its windows ends, and the exit
 # status is 1 either way. Usage: signals.sh ORVEL
-set -u
-orvel=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failed=0
+. "$(dirname "${BASH_SOURCE[0]}")/../scratch.sh" "$@"
 
 # run NAME SIGNAL MARK [OPTIONS...]: starts NAME.js, waits until stdout holds MARK,
 # sends SIGNAL, waits for the end; leaves NAME.stdout, NAME.stderr, NAME.status.

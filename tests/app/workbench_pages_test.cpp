@@ -18,33 +18,23 @@
 #include "Unit1.h"
 #include "test_support.h"
 #include "u_myedit.h"
+#include "workbench_fixture.h"
 
 namespace {
 
-class WorkbenchPages : public ::testing::Test {
+class WorkbenchPages : public Workbench {
  protected:
-  void SetUp() override { Open(); }
-  void TearDown() override {
-    form_.reset();
-    Settle();
-  }
-  void Open() {
-    form_.reset();
-    form_ = std::make_unique<TForm1>();
-    form_->SetWorkspaceFileName(dir_.Path("orvel.ini"));
-    form_->ShowMessageHook = [this](const std::string& text, const std::string&) {
-      messages_.push_back(text);
-    };
+  void AddHooks() override {
     form_->ChooseSaveFileHook = [this] {
       ++saveDialogs_;
       return saveAs_;
     };
-    form_->show();
+  }
+  void AfterShow() override {
     form_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
     Settle();
   }
-  TMyEdit* Editor(int i) const { return form_->PageEditor(i); }
   QString Tab(int i) const { return form_->PageControl1->tabText(i); }
   static void Keys(const char* text) { QTest::keyClicks(QApplication::focusWidget(), text); }
   static void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -52,9 +42,6 @@ class WorkbenchPages : public ::testing::Test {
     Settle();
   }
 
-  TTempFolder dir_;
-  std::unique_ptr<TForm1> form_;
-  std::vector<std::string> messages_;
   std::string saveAs_;
   int saveDialogs_ = 0;
 };

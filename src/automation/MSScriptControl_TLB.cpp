@@ -562,34 +562,50 @@ constexpr char kFindThrowSource[] = R"(
 }
 
 // ---------------------------------------------------------------------------------
-// Host objects. A wrapper holds one counted reference in reserved slot 0; its members
-// are defined on first use under the spelling the script used.
+// Host objects. A wrapper holds one counted reference in reserved slot 0. Its members
+// live on a prototype shared by every object of its interface, defined there on first
+// use under the spelling the script used; a method's function is the object's own,
+// made on its first read, so a method read off an object still calls that object.
 
 constexpr size_t kHostSlot = 0;
-constexpr size_t kGlobalImplSlot = 0;     // an application slot of the global
-constexpr size_t kFnWrapperSlot = 0;      // member functions: the wrapper object
-constexpr size_t kFnRecordSlot = 1;       // and the member's record:
-constexpr size_t kRecordDispIdSlot = 0;   // its dispatch identifier
-constexpr size_t kRecordLastSlot = 1;     // the string it returned last
-constexpr size_t kRecordWrapperSlot = 2;  // and the wrapper again, one load away
+constexpr size_t kInterfaceSlot = 0;   // a members prototype: its TInterfaceInfo
+constexpr size_t kGlobalImplSlot = 0;  // an application slot of the global
+// Member functions: the wrapper they call (undefined for a shared accessor, which
+// serves the object it is used on) and the member's record: its dispatch identifier,
+// the string it returned last, and for a method the symbol under which each object
+// keeps its own function of it and the parameter count.
+constexpr size_t kFnWrapperSlot = 0;
+constexpr size_t kFnRecordSlot = 1;
+constexpr size_t kRecordDispIdSlot = 0;
+constexpr size_t kRecordLastSlot = 1;
+constexpr size_t kRecordKeySlot = 2;
+constexpr size_t kRecordParamsSlot = 3;
 
 // Members called in loops mostly return the same text again (a path, a name, a
 // state): the record keeps the last one, so an equal result costs no new string.
 const JSClass kMemberRecordClass = {
-    "HostMember", JSCLASS_HAS_RESERVED_SLOTS(3), nullptr, nullptr, nullptr, nullptr};
+    "HostMember", JSCLASS_HAS_RESERVED_SLOTS(4), nullptr, nullptr, nullptr, nullptr};
 constexpr size_t kKeptResultLength = 4096;
 
-[[nodiscard]] bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id,
-                               bool* resolvedp);
 void HostFinalize(JS::GCContext* gcx, JSObject* obj);
 
-const JSClassOps kHostOps = {nullptr, nullptr,      nullptr, nullptr, HostResolve,
+// No resolve hook: members come from the prototype, so the compiler's caches serve
+// every object of an interface alike.
+const JSClassOps kHostOps = {nullptr, nullptr,      nullptr, nullptr, nullptr,
                              nullptr, HostFinalize, nullptr, nullptr, nullptr};
 // Finalized on the main thread: the finalizer touches the release queue.
 const JSClass kHostClass = {
     "HostObject", JSCLASS_HAS_RESERVED_SLOTS(1) | JSCLASS_FOREGROUND_FINALIZE,
     &kHostOps,    nullptr,
     nullptr,      nullptr};
+
+[[nodiscard]] bool InterfaceResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id,
+                                    bool* resolvedp);
+
+const JSClassOps kInterfaceOps = {nullptr, nullptr, nullptr, nullptr, InterfaceResolve,
+                                  nullptr, nullptr, nullptr, nullptr, nullptr};
+const JSClass kInterfaceClass = {
+    "HostInterface", JSCLASS_HAS_RESERVED_SLOTS(1), &kInterfaceOps, nullptr, nullptr, nullptr};
 
 bool IsHost(JSObject* obj) {
   return JS::GetClass(obj) == &kHostClass;
@@ -733,16 +749,52 @@ bool IsAscii(std::string_view s) {
   }
 }
 
-// The host and member behind a member function, or null after the control released it.
-TAutoObject* CalleeHost(const JS::CallArgs& args, DISPID& id, JSObject*& record) {
+[[nodiscard]] bool ThrowReleased(JSContext* cx) {
+  return ThrowHostError(cx, "The object has been released by the script engine", E_UNEXPECTED);
+}
+
+std::string MemberName(JSContext* cx, const JS::CallArgs& args);
+
+// The wrapper a shared member is used on: `obj` itself, or the nearest wrapper it
+// inherits from (an object made with a handle as its prototype). Null if none.
+[[nodiscard]] bool WrapperFrom(JSContext* cx, JS::HandleObject obj, JS::MutableHandleObject out) {
+  JS::RootedObject at(cx, obj);
+  while (at && !IsHost(at))
+    if (!JS_GetPrototype(cx, at, &at)) return false;
+  out.set(at);
+  return true;
+}
+
+// The host behind a shared accessor: the object it is used on. Fails with the script's
+// error when `this` is no host object.
+[[nodiscard]] bool ThisHost(JSContext* cx, const JS::CallArgs& args, TAutoObject*& host) {
+  JS::RootedObject wrapper(cx);
+  if (args.thisv().isObject()) {
+    JS::RootedObject self(cx, &args.thisv().toObject());
+    if (!WrapperFrom(cx, self, &wrapper)) return false;
+  }
+  if (!wrapper)
+    return ThrowHostError(cx,
+                          "Object doesn't support this property or method: " + MemberName(cx, args),
+                          DISP_E_UNKNOWNNAME);
+  host = HostOf(wrapper);
+  return true;
+}
+
+// The host and member behind a member function: the wrapper the function was made
+// for, or for a shared accessor the object it is used on. Fails with the script's
+// error once the control released the object, or when `this` is no host object.
+[[nodiscard]] inline bool MemberTarget(JSContext* cx, const JS::CallArgs& args, TAutoObject*& host,
+                                       DISPID& id, JSObject*& record) {
   JSObject* callee = &args.callee();
   record = &js::GetFunctionNativeReserved(callee, kFnRecordSlot).toObject();
   id = JS::GetReservedSlot(record, kRecordDispIdSlot).toInt32();
-  return HostOf(&JS::GetReservedSlot(record, kRecordWrapperSlot).toObject());
-}
-
-[[nodiscard]] bool ThrowReleased(JSContext* cx) {
-  return ThrowHostError(cx, "The object has been released by the script engine", E_UNEXPECTED);
+  const JS::Value& own = js::GetFunctionNativeReserved(callee, kFnWrapperSlot);
+  if (own.isObject())
+    host = HostOf(&own.toObject());
+  else if (!ThisHost(cx, args, host))
+    return false;
+  return host ? true : ThrowReleased(cx);
 }
 
 // Argument vectors are reused, one per nesting level of host calls, so a call costs
@@ -777,10 +829,10 @@ class TArgumentList {
 
 [[nodiscard]] bool HostMethod(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+  TAutoObject* host;
   DISPID id;
   JSObject* record;
-  TAutoObject* host = CalleeHost(args, id, record);
-  if (!host) return ThrowReleased(cx);
+  if (!MemberTarget(cx, args, host, id, record)) return false;
   static const std::vector<Variant> kNoArguments;
   if (argc == 0)
     return InvokeHost(cx, host, id, DISPATCH_METHOD, kNoArguments, args.rval(), record);
@@ -793,20 +845,20 @@ class TArgumentList {
 
 [[nodiscard]] bool HostGetter(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+  TAutoObject* host;
   DISPID id;
   JSObject* record;
-  TAutoObject* host = CalleeHost(args, id, record);
-  if (!host) return ThrowReleased(cx);
+  if (!MemberTarget(cx, args, host, id, record)) return false;
   static const std::vector<Variant> kNoArguments;
   return InvokeHost(cx, host, id, DISPATCH_PROPERTYGET, kNoArguments, args.rval(), record);
 }
 
 [[nodiscard]] bool HostSetter(JSContext* cx, unsigned argc, JS::Value* vp) {
   JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+  TAutoObject* host;
   DISPID id;
   JSObject* record;
-  TAutoObject* host = CalleeHost(args, id, record);
-  if (!host) return ThrowReleased(cx);
+  if (!MemberTarget(cx, args, host, id, record)) return false;
   std::vector<Variant> in(1);
   if (!ToVariant(cx, args.get(0), in[0])) return false;
   JS::RootedValue ignored(cx);
@@ -815,11 +867,8 @@ class TArgumentList {
   return true;
 }
 
-// A method member is an accessor: its getter returns the member function, its setter
-// refuses assignment (a data property that cannot be written fails silently outside
-// strict mode). The getter is a script closure, which the compiler inlines: a native
-// getter would cost each call about a third more.
-[[nodiscard]] JSObject* MethodReader(JSContext* cx, JS::HandleObject fn);
+// The member function factory of the current global (see the control's set-up).
+[[nodiscard]] JSObject* MethodReader(JSContext* cx, JS::HandleValue key);
 
 std::string MemberName(JSContext* cx, const JS::CallArgs& args) {
   std::string name;
@@ -863,90 +912,164 @@ bool AsciiName(JSContext* cx, JS::HandleId id, std::string& name) {
   return true;
 }
 
+// A member's record: its dispatch identifier, for a method also the symbol under which
+// each object keeps its own function of it and the parameter count.
+[[nodiscard]] JSObject* NewMemberRecord(JSContext* cx, DISPID dispId) {
+  JSObject* record = JS_NewObjectWithGivenProto(cx, &kMemberRecordClass, nullptr);
+  if (record) JS::SetReservedSlot(record, kRecordDispIdSlot, JS::Int32Value(dispId));
+  return record;
+}
+
+// A member function named `id`; `wrapper` null makes a shared accessor serving `this`.
 [[nodiscard]] JSObject* NewMemberFunction(JSContext* cx, JSNative native, unsigned nargs,
                                           JS::HandleId id, JS::HandleObject wrapper,
-                                          DISPID dispId) {
+                                          JS::HandleObject record) {
   JSFunction* fn = js::NewFunctionByIdWithReserved(cx, native, nargs, 0, id);
   if (!fn) return nullptr;
-  JS::RootedObject obj(cx, JS_GetFunctionObject(fn));
-  JSObject* record = JS_NewObjectWithGivenProto(cx, &kMemberRecordClass, nullptr);
-  if (!record) return nullptr;
-  JS::SetReservedSlot(record, kRecordDispIdSlot, JS::Int32Value(dispId));
-  JS::SetReservedSlot(record, kRecordWrapperSlot, JS::ObjectValue(*wrapper));
-  js::SetFunctionNativeReserved(obj, kFnWrapperSlot, JS::ObjectValue(*wrapper));
+  JSObject* obj = JS_GetFunctionObject(fn);
+  js::SetFunctionNativeReserved(obj, kFnWrapperSlot,
+                                wrapper ? JS::ObjectValue(*wrapper) : JS::UndefinedValue());
   js::SetFunctionNativeReserved(obj, kFnRecordSlot, JS::ObjectValue(*record));
   return obj;
 }
 
-// Defines the member of `host` spelled `id` (any letter case) on `holder`: a method
-// as a function, a property as an accessor. Nothing is defined if there is no member.
-[[nodiscard]] bool DefineMember(JSContext* cx, JS::HandleObject holder, JS::HandleObject wrapper,
-                                TAutoObject* host, JS::HandleId id, unsigned attrs,
-                                bool* resolvedp) {
+// What an interface has under a name spelt in any letter case.
+struct TMemberKinds {
+  DISPID DispId = -1;
+  const TMemberInfo* Method = nullptr;
+  bool Get = false;
+  bool Put = false;
+};
+
+[[nodiscard]] TMemberKinds FindMember(JSContext* cx, const TInterfaceInfo& intf, JS::HandleId id) {
+  TMemberKinds kinds;
   std::string name;
-  if (!AsciiName(cx, id, name)) return true;
-  const TInterfaceInfo& intf = host->Interface();
-  const DISPID dispId = intf.IdOfName(name);
-  if (dispId == -1) return true;
-  const TMemberInfo* method = nullptr;
-  bool get = false, put = false;
+  if (!AsciiName(cx, id, name)) return kinds;
+  kinds.DispId = intf.IdOfName(name);
+  if (kinds.DispId == -1) return kinds;
   for (const TMemberInfo& m : intf.Members) {
-    if (m.DispId != dispId) continue;
-    if (m.Kind == MemberKind::Method && !method) method = &m;
-    if (m.Kind == MemberKind::PropertyGet) get = true;
-    if (m.Kind == MemberKind::PropertyPut) put = true;
+    if (m.DispId != kinds.DispId) continue;
+    if (m.Kind == MemberKind::Method && !kinds.Method) kinds.Method = &m;
+    if (m.Kind == MemberKind::PropertyGet) kinds.Get = true;
+    if (m.Kind == MemberKind::PropertyPut) kinds.Put = true;
   }
-  const bool guarded = (attrs & JSPROP_READONLY) != 0;
-  if (method) {
-    JS::RootedObject fn(cx, NewMemberFunction(cx, HostMethod, unsigned(method->Params.size()), id,
-                                              wrapper, dispId));
-    if (!fn) return false;
-    if (guarded) {
-      JS::RootedObject getter(cx, MethodReader(cx, fn));
-      JS::RootedObject setter(cx, NewMemberFunction(cx, MethodSetter, 1, id, wrapper, dispId));
-      if (!getter || !setter ||
-          !JS_DefinePropertyById(cx, holder, id, getter, setter, attrs & ~JSPROP_READONLY))
-        return false;
-    } else {
-      JS::RootedValue value(cx, JS::ObjectValue(*fn));
-      if (!JS_DefinePropertyById(cx, holder, id, value, attrs)) return false;
-    }
-  } else if (get || put) {
-    JS::RootedObject getter(cx), setter(cx);
-    JSNative getNative = get ? HostGetter : WriteOnlyGetter;
-    JSNative putNative = put ? HostSetter : ReadOnlySetter;
-    if (get || guarded)
-      if (!(getter = NewMemberFunction(cx, getNative, 0, id, wrapper, dispId))) return false;
-    if (put || guarded)
-      if (!(setter = NewMemberFunction(cx, putNative, 1, id, wrapper, dispId))) return false;
-    if (!JS_DefinePropertyById(cx, holder, id, getter, setter, attrs & ~JSPROP_READONLY))
+  return kinds;
+}
+
+// The first read of a method on an object: makes the object's own function of it and
+// keeps it on the object under the member's symbol, where the reader finds it next
+// time. It is the getter of that symbol on the prototype, so the reader reaches it
+// only while the object has no function of its own yet.
+[[nodiscard]] bool MakeMethod(JSContext* cx, unsigned argc, JS::Value* vp) {
+  JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+  JS::RootedObject record(cx,
+                          &js::GetFunctionNativeReserved(&args.callee(), kFnRecordSlot).toObject());
+  JS::RootedObject wrapper(cx);
+  if (args.thisv().isObject()) {
+    JS::RootedObject self(cx, &args.thisv().toObject());
+    if (!WrapperFrom(cx, self, &wrapper)) return false;
+  }
+  if (!wrapper)
+    return ThrowHostError(cx,
+                          "Object doesn't support this property or method: " + MemberName(cx, args),
+                          DISP_E_UNKNOWNNAME);
+  JS::RootedId name(cx), key(cx);
+  JS::RootedString nameText(cx, JS_GetFunctionId(JS_GetObjectFunction(&args.callee())));
+  JS::RootedValue keyValue(cx, JS::GetReservedSlot(record, kRecordKeySlot));
+  if (!nameText || !JS_StringToId(cx, nameText, &name) || !JS_ValueToId(cx, keyValue, &key))
+    return false;
+  const unsigned nargs = unsigned(JS::GetReservedSlot(record, kRecordParamsSlot).toInt32());
+  JS::RootedObject fn(cx, NewMemberFunction(cx, HostMethod, nargs, name, wrapper, record));
+  if (!fn) return false;
+  JS::RootedValue value(cx, JS::ObjectValue(*fn));
+  // An object that takes no new properties (frozen by the script) gets a new function
+  // on each read instead.
+  JS::ObjectOpResult kept;
+  JS::Rooted<JS::PropertyDescriptor> desc(cx, JS::PropertyDescriptor::Data(value, {}));
+  if (!JS_DefinePropertyById(cx, wrapper, key, desc, kept)) return false;
+  args.rval().set(value);
+  return true;
+}
+
+// Defines the member of the interface spelled `id` on its prototype `proto`, shared by
+// all its objects: a method as an accessor whose getter is a script closure (the
+// compiler inlines it; a native getter would cost each call about a third more) that
+// returns the object's own function, and whose setter refuses assignment (a data
+// property that cannot be written fails silently outside strict mode); a property as
+// an accessor pair of which a missing half fails with a message. Members are fixed:
+// they cannot be overwritten or deleted.
+[[nodiscard]] bool InterfaceResolve(JSContext* cx, JS::HandleObject proto, JS::HandleId id,
+                                    bool* resolvedp) {
+  *resolvedp = false;
+  const auto* intf = JS::GetMaybePtrFromReservedSlot<const TInterfaceInfo>(proto, kInterfaceSlot);
+  if (!intf) return true;
+  const TMemberKinds kinds = FindMember(cx, *intf, id);
+  if (!kinds.Method && !kinds.Get && !kinds.Put) return true;
+  JS::RootedObject record(cx, NewMemberRecord(cx, kinds.DispId));
+  if (!record) return false;
+  JS::RootedObject getter(cx), setter(cx);
+  if (kinds.Method) {
+    JS::RootedString description(cx, id.toString());
+    JS::Symbol* symbol = JS::NewSymbol(cx, description);
+    if (!symbol) return false;
+    JS::RootedValue key(cx, JS::SymbolValue(symbol));
+    JS::SetReservedSlot(record, kRecordKeySlot, key);
+    JS::SetReservedSlot(record, kRecordParamsSlot,
+                        JS::Int32Value(int32_t(kinds.Method->Params.size())));
+    JS::RootedObject make(cx, NewMemberFunction(cx, MakeMethod, 0, id, nullptr, record));
+    JS::RootedId keyId(cx);
+    if (!make || !JS_ValueToId(cx, key, &keyId) ||
+        !JS_DefinePropertyById(cx, proto, keyId, make, nullptr, JSPROP_PERMANENT) ||
+        !(getter = MethodReader(cx, key)) ||
+        !(setter = NewMemberFunction(cx, MethodSetter, 1, id, nullptr, record)))
       return false;
   } else {
-    return true;
+    if (!(getter = NewMemberFunction(cx, kinds.Get ? HostGetter : WriteOnlyGetter, 0, id, nullptr,
+                                     record)) ||
+        !(setter = NewMemberFunction(cx, kinds.Put ? HostSetter : ReadOnlySetter, 1, id, nullptr,
+                                     record)))
+      return false;
+  }
+  if (!JS_DefinePropertyById(cx, proto, id, getter, setter, JSPROP_ENUMERATE | JSPROP_PERMANENT))
+    return false;
+  *resolvedp = true;
+  return true;
+}
+
+// Defines the member of `host` spelled `id` (any letter case) as a global name: a
+// method as a function, a property as an accessor. Such names stay replaceable, so
+// scripts may declare the same names. Nothing is defined if there is no member.
+[[nodiscard]] bool DefineGlobalMember(JSContext* cx, JS::HandleObject global,
+                                      JS::HandleObject wrapper, TAutoObject* host, JS::HandleId id,
+                                      bool* resolvedp) {
+  const TMemberKinds kinds = FindMember(cx, host->Interface(), id);
+  if (!kinds.Method && !kinds.Get && !kinds.Put) return true;
+  JS::RootedObject record(cx, NewMemberRecord(cx, kinds.DispId));
+  if (!record) return false;
+  if (kinds.Method) {
+    JS::RootedObject fn(cx, NewMemberFunction(cx, HostMethod, unsigned(kinds.Method->Params.size()),
+                                              id, wrapper, record));
+    if (!fn) return false;
+    JS::RootedValue value(cx, JS::ObjectValue(*fn));
+    if (!JS_DefinePropertyById(cx, global, id, value, JSPROP_ENUMERATE)) return false;
+  } else {
+    JS::RootedObject getter(cx), setter(cx);
+    if (kinds.Get && !(getter = NewMemberFunction(cx, HostGetter, 0, id, wrapper, record)))
+      return false;
+    if (kinds.Put && !(setter = NewMemberFunction(cx, HostSetter, 1, id, wrapper, record)))
+      return false;
+    if (!JS_DefinePropertyById(cx, global, id, getter, setter, JSPROP_ENUMERATE)) return false;
   }
   *resolvedp = true;
   return true;
 }
 
-// Members of a host object are fixed: they cannot be overwritten or deleted.
-constexpr unsigned kMemberAttrs = JSPROP_ENUMERATE | JSPROP_READONLY | JSPROP_PERMANENT;
-// Members made global names stay replaceable, so scripts may declare the same names.
-constexpr unsigned kGlobalMemberAttrs = JSPROP_ENUMERATE;
-
-[[nodiscard]] bool HostResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id,
-                               bool* resolvedp) {
-  *resolvedp = false;
-  TAutoObject* host = HostOf(obj);
-  if (!host) return true;
-  return DefineMember(cx, obj, obj, host, id, kMemberAttrs, resolvedp);
-}
-
-// The prototype of every host object: a name that no member resolved fails here, so a
-// misspelt member is an error at once, for reads and writes alike. Names the engine
-// itself asks of any object pass on to Object.prototype: symbols (conversions,
-// iteration), Object.prototype's own names (toString, valueOf, hasOwnProperty...),
-// "then" (a handle awaited or returned from an async function) and "toJSON"
-// (JSON.stringify).
+// Next in every host object's prototype chain after its interface's members: a name
+// that no member resolved fails here, so a misspelt member is an error at once, for
+// reads and writes alike. Names the engine itself asks of any object pass on to
+// Object.prototype: symbols (conversions, iteration), Object.prototype's own names
+// (toString, valueOf, hasOwnProperty...), "then" (a handle awaited or returned from an
+// async function) and "toJSON" (JSON.stringify).
 [[nodiscard]] bool GuardResolve(JSContext* cx, JS::HandleObject obj, JS::HandleId id,
                                 bool* resolvedp) {
   *resolvedp = false;
@@ -1038,10 +1161,13 @@ struct TScriptControl::Impl {
 
   JSContext* cx = nullptr;
   JS::PersistentRootedObject global;
-  // The prototype of this global's host objects (see GuardResolve).
+  // The prototype of this global's members prototypes (see GuardResolve).
   JS::PersistentRootedObject guard;
-  // function (f) { return function () { return f; }; }, compiled in this global.
+  // The factory of method getters (see the control's set-up), compiled in this global.
   JS::PersistentRootedObject methodReader;
+  // The members prototype of each interface whose objects this global has seen.
+  std::vector<std::pair<const TInterfaceInfo*, std::unique_ptr<JS::PersistentRootedObject>>>
+      interfaces;
   std::vector<TItem> items;
   // Member names that are global names, lower case and sorted, each with the item
   // added first that has it.
@@ -1077,7 +1203,16 @@ struct TScriptControl::Impl {
 JSObject* TScriptControl::Impl::Wrap(JSContext* cx, TAutoObject* obj) {
   auto it = wrappers.find(obj);
   if (it != wrappers.end() && it->second) return it->second;
-  JS::RootedObject wrapper(cx, JS_NewObjectWithGivenProto(cx, &kHostClass, guard));
+  const TInterfaceInfo* intf = &obj->Interface();
+  JS::RootedObject proto(cx);
+  for (const auto& [known, members] : interfaces)
+    if (known == intf) proto = *members;
+  if (!proto) {
+    if (!(proto = JS_NewObjectWithGivenProto(cx, &kInterfaceClass, guard))) return nullptr;
+    JS::SetReservedSlot(proto, kInterfaceSlot, JS::PrivateValue(const_cast<TInterfaceInfo*>(intf)));
+    interfaces.emplace_back(intf, std::make_unique<JS::PersistentRootedObject>(cx, proto));
+  }
+  JS::RootedObject wrapper(cx, JS_NewObjectWithGivenProto(cx, &kHostClass, proto));
   if (!wrapper) return nullptr;
   obj->AddRef();
   JS::SetReservedSlot(wrapper, kHostSlot, JS::PrivateValue(obj));
@@ -1123,7 +1258,7 @@ bool TScriptControl::Impl::ResolveGlobalMember(JSContext* cx, JS::HandleObject g
   const TItem& item = items[found->second];
   JS::RootedObject wrapper(cx, Wrap(cx, item.Object.get()));
   if (!wrapper) return false;
-  return DefineMember(cx, global, wrapper, item.Object.get(), id, kGlobalMemberAttrs, resolvedp);
+  return DefineGlobalMember(cx, global, wrapper, item.Object.get(), id, resolvedp);
 }
 
 namespace {
@@ -1182,7 +1317,7 @@ void RunInterruptHandler(JSContext* cx) {
   return false;
 }
 
-[[nodiscard]] JSObject* MethodReader(JSContext* cx, JS::HandleObject fn) {
+[[nodiscard]] JSObject* MethodReader(JSContext* cx, JS::HandleValue key) {
   TScriptControl::Impl* impl = ImplOfCurrentGlobal(cx);
   if (!impl || !impl->methodReader) {
     // The error is pending now; null is how this function reports it.
@@ -1190,7 +1325,7 @@ void RunInterruptHandler(JSContext* cx) {
     return nullptr;
   }
   JS::RootedValueArray<1> args(cx);
-  args[0].setObject(*fn);
+  args[0].set(key);
   JS::RootedValue factory(cx, JS::ObjectValue(*impl->methodReader));
   JS::RootedValue reader(cx);
   if (!JS::Call(cx, JS::UndefinedHandleValue, factory, args, &reader)) return nullptr;
@@ -1531,7 +1666,10 @@ TScriptControl::TScriptControl() : impl_(std::make_unique<Impl>()) {
       throw Exception("The script engine could not set up its global scope: " + msg);
     }
     impl_->guard.init(cx, guard);
-    static constexpr char kReader[] = "(function (f) { return function () { return f; }; })";
+    // A method's getter: the function the object keeps under the member's symbol (made
+    // on the first read by the prototype's getter of that symbol).
+    static constexpr char kReader[] =
+        "(function (key) { return function () { return this[key]; }; })";
     JS::CompileOptions compile(cx);
     compile.setFileAndLine("host-members", 1);
     JS::SourceText<mozilla::Utf8Unit> readerSource;
@@ -1571,6 +1709,7 @@ TScriptControl::~TScriptControl() {
   im.global.reset();
   im.guard.reset();
   im.methodReader.reset();
+  im.interfaces.clear();
   im.rejections.reset();
   im.texts.clear();
   auto& controls = Engine().controls;

@@ -14,6 +14,44 @@ TEST_F(EngineTest, MembersResolveInAnyLetterCase) {
   EXPECT_EQ(RunOne("var f = inet.header; sys.out(f('u', 'p'))"), "u|p");
 }
 
+// Objects of one interface share their members, yet a method read off an object is
+// that object's own function: it calls that object wherever it is called from, it is
+// the same function on every read, whatever was read first or from which object, and
+// it cannot be replaced. Objects that inherit from a handle, or that the script froze,
+// still reach the handle; a member borrowed onto a plain object fails as unknown.
+TEST_F(EngineTest, SharedMembersKeepEachObjectsOwnMethods) {
+  EXPECT_EQ(RunOne("var a = main.nw('TButton', 'a', ''), b = main.nw('TButton', 'b', '');"
+                   "var gb = b.propGet, ga = a.propGet;"
+                   "sys.out(ga('NameObj') + gb('NameObj') + b.PROPGET('NameObj') +"
+                   " ' ' + (a.propGet === ga) + (b.propGet === gb) + (ga !== gb) +"
+                   " (b.propget !== b.propGet))"),
+            "abb truetruetruetrue");
+  EXPECT_EQ(RunOne("var a = main.nw('TButton', 'a', ''), out = [];"
+                   "try { a.propSet = 1 } catch (e) { out.push(e.message) }"
+                   "a.propSet('k', 'v');"
+                   "try { a.propSet = 1 } catch (e) { out.push(e.message) }"
+                   "delete a.propSet; out.push(typeof a.propSet, a.propGet('k'));"
+                   "sys.out(out.join('|'))"),
+            "propSet is a method and cannot be assigned|propSet is a method and cannot be "
+            "assigned|function|v");
+  EXPECT_EQ(RunOne("var f = Object.freeze(main.nw('TButton', 'f', ''));"
+                   "var child = Object.create(main.nw('TButton', 'c', ''));"
+                   "f.propParent = main; child.propParent = main;"
+                   "sys.out(f.propGet('NameObj') + f.classN() + child.propGet('NameObj') +"
+                   " child.classN() + (f.propParent === main) + (child.propParent === main))"),
+            "fTFakecTFaketruetrue");
+  EXPECT_EQ(RunOne("var h = main.nw('TButton', 'h', ''), out = [];"
+                   "h.propParent; h.propGet('x');"
+                   "var members = Object.getPrototypeOf(h);"
+                   "var read = Object.getOwnPropertyDescriptor(members, 'propParent').get;"
+                   "try { read.call({}) } catch (e) { out.push(e.message) }"
+                   "out.push(String(Object.getOwnPropertyDescriptor(members, 'propGet')"
+                   ".get.call({})));"
+                   "out.push(Object.keys(h).length, members === Object.getPrototypeOf(main));"
+                   "sys.out(out.join('|'))"),
+            "Object doesn't support this property or method: propParent|undefined|0|true");
+}
+
 // Property-kind members read and write as properties, through one dispatch identifier.
 TEST_F(EngineTest, PropertyMembersReadAndWrite) {
   EXPECT_EQ(RunOne("sys.fileLog = 'a.log'; sys.out(sys.FILELOG)"), "a.log");

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QIcon>
-#include <QTimer>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Forms.h"
 #include "MSScriptControl_TLB.h"
 #include "Project1_TLB.h"
 #include "Unit1.h"
@@ -154,14 +154,14 @@ int main(int argc, char** argv) {
       // and, once installed, shows Orvel's icon on every window.
       QGuiApplication::setDesktopFileName(QStringLiteral("org.orvel.Workbench"));
       // Looking the icon up reads the whole icon theme's index (a tenth of a short
-      // run's start). A headless run looks it up once its event loop first turns, so
-      // that a run that ends before then never pays for an icon nobody saw; windows
-      // already shown take it then.
+      // run's start, a few milliseconds of a script's work). A headless run looks it
+      // up just before a script first shows a form, so a run that shows none never
+      // pays for an icon nobody saw.
       const auto setIcon = [] {
         QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.orvel.Workbench")));
       };
       if (cl.run)
-        QTimer::singleShot(0, app.get(), setIcon);
+        BeforeFirstFormWindow(setIcon);
       else
         setIcon();
     }

@@ -12,10 +12,25 @@
 #include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 #include "Menus.h"
 #include "ModelInternals.h"
 #include "WidgetSupport.h"
+
+namespace {
+
+std::function<void()>& FirstFormWindowHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+
+}  // namespace
+
+void BeforeFirstFormWindow(std::function<void()> hook) {
+  FirstFormWindowHook() = std::move(hook);
+}
 
 ORVEL_IMPLEMENT_CLASS(TControlScrollBar, TPersistent, nullptr)
 
@@ -102,6 +117,7 @@ void TCustomForm::UpdateWidgetVisibility() {
     ApplyPosition();
     FPositioned = true;
   }
+  if (auto& hook = FirstFormWindowHook()) std::exchange(hook, nullptr)();
   switch (FWindowState) {
     case wsMinimized:
       FWidget->showMinimized();

@@ -2,6 +2,7 @@
 
 // Forms: a top-level window without a parent, a child window inside its parent.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -144,3 +145,7 @@ class TForm final : public TCustomForm {
  public:
   explicit TForm(TComponent* AOwner);
 };
+
+// Runs `hook` once, just before the first form is shown as a window of its own (a run
+// that shows none never runs it). A later call replaces a hook that has not run yet.
+void BeforeFirstFormWindow(std::function<void()> hook);

@@ -213,6 +213,45 @@ TEST(Events, HandlerMayFreeItsOwnComponent) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// What a window needs only on screen (the application's icon, a widget's style) waits
+// until a window shows: made and laid out while hidden, even with the event loop
+// turning in between, nothing is done yet; shown, all of it is there.
+TEST(OnScreen, StyleAndIconWaitForTheFirstWindow) {
+  int hooks = 0;
+  bool hiddenAtHook = false;
+  TForm outer(nullptr);
+  BeforeFirstFormWindow([&] {
+    ++hooks;
+    hiddenAtHook = !outer.Widget()->isVisible();
+  });
+  auto* inner = new TForm(&outer);
+  inner->SetParent(&outer);
+  inner->Show();
+  auto* b = new TButton(&outer);
+  b->SetParent(&outer);
+  b->SetCaption("Styled");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(hooks, 0);
+  EXPECT_FALSE(b->Widget()->testAttribute(Qt::WA_WState_Polished));
+
+  outer.SetBounds(100, 100, 300, 200);
+  outer.Show();
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(outer.Widget()));
+  EXPECT_EQ(hooks, 1);
+  EXPECT_TRUE(hiddenAtHook);
+  EXPECT_TRUE(b->Widget()->testAttribute(Qt::WA_WState_Polished));
+  EXPECT_TRUE(inner->Widget()->testAttribute(Qt::WA_WState_Polished));
+  // A control added to the window on screen is styled as it shows.
+  auto* late = new TButton(&outer);
+  late->SetParent(&outer);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(late->Widget()->isVisible());
+  EXPECT_TRUE(late->Widget()->testAttribute(Qt::WA_WState_Polished));
+  TForm second(nullptr);
+  second.Show();
+  EXPECT_EQ(hooks, 1);
+}
+
 TEST(Events, FormShowHideResizeAndGridEvents) {
   TForm form(nullptr);
   std::string log;

@@ -59,10 +59,16 @@ const TMemberInfo* FindForFlags(const TInterfaceInfo& intf, DISPID id, uint16_t 
 
 TAutoObject::TAutoObject(const TCoClassInfo& cls) : cls_(cls) {
   auto& live = LiveObjects();
-  // Serials are never 0 and never shared by two live objects, even after wrapping.
-  while (g_nextSerial == 0 || live.count(g_nextSerial)) ++g_nextSerial;
-  serial_ = g_nextSerial++;
-  live[serial_] = this;
+  if (g_nextSerial != 0 && (live.empty() || live.rbegin()->first < g_nextSerial)) {
+    // Serials grow: until they wrap around, a new one is free and goes at the end.
+    serial_ = g_nextSerial++;
+    live.emplace_hint(live.end(), serial_, this);
+  } else {
+    // Serials are never 0 and never shared by two live objects, even after wrapping.
+    while (g_nextSerial == 0 || live.count(g_nextSerial)) ++g_nextSerial;
+    serial_ = g_nextSerial++;
+    live[serial_] = this;
+  }
   NotifyCount();
 }
 

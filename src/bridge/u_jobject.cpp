@@ -18,6 +18,9 @@ TObjectRegistry& Registry() {
   return registry;
 }
 
+// Counts additions and removals, so a spot found earlier knows whether it still holds.
+uint64_t RegistryChanges = 0;
+
 // Per name stem (case folded), the lowest number a generated name may still take, so
 // generating names does not search from 1 each time.
 std::unordered_map<std::string, int>& NameHints() {
@@ -99,8 +102,29 @@ TJObject* RegistryFind(const std::string& name) {
   return it == Registry().end() ? nullptr : it->second;
 }
 
+TRegistrySpot RegistrySpotOf(const std::string& name) {
+  auto& reg = Registry();
+  TRegistrySpot spot;
+  spot.At = reg.lower_bound(name);
+  spot.Changes = RegistryChanges;
+  if (spot.At != reg.end() && CompareNames(spot.At->first, name) == 0) spot.Found = spot.At->second;
+  return spot;
+}
+
+void RegistryAddAt(const TRegistrySpot& spot, const std::string& name, TJObject* handle) {
+  // Made while the handle was made, events may have added or removed names since.
+  if (spot.Changes != RegistryChanges || spot.Found || handle->FRegistered) {
+    RegistryAdd(name, handle, true);
+    return;
+  }
+  ++RegistryChanges;
+  handle->FEntry = Registry().emplace_hint(spot.At, name, handle);
+  handle->FRegistered = true;
+}
+
 void RegistryAdd(const std::string& name, TJObject* handle, bool lookupFirst) {
   auto& reg = Registry();
+  ++RegistryChanges;
   TObjectRegistry::iterator it;
   if (!lookupFirst) {
     it = reg.emplace(name, handle);
@@ -118,6 +142,7 @@ void RegistryAdd(const std::string& name, TJObject* handle, bool lookupFirst) {
 
 void RegistryRemove(TJObject* handle) {
   if (!handle->FRegistered) return;
+  ++RegistryChanges;
   handle->FRegistered = false;
   Registry().erase(handle->FEntry);
   NameFreed(handle->Name());
@@ -133,12 +158,13 @@ IDispatchPtr NewHandle() {
   return factory ? factory->CreateInstance() : CoJObject::Create();
 }
 
-// The first stem + n (n = 1, 2, ...) that the registry does not hold.
-std::string GenerateName(const std::string& stem) {
+// The first stem + n (n = 1, 2, ...) that the registry does not hold, and its spot.
+std::string GenerateName(const std::string& stem, TRegistrySpot& spot) {
   int& hint = NameHints().try_emplace(FoldStem(stem), 1).first->second;
   for (int n = std::max(hint, 1); n <= 10000000; ++n) {
     std::string candidate = stem + std::to_string(n);
-    if (!RegistryFind(candidate)) {
+    spot = RegistrySpotOf(candidate);
+    if (!spot.Found) {
       hint = n + 1;
       return candidate;
     }
@@ -313,10 +339,12 @@ void TJObject::fr() {
 Variant TJObject::nw(const std::string& className, const std::string& NameObj,
                      const std::string& Caption) {
   std::string name;
+  TRegistrySpot spot;
   if (NameObj.empty()) {
-    name = GenerateName(className.empty() ? std::string() : className.substr(1));
+    name = GenerateName(className.empty() ? std::string() : className.substr(1), spot);
   } else {
-    if (RegistryFind(NameObj)) throw Exception("Object with this name already exists: " + NameObj);
+    spot = RegistrySpotOf(NameObj);
+    if (spot.Found) throw Exception("Object with this name already exists: " + NameObj);
     if (!IsIdentifier(NameObj)) throw Exception("Invalid name: " + NameObj);
     name = NameObj;
   }
@@ -366,7 +394,7 @@ Variant TJObject::nw(const std::string& className, const std::string& NameObj,
   }
   if (IsComponent(instance)) static_cast<TComponent*>(instance)->SetName(name);
 
-  RegistryAdd(name, n, true);
+  RegistryAddAt(spot, name, n);
   return Variant(std::move(ref));
 }
 
@@ -426,6 +454,7 @@ void InitJObjectUnit() {
   ClearTypeRecCache();
   for (auto& entry : Registry()) entry.second->FRegistered = false;
   Registry().clear();
+  ++RegistryChanges;
   static TRegistryDirectory directory;
   SetObjectDirectory(&directory);
 }
@@ -451,6 +480,7 @@ void FinalizeJObjectUnit() {
   }
   for (auto& entry : reg) entry.second->FRegistered = false;
   reg.clear();
+  ++RegistryChanges;
   FlushDeferredFrees();
 }
 
@@ -471,6 +501,7 @@ void SetupMainObject(TJObject* handle) {
     for (auto& [name, event] : h->FEvents) event->FAlive = false;
     h->FRegistered = false;
     it = reg.erase(it);
+    ++RegistryChanges;
   }
   NameHints().clear();
   handle->FRun = CurrentRun;

@@ -72,6 +72,8 @@ class TJObject final : public TAutoObject {
   friend void FinalizeJObjectUnit();
   friend class TObjectEvent;
   friend void RegistryAdd(const std::string& name, TJObject* handle, bool lookupFirst);
+  friend void RegistryAddAt(const struct TRegistrySpot& spot, const std::string& name,
+                            TJObject* handle);
   friend void RegistryRemove(TJObject* handle);
   ~TJObject() override;
 

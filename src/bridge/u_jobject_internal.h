@@ -16,6 +16,16 @@ TJObject* RegistryFind(const std::string& name);
 void RegistryAdd(const std::string& name, TJObject* handle, bool lookupFirst);
 void RegistryRemove(TJObject* handle);
 
+// Where a name is or would go in the registry: one search serves the check before a
+// new handle is made and the entry added after it, unless the registry changed between.
+struct TRegistrySpot {
+  TObjectRegistry::iterator At;
+  uint64_t Changes = 0;
+  TJObject* Found = nullptr;
+};
+TRegistrySpot RegistrySpotOf(const std::string& name);
+void RegistryAddAt(const TRegistrySpot& spot, const std::string& name, TJObject* handle);
+
 // TypeKindNames: kind name by number ("" outside the table), number by name (-1).
 std::string TypeKindName(int kind);
 int TypeKindByName(const std::string& name);

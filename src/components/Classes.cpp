@@ -343,7 +343,8 @@ bool IsValidIdent(const std::string& name) {
 std::string FoldName(const std::string& name) {
   if (std::all_of(name.begin(), name.end(), [](unsigned char ch) { return ch < 0x80; })) {
     std::string out = name;
-    for (char& ch : out) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    for (char& ch : out)
+      if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
     return out;
   }
   return QString::fromUtf8(name).toCaseFolded().toStdString();
@@ -393,22 +394,22 @@ void TComponent::SetName(const std::string& name) {
   if (name == FName) return;
   if (!name.empty() && !IsValidIdent(name))
     throw EComponentError("'" + name + "' is not a valid component name");
-  // Folded once, for the check and the index alike.
-  std::string key = FOwner && !name.empty() ? FoldName(name) : std::string();
-  if (FOwner && !name.empty() && FOwner->FNameIndex) {
+  if (FOwner && !name.empty()) {
+    // One search of the owner's index checks the name and takes it.
+    if (!FOwner->FNameIndex) FOwner->FNameIndex = std::make_unique<TNameIndex>();
     auto& map = FOwner->FNameIndex->Map;
-    auto it = map.find(key);
-    if (it != map.end() && it->second != this)
+    std::string key = FoldName(name);
+    const auto [at, added] = map.try_emplace(key, this);
+    if (!added && at->second != this)
       throw EComponentError("A component named " + name + " already exists");
+    // The old name leaves unless it is the new one in another letter case.
+    if (!FName.empty())
+      if (std::string oldKey = FoldName(FName); oldKey != key) map.erase(oldKey);
+  } else if (FOwner && !FName.empty() && FOwner->FNameIndex) {
+    FOwner->FNameIndex->Map.erase(FoldName(FName));
   }
   std::string old = std::move(FName);
   FName = name;
-  if (FOwner) {
-    if (!FOwner->FNameIndex) FOwner->FNameIndex = std::make_unique<TNameIndex>();
-    auto& map = FOwner->FNameIndex->Map;
-    if (!old.empty()) map.erase(FoldName(old));
-    if (!name.empty()) map.insert_or_assign(std::move(key), this);
-  }
   NameChanged(old);
 }
 

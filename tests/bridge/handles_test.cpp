@@ -148,3 +148,24 @@ TEST_F(Handles, RegistryOrderAndLookupsAtAHundredThousandNames) {
   EXPECT_EQ(HandleOf(lower)->Name(), "button4");
   held.clear();
 }
+
+// A new handle's place in the registry is found once, before its component is made;
+// if names came or went meanwhile (an event handler may make or free handles), it is
+// searched again, and a name taken meanwhile is not entered twice.
+TEST_F(Handles, APlaceFoundBeforeTheRegistryChangedIsSearchedAgain) {
+  auto gone = Nw(main_, "TFont", "a1");
+  const TRegistrySpot stale = RegistrySpotOf("m5");
+  auto taken = Nw(main_, "TFont", "m5");
+  gone.reset();
+  IDispatchPtr late = CoJObject::Create();
+  RegistryAddAt(stale, "m5", HandleOf(late));
+  EXPECT_EQ(RegistryFind("M5"), HandleOf(taken));
+  EXPECT_EQ(ListObjectNames(), "m5,main");
+
+  const TRegistrySpot fresh = RegistrySpotOf("b7");
+  RegistryAddAt(fresh, "b7", HandleOf(late));
+  EXPECT_EQ(RegistryFind("B7"), HandleOf(late));
+  EXPECT_EQ(ListObjectNames(), "b7,m5,main");
+  late.reset();
+  EXPECT_EQ(ListObjectNames(), "m5,main");
+}

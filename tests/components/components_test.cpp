@@ -66,6 +66,21 @@ TEST(Names, IdentifiersOnlyAndUniqueAmongTheOwnersComponents) {
   b->SetName("_x2");
   EXPECT_EQ(owner.FindComponent("_X2"), b);
   a->SetName("ok_1");  // its own name again is fine
+  // A rename frees the old name; a refused one keeps it; another letter case of its
+  // own name stays its own.
+  b->SetName("third");
+  EXPECT_EQ(owner.FindComponent("_x2"), nullptr);
+  EXPECT_THROW(b->SetName("OK_1"), EComponentError);
+  EXPECT_EQ(b->Name(), "third");
+  EXPECT_EQ(owner.FindComponent("THIRD"), b);
+  a->SetName("Ok_1");
+  EXPECT_EQ(a->Name(), "Ok_1");
+  EXPECT_EQ(owner.FindComponent("ok_1"), a);
+  b->SetName("");
+  EXPECT_EQ(owner.FindComponent("third"), nullptr);
+  a->SetName("third");
+  EXPECT_EQ(owner.FindComponent("third"), a);
+  EXPECT_EQ(owner.FindComponent("ok_1"), nullptr);
   try {
     b->SetName("9");
     FAIL();

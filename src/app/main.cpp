@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QIcon>
+#include <QPixmap>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -115,6 +117,24 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
   return cl;
 }
 
+// The icon installed with the program, read from the icon theme's folder beside its
+// own: looking it up by its name in the theme instead reads the theme's whole index,
+// a tenth of a short run's start. Outside an installation there is none.
+QIcon InstalledIcon() {
+  const QString theme = QCoreApplication::applicationDirPath() + "/../share/icons/hicolor/";
+  const QString name = QStringLiteral("/apps/org.orvel.Workbench");
+  QIcon icon;
+  // The sizes the package installs.
+  for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+    const QString file = theme + QString("%1x%1").arg(size) + name + ".png";
+    if (QFileInfo::exists(file)) icon.addPixmap(QPixmap(file, "PNG"));
+  }
+  // A package built without its pictures carries the drawing alone.
+  if (icon.isNull() && QFileInfo::exists(theme + "scalable" + name + ".svg"))
+    icon.addFile(theme + "scalable" + name + ".svg");
+  return icon;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -153,13 +173,9 @@ int main(int argc, char** argv) {
       // The desktop matches the windows to the menu entry (on Wayland by this name)
       // and, once installed, shows Orvel's icon on every window.
       QGuiApplication::setDesktopFileName(QStringLiteral("org.orvel.Workbench"));
-      // Looking the icon up reads the whole icon theme's index (a tenth of a short
-      // run's start, a few milliseconds of a script's work). A headless run looks it
-      // up just before a script first shows a form, so a run that shows none never
-      // pays for an icon nobody saw.
-      const auto setIcon = [] {
-        QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.orvel.Workbench")));
-      };
+      // A headless run sets the icon just before a script first shows a form, so a
+      // run that shows none never pays for an icon nobody saw.
+      const auto setIcon = [] { QGuiApplication::setWindowIcon(InstalledIcon()); };
       if (cl.run)
         BeforeFirstFormWindow(setIcon);
       else

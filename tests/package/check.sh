@@ -102,7 +102,7 @@ out=$("${as_user[@]}" "${run_env[@]}" timeout 60 "$exe" --run "$root/usr/share/o
   fail "--run of the installed sample: $out $(cat "$work/err")"
 [ "$out" = "Hello, world!" ] || fail "--run of the installed sample printed: $out"
 
-# --- first start of the window: it shows Orvel's icon from the installed theme, opens
+# --- first start of the window: it shows Orvel's icon from the installed files, opens
 # the installed sample, and Ctrl+S writes the workspace file into the user's
 # configuration folder, never beside the program (not even for root, who could).
 sample=$root/usr/share/orvel/examples/hello.js
@@ -142,8 +142,8 @@ first_start() {  # NAME [COMMAND-PREFIX...]: a fresh home for each
 first_start user "${as_user[@]}"
 [ "$(id -u)" -eq 0 ] && first_start root
 
-# --- a headless run's window shows the icon too (looked up once the run's event loop
-# turns, not before the script starts).
+# --- a headless run's window shows the icon too (set as the run's first form shows,
+# not before the script starts).
 home=$work/home-run
 mkdir -p "$home" && chmod 777 "$home"
 "${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="$home" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent \

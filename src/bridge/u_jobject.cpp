@@ -514,8 +514,7 @@ void SetupMainObject(TJObject* handle) {
 }
 
 TJObject* HandleOf(const IDispatchPtr& p) {
-  if (!p) return nullptr;
-  return dynamic_cast<TJObject*>(ObjectBySerial(p->Serial()));
+  return dynamic_cast<TJObject*>(p.get());
 }
 
 IDispatchPtr FindHandle(TObject* obj, bool mustExist) {

@@ -755,28 +755,29 @@ bool IsAscii(std::string_view s) {
 
 std::string MemberName(JSContext* cx, const JS::CallArgs& args);
 
-// The wrapper a shared member is used on: `obj` itself, or the nearest wrapper it
-// inherits from (an object made with a handle as its prototype). Null if none.
-[[nodiscard]] bool WrapperFrom(JSContext* cx, JS::HandleObject obj, JS::MutableHandleObject out) {
-  JS::RootedObject at(cx, obj);
-  while (at && !IsHost(at))
-    if (!JS_GetPrototype(cx, at, &at)) return false;
-  out.set(at);
-  return true;
+// The wrapper a shared member is used on: `this`, or the nearest wrapper it inherits
+// from (an object made with a handle as its prototype). Fails with the script's error
+// when there is none.
+[[nodiscard]] bool ThisWrapper(JSContext* cx, const JS::CallArgs& args,
+                               JS::MutableHandleObject wrapper) {
+  if (args.thisv().isObject()) {
+    JS::RootedObject at(cx, &args.thisv().toObject()), proto(cx);
+    while (at && !IsHost(at)) {
+      if (!JS_GetPrototype(cx, at, &proto)) return false;
+      at = proto;
+    }
+    wrapper.set(at);
+  }
+  if (wrapper) return true;
+  return ThrowHostError(cx,
+                        "Object doesn't support this property or method: " + MemberName(cx, args),
+                        DISP_E_UNKNOWNNAME);
 }
 
-// The host behind a shared accessor: the object it is used on. Fails with the script's
-// error when `this` is no host object.
+// The host behind a shared accessor: the object it is used on.
 [[nodiscard]] bool ThisHost(JSContext* cx, const JS::CallArgs& args, TAutoObject*& host) {
   JS::RootedObject wrapper(cx);
-  if (args.thisv().isObject()) {
-    JS::RootedObject self(cx, &args.thisv().toObject());
-    if (!WrapperFrom(cx, self, &wrapper)) return false;
-  }
-  if (!wrapper)
-    return ThrowHostError(cx,
-                          "Object doesn't support this property or method: " + MemberName(cx, args),
-                          DISP_E_UNKNOWNNAME);
+  if (!ThisWrapper(cx, args, &wrapper)) return false;
   host = HostOf(wrapper);
   return true;
 }
@@ -965,14 +966,7 @@ struct TMemberKinds {
   JS::RootedObject record(cx,
                           &js::GetFunctionNativeReserved(&args.callee(), kFnRecordSlot).toObject());
   JS::RootedObject wrapper(cx);
-  if (args.thisv().isObject()) {
-    JS::RootedObject self(cx, &args.thisv().toObject());
-    if (!WrapperFrom(cx, self, &wrapper)) return false;
-  }
-  if (!wrapper)
-    return ThrowHostError(cx,
-                          "Object doesn't support this property or method: " + MemberName(cx, args),
-                          DISP_E_UNKNOWNNAME);
+  if (!ThisWrapper(cx, args, &wrapper)) return false;
   JS::RootedId name(cx), key(cx);
   JS::RootedString nameText(cx, JS_GetFunctionId(JS_GetObjectFunction(&args.callee())));
   JS::RootedValue keyValue(cx, JS::GetReservedSlot(record, kRecordKeySlot));

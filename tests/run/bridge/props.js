@@ -62,3 +62,11 @@ cons.propSet("MaxHeight", 150);
 main.setBounds(0, 0, 100, 300);
 sys.out(cons.propGet("MinWidth") + " " + main.propGet("Width") + "x" + main.propGet("Height"));
 tryIt(function () { main.propSet("Constraints", cons); });
+
+// A method read off a handle calls that handle wherever it is called from: handles of
+// one class share their members, yet each has its own functions.
+var move = b1.setBounds, other = memo.setBounds;
+move(3, 4, 50, 20);
+other(7, 8, 60, 30);
+sys.out(b1.propGet("Left") + " " + memo.propGet("Left") + " " + (b1.SETBOUNDS !== move) +
+        " " + (b1.setBounds === move) + " " + (move !== other));

@@ -868,7 +868,8 @@ class TArgumentList {
   return true;
 }
 
-// The member function factory of the current global (see the control's set-up).
+// A method's getter, reading the object's own function under `key`: made by the
+// current global's factory (see the control's set-up).
 [[nodiscard]] JSObject* MethodReader(JSContext* cx, JS::HandleValue key);
 
 std::string MemberName(JSContext* cx, const JS::CallArgs& args) {

@@ -139,29 +139,6 @@ bool TControlFilter::eventFilter(QObject* watched, QEvent* e) {
   // statement lets the loop run every 50 ms). The widget is styled anyway when it is
   // first shown or measured, as it would be without this request.
   if (e->type() == QEvent::PolishRequest) return true;
-  // Only the events of the switch below concern a control: the others pass before the
-  // control is looked up (a widget being made alone gets several).
-  switch (e->type()) {
-    case QEvent::Resize:
-    case QEvent::Move:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::ShortcutOverride:
-    case QEvent::KeyPress:
-    case QEvent::Wheel:
-    case QEvent::Enter:
-    case QEvent::Leave:
-    case QEvent::Show:
-    case QEvent::Hide:
-    case QEvent::Close:
-    case QEvent::WindowActivate:
-    case QEvent::WindowDeactivate:
-    case QEvent::Paint:
-      break;
-    default:
-      return false;
-  }
   // Watched: a control's own widget, or the viewport of its scroll area. A widget
   // whose control is gone is no longer found, even while it is being destroyed.
   auto& map = WidgetMap();

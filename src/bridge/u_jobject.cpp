@@ -111,29 +111,25 @@ TRegistrySpot RegistrySpotOf(const std::string& name) {
   return spot;
 }
 
-void RegistryAddAt(const TRegistrySpot& spot, const std::string& name, TJObject* handle) {
+void RegistryAddAt(const TRegistrySpot& found, const std::string& name, TJObject* handle) {
   // Made while the handle was made, events may have added or removed names since.
-  if (spot.Changes != RegistryChanges || spot.Found || handle->FRegistered) {
-    RegistryAdd(name, handle, true);
-    return;
-  }
+  const TRegistrySpot spot = found.Changes == RegistryChanges ? found : RegistrySpotOf(name);
+  if (spot.Found) return;
   ++RegistryChanges;
-  handle->FEntry = Registry().emplace_hint(spot.At, name, handle);
-  handle->FRegistered = true;
+  const auto it = Registry().emplace_hint(spot.At, name, handle);
+  if (!handle->FRegistered) {
+    handle->FEntry = it;
+    handle->FRegistered = true;
+  }
 }
 
 void RegistryAdd(const std::string& name, TJObject* handle, bool lookupFirst) {
-  auto& reg = Registry();
-  ++RegistryChanges;
-  TObjectRegistry::iterator it;
-  if (!lookupFirst) {
-    it = reg.emplace(name, handle);
-  } else {
-    // One search: where the name is, or where it goes.
-    const auto at = reg.lower_bound(name);
-    if (at != reg.end() && CompareNames(at->first, name) == 0) return;
-    it = reg.emplace_hint(at, name, handle);
+  if (lookupFirst) {
+    RegistryAddAt(RegistrySpotOf(name), name, handle);
+    return;
   }
+  ++RegistryChanges;
+  const auto it = Registry().emplace(name, handle);
   if (!handle->FRegistered) {
     handle->FEntry = it;
     handle->FRegistered = true;

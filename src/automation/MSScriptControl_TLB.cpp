@@ -40,6 +40,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <memory_resource>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -1171,8 +1172,10 @@ struct TScriptControl::Impl {
   // n starts with it: most names a script declares are turned away by this alone.
   std::array<uint64_t, 128> globalNameShapes{};
   // One wrapper per host object, so the same object is the same script value. Weak:
-  // the collector may take a wrapper the script no longer reaches.
-  std::unordered_map<TAutoObject*, JS::Heap<JSObject*>> wrappers;
+  // the collector may take a wrapper the script no longer reaches. Its entries are
+  // pooled (declared first, so the pool outlives the map), apart from the objects.
+  std::pmr::unsynchronized_pool_resource wrapperPool;
+  std::pmr::unordered_map<TAutoObject*, JS::Heap<JSObject*>> wrappers{&wrapperPool};
   // The text last executed under each source name, for the source line of an error.
   std::map<std::string, std::string> texts;
   // Promises of this global rejected with no handler during the outermost statement

@@ -12,9 +12,13 @@
 
 namespace {
 
-// Sorted by CompareNames, a name found and added in logarithmic time.
+// Sorted by CompareNames, a name found and added in logarithmic time. The entries come
+// from a pool, together instead of among the components' memory: a search touches
+// fewer cache lines, and freeing thousands at once costs no work in the allocator. The
+// pool is never freed, so the registry may still release entries at exit.
 TObjectRegistry& Registry() {
-  static TObjectRegistry registry;
+  static auto* pool = new std::pmr::unsynchronized_pool_resource;
+  static TObjectRegistry registry(pool);
   return registry;
 }
 

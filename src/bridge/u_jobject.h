@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <memory_resource>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,11 +18,12 @@ class TJObject;
 class TObjectEvent;
 
 // ObjectRegistry's order: names compared case-insensitively, equal names kept in the
-// order they came in. Plain pointers, no counts held.
+// order they came in. Plain pointers, no counts held. Its entries come from a pool of
+// their own (see Registry()).
 struct TRegistryOrder {
   bool operator()(const std::string& a, const std::string& b) const;
 };
-using TObjectRegistry = std::multimap<std::string, TJObject*, TRegistryOrder>;
+using TObjectRegistry = std::pmr::multimap<std::string, TJObject*, TRegistryOrder>;
 
 // Event property name (case-sensitive, sorted) -> its adapter. The map is made on the
 // first binding: most handles never bind an event, and an empty map still costs a

@@ -340,6 +340,12 @@ bool IsValidIdent(const std::string& name) {
                      [&](char ch) { return alpha(ch) || (ch >= '0' && ch <= '9'); });
 }
 
+std::pmr::memory_resource* ModelPool() {
+  // Never freed: components may still leave their indexes at exit.
+  static auto* pool = new std::pmr::unsynchronized_pool_resource;
+  return pool;
+}
+
 std::string FoldName(const std::string& name) {
   if (std::all_of(name.begin(), name.end(), [](unsigned char ch) { return ch < 0x80; })) {
     std::string out = name;

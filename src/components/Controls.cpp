@@ -23,8 +23,8 @@ namespace {
 QWidget* gNewWidgetParent = nullptr;
 
 // Keyed by the widget as an object, so the event filter can ask without a cast.
-std::unordered_map<const QObject*, TControl*>& WidgetMap() {
-  static std::unordered_map<const QObject*, TControl*> map;
+std::pmr::unordered_map<const QObject*, TControl*>& WidgetMap() {
+  static std::pmr::unordered_map<const QObject*, TControl*> map(ModelPool());
   return map;
 }
 

@@ -22,6 +22,10 @@ namespace {
 
 QWidget* gNewWidgetParent = nullptr;
 
+// From this many children on, a window being freed first delivers the style requests
+// still posted (one pass over the queue instead of one per child).
+constexpr size_t kManyChildren = 64;
+
 // Keyed by the widget as an object, so the event filter can ask without a cast.
 std::pmr::unordered_map<const QObject*, TControl*>& WidgetMap() {
   static std::pmr::unordered_map<const QObject*, TControl*> map(ModelPool());
@@ -689,6 +693,12 @@ TWinControl::~TWinControl() {
   // to last, as Qt finds a child in its parent's list from the front; the lists are
   // taken over first so that no child searches them on its way out.
   FTabList.clear();
+  // A widget destroyed with an event still posted to it has Qt search the whole
+  // queue; thousands of children made since the loop last turned would each search
+  // for their request to be styled (which the control filter drops anyway). The
+  // requests are delivered first, once, as the loop's next turn would.
+  if (FControls.size() >= kManyChildren)
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::PolishRequest);
   while (!FControls.empty()) {
     // Weak: freeing one child may take another that it owns.
     std::vector<TWeakRef<TControl>> children(FControls.begin(), FControls.end());

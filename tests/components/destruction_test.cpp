@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QWidget>
 #include <vector>
 
 #include "Controls.h"
@@ -150,4 +151,41 @@ TEST(Destruction, ABatchEndingInsideACallFreesTheNamesAtOnce) {
   EXPECT_FALSE(ref);
   ASSERT_EQ(form.ComponentCount(), 1);
   EXPECT_EQ(form.Components(0)->Name(), "ok");
+}
+
+// Widgets made since the loop last turned still have their style request posted; a
+// window freeing many children delivers the queue's requests once first, so that no
+// child searches the queue for its own on the way out. A window with few children
+// leaves the queue alone.
+TEST(Destruction, AWindowFreeingManyChildrenDeliversPostedStyleRequestsFirst) {
+  QCoreApplication::processEvents();
+  auto polished = [](QWidget* w) { return w->testAttribute(Qt::WA_WState_Polished); };
+
+  auto* few = new TForm(nullptr);
+  for (int i = 0; i < 3; ++i) (new TButton(few))->SetParent(few);
+  QWidget early;  // not a control: its request is delivered, not dropped
+  few->Free();
+  EXPECT_FALSE(polished(&early));
+
+  auto* many = new TForm(nullptr);
+  std::vector<TWeakRef<TButton>> children;
+  for (int i = 0; i < 100; ++i) {
+    auto* b = new TButton(many);
+    b->SetParent(many);
+    children.emplace_back(b);
+  }
+  TForm kept(nullptr);
+  auto* keptButton = new TButton(&kept);
+  keptButton->SetParent(&kept);
+  QWidget late;
+  many->Free();
+  EXPECT_TRUE(polished(&early));
+  EXPECT_TRUE(polished(&late));
+  for (const auto& c : children) EXPECT_FALSE(c);
+  // A control elsewhere had its request dropped, as the loop would have; it is
+  // styled when shown.
+  EXPECT_FALSE(polished(keptButton->Widget()));
+  QCoreApplication::processEvents();
+  kept.Show();
+  EXPECT_TRUE(polished(keptButton->Widget()));
 }

@@ -12,6 +12,21 @@
 #include "StdCtrls.h"
 #include "ValEdit.h"
 
+namespace {
+
+// `count` buttons owned by `form` and shown on it, watched.
+std::vector<TWeakRef<TButton>> AddButtons(TForm* form, int count) {
+  std::vector<TWeakRef<TButton>> buttons;
+  for (int i = 0; i < count; ++i) {
+    auto* b = new TButton(form);
+    b->SetParent(form);
+    buttons.emplace_back(b);
+  }
+  return buttons;
+}
+
+}  // namespace
+
 // Each component owns the next: the old recursive teardown overflowed the stack.
 TEST(Destruction, LongOwnershipChainGoesWithoutRecursion) {
   constexpr int kDepth = 300000;
@@ -88,12 +103,7 @@ TEST(Destruction, ABatchFreesTogetherAtItsEnd) {
   auto* outer = new TForm(nullptr);
   auto* inner = new TForm(outer);
   inner->SetParent(outer);
-  std::vector<TWeakRef<TButton>> buttons;
-  for (int i = 0; i < 2000; ++i) {
-    auto* b = new TButton(inner);
-    b->SetParent(inner);
-    buttons.emplace_back(b);
-  }
+  const std::vector<TWeakRef<TButton>> buttons = AddButtons(inner, 2000);
   TForm stays(nullptr);
   auto* guest = new TButton(inner);
   guest->SetParent(&stays);
@@ -162,18 +172,13 @@ TEST(Destruction, AWindowFreeingManyChildrenDeliversPostedStyleRequestsFirst) {
   auto polished = [](QWidget* w) { return w->testAttribute(Qt::WA_WState_Polished); };
 
   auto* few = new TForm(nullptr);
-  for (int i = 0; i < 3; ++i) (new TButton(few))->SetParent(few);
+  AddButtons(few, 3);
   QWidget early;  // not a control: its request is delivered, not dropped
   few->Free();
   EXPECT_FALSE(polished(&early));
 
   auto* many = new TForm(nullptr);
-  std::vector<TWeakRef<TButton>> children;
-  for (int i = 0; i < 100; ++i) {
-    auto* b = new TButton(many);
-    b->SetParent(many);
-    children.emplace_back(b);
-  }
+  const std::vector<TWeakRef<TButton>> children = AddButtons(many, 100);
   TForm kept(nullptr);
   auto* keptButton = new TButton(&kept);
   keptButton->SetParent(&kept);

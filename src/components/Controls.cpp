@@ -268,6 +268,13 @@ QWidget* NewWidgetParent() {
   return std::exchange(gNewWidgetParent, nullptr);
 }
 
+std::vector<QWidget*> ControlWidgets() {
+  std::vector<QWidget*> out;
+  out.reserve(WidgetMap().size());
+  for (const auto& [widget, control] : WidgetMap()) out.push_back(control->Widget());
+  return out;
+}
+
 TControl* FindControl(const QWidget* widget) {
   auto& map = WidgetMap();
   auto it = map.find(widget);
@@ -335,6 +342,7 @@ TControl::TControl(TComponent* AOwner, QWidget* widget) : TComponent(AOwner), FW
   // A class whose widget did not take the parent leaves it to no other widget.
   gNewWidgetParent = nullptr;
   ConnectFocusTracking();
+  QuietAccessibilityWhileUnused();
   WidgetMap()[FWidget] = this;
   // No hide(): a widget without a parent is a window, and a window never shows
   // unless asked; hiding it on purpose would keep it hidden inside its parent later.

@@ -9,6 +9,7 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "Controls.h"
 #include "Graphics.h"
@@ -28,6 +29,12 @@ QColor ToQColor(TColor c);
 QFont ToQFont(const TFont& f);
 // The font a new TFont starts with.
 QFont DefaultFont();
+
+// Controls' widgets skip the toolkit's accessibility objects until an assistive
+// technology is active (Controls_accessible.cpp); the first call sets this up.
+void QuietAccessibilityWhileUnused();
+// The widgets of all controls alive.
+std::vector<QWidget*> ControlWidgets();
 
 // Which user actions a control turns into its published events.
 enum TControlEvents : unsigned {

@@ -9,14 +9,10 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTextBlock>
 #include <cstdio>
 #include <fstream>
 #include <vector>
@@ -24,6 +20,7 @@
 #include "MSScriptControl_TLB.h"
 #include "Unit1.h"
 #include "bench_support.h"
+#include "bench_widgets.h"
 #include "u_SupScript.h"
 #include "u_myedit.h"
 #include "u_units.h"
@@ -39,29 +36,6 @@ std::string SourceLines(int count) {
   for (int i = 0; i < count; ++i)
     text += "  var v" + std::to_string(i) + " = " + std::to_string(i) + " * 2; // line\r\n";
   return text;
-}
-
-void Key(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier,
-         const QString& text = QString()) {
-  QKeyEvent press(QEvent::KeyPress, key, mods, text);
-  QApplication::sendEvent(w, &press);
-  QKeyEvent release(QEvent::KeyRelease, key, mods, text);
-  QApplication::sendEvent(w, &release);
-}
-
-// The code editor's Ctrl+Y (delete the caret's line) with the plain editor's calls.
-void DeleteLine(QPlainTextEdit* ed) {
-  QTextCursor c = ed->textCursor();
-  const QTextBlock b = c.block();
-  if (b.next().isValid()) {
-    c.setPosition(b.position());
-    c.setPosition(b.next().position(), QTextCursor::KeepAnchor);
-  } else {
-    c.setPosition(b.previous().isValid() ? b.position() - 1 : b.position());
-    c.setPosition(b.position() + b.length() - 1, QTextCursor::KeepAnchor);
-  }
-  c.removeSelectedText();
-  ed->setTextCursor(c);
 }
 
 // Records when the script's first line arrives.
@@ -90,10 +64,10 @@ double WorkbenchCycle(TForm1& form, const std::string& path, TCycle& out) {
   ed->SetCaretPos({10, 25000});
   t = Clock::now();
   for (int i = 0; i < 200; ++i) {
-    Key(ed, Qt::Key_Return);
-    Key(ed, Qt::Key_X, Qt::NoModifier, "x");
+    Press(ed, Qt::Key_Return);
+    Press(ed, Qt::Key_X, Qt::NoModifier, "x");
   }
-  for (int i = 0; i < 200; ++i) Key(ed, Qt::Key_Y, Qt::ControlModifier);
+  for (int i = 0; i < 200; ++i) Press(ed, Qt::Key_Y, Qt::ControlModifier);
   out.Key.push_back(Ms(Clock::now() - t) / 600.0);
   t = Clock::now();
   form.btSaveClick();
@@ -106,14 +80,7 @@ double WorkbenchCycle(TForm1& form, const std::string& path, TCycle& out) {
 double PlainCycle(QTabWidget& tabs, const std::string& path, TCycle& out) {
   Clock::time_point t = Clock::now();
   auto* ed = new QPlainTextEdit;
-  {
-    QFile f(QString::fromStdString(path));
-    if (f.open(QIODevice::ReadOnly)) {
-      QString text = QString::fromUtf8(f.readAll());
-      text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-      ed->setPlainText(text);
-    }
-  }
+  LoadPlain(ed, path);
   tabs.setCurrentIndex(tabs.addTab(ed, "big.js"));
   QApplication::processEvents();
   out.Open.push_back(Ms(Clock::now() - t));
@@ -124,21 +91,13 @@ double PlainCycle(QTabWidget& tabs, const std::string& path, TCycle& out) {
   }
   t = Clock::now();
   for (int i = 0; i < 200; ++i) {
-    Key(ed, Qt::Key_Return);
-    Key(ed, Qt::Key_X, Qt::NoModifier, "x");
+    Press(ed, Qt::Key_Return);
+    Press(ed, Qt::Key_X, Qt::NoModifier, "x");
   }
   for (int i = 0; i < 200; ++i) DeleteLine(ed);
   out.Key.push_back(Ms(Clock::now() - t) / 600.0);
   t = Clock::now();
-  {
-    QString text = ed->toPlainText();
-    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    QSaveFile file(QString::fromStdString(path));
-    if (file.open(QIODevice::WriteOnly)) {
-      file.write(text.toUtf8());
-      file.commit();
-    }
-  }
+  SavePlain(ed, path);
   out.Save.push_back(Ms(Clock::now() - t));
   delete ed;
   return 0;

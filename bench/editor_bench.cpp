@@ -10,13 +10,9 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
-#include <QKeyEvent>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTextBlock>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
@@ -27,6 +23,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "bench_widgets.h"
 #include "u_myedit.h"
 #if __has_include("u_myedit_colour.h")
 #include "u_myedit_colour.h"
@@ -61,31 +58,6 @@ class TTimer {
   double FCpu;
 };
 
-void Press(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier,
-           const QString& text = QString()) {
-  QKeyEvent down(QEvent::KeyPress, key, mods, text);
-  QApplication::sendEvent(w, &down);
-  QKeyEvent up(QEvent::KeyRelease, key, mods, text);
-  QApplication::sendEvent(w, &up);
-}
-
-// What the code editor's own commands do, with the plain editor's calls: Ctrl+Y
-// deletes the caret's line.
-void DeleteLine(QPlainTextEdit* ed) {
-  QTextCursor c = ed->textCursor();
-  const QTextBlock b = c.block();
-  if (b.next().isValid()) {
-    c.setPosition(b.position());
-    c.setPosition(b.next().position(), QTextCursor::KeepAnchor);
-  } else {
-    // The last line takes the break before it.
-    c.setPosition(b.previous().isValid() ? b.position() - 1 : b.position());
-    c.setPosition(b.position() + b.length() - 1, QTextCursor::KeepAnchor);
-  }
-  c.removeSelectedText();
-  ed->setTextCursor(c);
-}
-
 void CaretTo(QPlainTextEdit* ed, int column, int line) {
   QTextBlock b = ed->document()->findBlockByNumber(std::min(line, ed->blockCount() - 1));
   QTextCursor c(b);
@@ -100,14 +72,21 @@ struct TSteps {
   std::vector<TStep*> Compared() { return {&Load, &Keys, &EndPaint, &Jump, &Text, &Save}; }
 };
 
-// One round through the code editor.
-double RoundOurs(TSteps& s, const std::string& path, int lines) {
-  QWidget page;
+// An editor filling a shown page of the same size for both.
+template <class Editor>
+Editor* OnPage(QWidget& page) {
   page.resize(700, 450);
-  auto* ed = new TMyEdit(&page);
+  auto* ed = new Editor(&page);
   (new QVBoxLayout(&page))->addWidget(ed);
   page.show();
   QApplication::processEvents();
+  return ed;
+}
+
+// One round through the code editor.
+double RoundOurs(TSteps& s, const std::string& path, int lines) {
+  QWidget page;
+  auto* ed = OnPage<TMyEdit>(page);
   {
     TTimer t(&s.Load);
     ed->LoadFromFile(path);
@@ -165,21 +144,10 @@ double RoundOurs(TSteps& s, const std::string& path, int lines) {
 // text written back with CR LF through a file that is synced and renamed into place.
 double RoundPlain(TSteps& s, const std::string& path, int lines) {
   QWidget page;
-  page.resize(700, 450);
-  auto* ed = new QPlainTextEdit(&page);
-  (new QVBoxLayout(&page))->addWidget(ed);
-  page.show();
-  QApplication::processEvents();
-  auto load = [&] {
-    QFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::ReadOnly)) return;
-    QString text = QString::fromUtf8(f.readAll());
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    ed->setPlainText(text);
-  };
+  auto* ed = OnPage<QPlainTextEdit>(page);
   {
     TTimer t(&s.Load);
-    load();
+    LoadPlain(ed, path);
     QApplication::processEvents();
   }
   {
@@ -208,15 +176,9 @@ double RoundPlain(TSteps& s, const std::string& path, int lines) {
   }
   {
     TTimer t(&s.Save);
-    QString text = ed->toPlainText();
-    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    QSaveFile out(QString::fromStdString(path + ".plain"));
-    if (out.open(QIODevice::WriteOnly)) {
-      out.write(text.toUtf8());
-      out.commit();
-    }
+    SavePlain(ed, path + ".plain");
   }
-  load();
+  LoadPlain(ed, path);
   QApplication::processEvents();
   {
     TTimer t(&s.Jump);

@@ -72,6 +72,21 @@ struct TSteps {
   std::vector<TStep*> Compared() { return {&Load, &Keys, &EndPaint, &Jump, &Text, &Save}; }
 };
 
+// The keys typed mid-file on both sides; `deleteLine` is each editor's way of
+// deleting the caret's line (the code editor's Ctrl+Y).
+template <class DeleteLineFn>
+void TypeMidFile(QWidget* ed, DeleteLineFn deleteLine) {
+  for (int i = 0; i < 200; ++i) {
+    Press(ed, Qt::Key_A, Qt::NoModifier, "a");
+    Press(ed, Qt::Key_Return);
+    Press(ed, Qt::Key_Home);
+    Press(ed, Qt::Key_Delete, Qt::ControlModifier);
+    Press(ed, Qt::Key_Backspace, Qt::ControlModifier);
+    deleteLine();
+    Press(ed, Qt::Key_Down);
+  }
+}
+
 // An editor filling a shown page of the same size for both.
 template <class Editor>
 Editor* OnPage(QWidget& page) {
@@ -97,15 +112,7 @@ double RoundOurs(TSteps& s, const std::string& path, int lines) {
   {
     TTimer t(&s.Keys);
     ed->SetCaretPos({10, lines / 2});
-    for (int i = 0; i < 200; ++i) {
-      Press(ed, Qt::Key_A, Qt::NoModifier, "a");
-      Press(ed, Qt::Key_Return);
-      Press(ed, Qt::Key_Home);
-      Press(ed, Qt::Key_Delete, Qt::ControlModifier);
-      Press(ed, Qt::Key_Backspace, Qt::ControlModifier);
-      Press(ed, Qt::Key_Y, Qt::ControlModifier);
-      Press(ed, Qt::Key_Down);
-    }
+    TypeMidFile(ed, [ed] { Press(ed, Qt::Key_Y, Qt::ControlModifier); });
     ed->SetCaretPos({0, lines + 10});
     for (int i = 0; i < 200; ++i) Press(ed, Qt::Key_Return);
   }
@@ -153,15 +160,7 @@ double RoundPlain(TSteps& s, const std::string& path, int lines) {
   {
     TTimer t(&s.Keys);
     CaretTo(ed, 10, lines / 2);
-    for (int i = 0; i < 200; ++i) {
-      Press(ed, Qt::Key_A, Qt::NoModifier, "a");
-      Press(ed, Qt::Key_Return);
-      Press(ed, Qt::Key_Home);
-      Press(ed, Qt::Key_Delete, Qt::ControlModifier);
-      Press(ed, Qt::Key_Backspace, Qt::ControlModifier);
-      DeleteLine(ed);
-      Press(ed, Qt::Key_Down);
-    }
+    TypeMidFile(ed, [ed] { DeleteLine(ed); });
     CaretTo(ed, 0, lines + 10);
     for (int i = 0; i < 200; ++i) Press(ed, Qt::Key_Return);
   }
